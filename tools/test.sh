@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite twice: a release build, and a build
+# with AddressSanitizer and UndefinedBehaviorSanitizer. Fails on any failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/tools/deps.sh"
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+run_suite() {
+  local dir=$1
+  shift
+  "$root/tools/build.sh" "$dir" "$@"
+  ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 600
+}
+
+run_suite "$root/build/release" -DCMAKE_BUILD_TYPE=Release
+run_suite "$root/build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELNOR_SANITIZE=address,undefined -DBELNOR_BENCH=OFF
