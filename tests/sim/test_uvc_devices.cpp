@@ -199,7 +199,9 @@ TEST(Devices, TwoContextsWorkAtOnce) {
     // strings) and streams the other device.
     uvc_device_t* devB = b.Find(0x8899, 0x1002, 1);
     ASSERT_NE(devB, nullptr);
-    EXPECT_NE(b.Find(0x8899, 0x1002, 0), nullptr);
+    uvc_device_t* streaming = b.Find(0x8899, 0x1002, 0);
+    EXPECT_NE(streaming, nullptr);
+    uvc_unref_device(streaming);
     uvc_device_handle_t* hB = nullptr;
     ASSERT_EQ(uvc_open(devB, &hB), UVC_SUCCESS);
     ASSERT_EQ(uvc_get_stream_ctrl_format_size(hB, &ctrl, UVC_FRAME_FORMAT_ANY, 1280, 720, 0), UVC_SUCCESS);
