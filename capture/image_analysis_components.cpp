@@ -1,0 +1,192 @@
+// Connected regions of a block map: labelling, the size filter with its
+// concavity closing, and the bounding box.
+//
+// Labelling follows the historic sweep scheme (a forward sweep taking labels
+// from the upper and left neighbours in rows and columns from 1, a backward
+// sweep taking them from the lower and right neighbours, alternating until a
+// sweep changes nothing), computed here as a flood over the same directed
+// neighbour rules. Its observable quirks are kept on purpose:
+//  - column 0 never seeds a region, so a region lying only in column 0 stays
+//    unlabelled (and survives the size filter);
+//  - after 59 regions the search stops; later regions stay unlabelled;
+//  - when the first forward sweep after a seed changes nothing, the seed alone
+//    is labelled; its unlabelled neighbours join the next region that grows;
+//  - the top-left block copies its right neighbour when that and the block
+//    below it are set.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "image_analysis.h"
+
+namespace belnor {
+namespace {
+
+inline bool Unlabelled(int8_t v) { return v >= 1 && v <= 8; }
+
+// Floods from every entry of ctx.stack with label, over the directed rules:
+// from a labelled block, its upper and left neighbours always, its lower and
+// right neighbours only when these lie in column >= 1 and row >= 1.
+void Flood(AnalysisContext &ctx, int8_t *map, int bw, int bh, int8_t label) {
+  std::vector<int32_t> &stack = ctx.stack;
+  while (!stack.empty()) {
+    const int32_t at = stack.back();
+    stack.pop_back();
+    const int y = at / bw, x = at - y * bw;
+    auto visit = [&](int32_t to) {
+      if (Unlabelled(map[to])) {
+        map[to] = label;
+        stack.push_back(to);
+      }
+    };
+    if (y > 0) visit(at - bw);
+    if (x > 0) visit(at - 1);
+    if (y + 1 < bh && x >= 1) visit(at + bw);
+    if (x + 1 < bw && y >= 1) visit(at + 1);
+  }
+}
+
+}  // namespace
+
+int LabelComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh) {
+  if (map == nullptr || bw <= 0 || bh <= 0) return 0;
+  ctx.stack.clear();
+  ctx.pending.clear();
+  int count = 0;
+  for (int y = 0; y < bh && count < kMaxLabels; ++y) {
+    for (int x = 1; x < bw && count < kMaxLabels; ++x) {
+      const int32_t at = y * bw + x;
+      if (!Unlabelled(map[at])) continue;
+      const int8_t label = int8_t(kFirstLabel + count);
+      ++count;
+      map[at] = label;
+      if (bh == 1) continue;  // no sweeps at all for a single row
+      // The first forward sweep changes something only through the seed's
+      // right neighbour (rows >= 1) or its lower neighbour.
+      const bool grows = (y >= 1 && x + 1 < bw && Unlabelled(map[at + 1])) ||
+                         (y + 1 < bh && Unlabelled(map[at + bw]));
+      if (!grows) {
+        ctx.pending.push_back(at);
+        continue;
+      }
+      ctx.stack.push_back(at);
+      ctx.stack.insert(ctx.stack.end(), ctx.pending.begin(), ctx.pending.end());
+      ctx.pending.clear();
+      Flood(ctx, map, bw, bh, label);
+    }
+  }
+  if (bw >= 2 && bh >= 2 && map[bw] > 0 && map[1] > 0) map[0] = map[1];
+  return count;
+}
+
+int LabelComponents(int8_t *map, int bw, int bh) {
+  AnalysisContext ctx;
+  return LabelComponents(ctx, map, bw, bh);
+}
+
+int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int minimum) {
+  if (map == nullptr || bw <= 0 || bh <= 0) return 0;
+  const size_t n = size_t(bw) * bh;
+  if (ctx.copy.size() < n) ctx.copy.resize(n);
+  int8_t *copy = ctx.copy.data();
+  std::memcpy(copy, map, n);
+
+  const int labels = LabelComponents(ctx, map, bw, bh);
+  if (labels == 0) return 0;
+
+  int sizes[kMaxLabels] = {};
+  for (size_t k = 0; k < n; ++k) {
+    const int v = map[k] - kFirstLabel;
+    if (v >= 0 && v < labels) ++sizes[v];
+  }
+  int kept = 0;
+  for (int l = 0; l < labels; ++l) kept += sizes[l] >= minimum;
+  for (size_t k = 0; k < n; ++k) {
+    const int v = map[k] - kFirstLabel;
+    if (v >= 0 && v < labels && sizes[v] < minimum) map[k] = 0;
+  }
+
+  if (kept > 0) {
+    ctx.firstRow.resize(size_t(bw));
+    ctx.lastRow.resize(size_t(bw));
+    int16_t *firstRow = ctx.firstRow.data();  // first row >= 1 holding the region
+    int16_t *lastRow = ctx.lastRow.data();    // last row holding the region
+    for (int l = 0; l < labels; ++l) {
+      if (sizes[l] < minimum) continue;
+      const int8_t label = int8_t(kFirstLabel + l);
+      std::fill(firstRow, firstRow + bw, int16_t(bh));
+      std::fill(lastRow, lastRow + bw, int16_t(-1));
+      for (int y = 0; y < bh; ++y) {
+        const int8_t *row = map + size_t(y) * bw;
+        for (int x = 0; x < bw; ++x) {
+          if (row[x] != label) continue;
+          if (y >= 1 && firstRow[x] == bh) firstRow[x] = int16_t(y);
+          lastRow[x] = int16_t(y);
+        }
+      }
+      // Per row, the gap after the first run that ends in column >= 1 is
+      // closed when the region lies above and below the gap's first column.
+      for (int y = 1; y < bh; ++y) {
+        int8_t *row = map + size_t(y) * bw;
+        int x = 0;
+        int pos = -1;
+        while (x < bw) {
+          while (x < bw && row[x] != label) ++x;
+          if (x == bw) break;
+          while (x + 1 < bw && row[x + 1] == label) ++x;
+          if (x >= 1) {
+            pos = x;
+            break;
+          }
+          ++x;
+        }
+        if (pos < 0) continue;
+        int c = pos + 1;
+        while (c < bw && row[c] != label) ++c;
+        if (c >= bw || c >= bw - 1) continue;
+        const int g = pos + 1;
+        if (!(firstRow[g] < y && lastRow[g] > y)) continue;
+        for (int k = g; k < c; ++k) {
+          row[k] = label;
+          copy[size_t(y) * bw + k] = 1;
+          if (firstRow[k] > y) firstRow[k] = int16_t(y);
+          if (lastRow[k] < y) lastRow[k] = int16_t(y);
+        }
+      }
+    }
+  }
+  for (size_t k = 0; k < n; ++k)
+    if (map[k] > 0) map[k] = copy[k];
+  return kept;
+}
+
+int FilterComponents(int8_t *map, int bw, int bh, int minimum) {
+  AnalysisContext ctx;
+  return FilterComponents(ctx, map, bw, bh, minimum);
+}
+
+int MapBoundingBox(const int8_t *map, int bw, int bh, Rectangle *rect) {
+  int left = bw, top = bh, right = -1, bottom = -1, count = 0;
+  if (map != nullptr) {
+    for (int y = 0; y < bh; ++y) {
+      const int8_t *row = map + size_t(y) * bw;
+      for (int x = 0; x < bw; ++x) {
+        if (row[x] < 1) continue;
+        ++count;
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+    }
+  }
+  if (rect != nullptr) {
+    if (left < right && top < bottom)
+      *rect = Rectangle{left, top, right, bottom};
+    else
+      *rect = Rectangle{0, 0, 0, 0};
+  }
+  return count;
+}
+
+}  // namespace belnor
