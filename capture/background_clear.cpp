@@ -32,10 +32,8 @@ int ClearBackgroundMasked(ClearContext &ctx, uint8_t *image, int W, int H, uint8
   if (image == nullptr || W < 256 || W > 4000 || H < 360 || H > 4000) return -1;
   const int w = W / 2, h = H / 2;
   const size_t n = size_t(w) * h;
-  if (ctx.half.size() < n) ctx.half.resize(n);
-  if (ctx.mask.size() < n) ctx.mask.resize(n);
-  uint8_t *half = ctx.half.data();
-  uint8_t *mask = ctx.mask.data();
+  uint8_t *half = ctx.half.get(n);
+  uint8_t *mask = ctx.mask.get(n);
   for (int i = 0; i < h; ++i) {
     const uint8_t *src = image + int64_t(2 * i) * W;
     uint8_t *dst = half + size_t(i) * w;

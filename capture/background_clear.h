@@ -5,20 +5,23 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+
+#include "scratch_buffer.h"
 
 namespace belnor {
 
 struct ClearContext {
-  std::vector<uint8_t> half;       // every other pixel of every other row
-  std::vector<uint16_t> gradient;  // |gx| + |gy| of the half image
-  std::vector<uint32_t> columnSum;
-  std::vector<uint8_t> mask;       // energy mask, half-image size
-  std::vector<uint8_t> blocks;     // 8 x 8 block values of the half image
-  std::vector<uint8_t> enlarged;   // block values spread to the half-image size
-  std::vector<uint8_t> scratch;    // unfiltered copy for the block filters
-  std::vector<uint16_t> rowSums;   // 3 x 3 smoothing of the enlarged map
-  std::vector<uint8_t> rowBuffer;  // seam smoothing
+  ScratchBuffer<uint8_t> half;       // every other pixel of every other row
+  ScratchBuffer<uint16_t> gradient;  // |gx| + |gy| of the half image
+  ScratchBuffer<int16_t> sobelRows;  // vertical sums and differences of one row
+  ScratchBuffer<uint32_t> columnSum; // box mean: column sums, then their prefix sums
+  ScratchBuffer<float> reciprocal;   // box mean: 1 / window size per column
+  ScratchBuffer<uint8_t> mask;       // energy mask, half-image size
+  ScratchBuffer<uint8_t> blocks;     // 8 x 8 block values of the half image
+  ScratchBuffer<uint8_t> enlarged;   // block values spread to the half-image size
+  ScratchBuffer<uint8_t> scratch;    // unfiltered copy for the block filters
+  ScratchBuffer<uint16_t> rowSums;   // 3 x 3 smoothing
+  ScratchBuffer<uint8_t> rowBuffer;  // seam smoothing
 };
 
 // Returns 0 (callers ignore it). The image is left alone when a probe window
@@ -46,10 +49,10 @@ void ApplyBackgroundMask(ClearContext &ctx, uint8_t *image, int W, int H, const 
                          uint8_t L);
 
 // Block-map filters; each reads the unfiltered values (scratch holds a copy).
-void Smooth3x3(uint8_t *map, int width, int height, std::vector<uint16_t> &rowSums);
+void Smooth3x3(uint8_t *map, int width, int height, ScratchBuffer<uint16_t> &rowSums);
 enum class CrossMode { kMinimum, kMaximum };
 void CrossFilter(uint8_t *map, int width, int height, CrossMode mode,
-                 std::vector<uint8_t> &scratch);
+                 ScratchBuffer<uint8_t> &scratch);
 
 // Steps of RefineEdgeMap on the n x r block map: joining of blocks between
 // two of the other kind at distance j, and corner triangles of empty blocks

@@ -9,36 +9,31 @@
 namespace belnor {
 namespace {
 
-// Exact n / d for n * d < 2^32 (here n <= 2040 d, d <= 33 x 33).
-struct Reciprocal {
-  uint64_t m;
-  explicit Reciprocal(uint32_t d) : m((uint64_t(1) << 32) / d + 1) {}
-  uint32_t divide(uint32_t n) const { return uint32_t((n * m) >> 32); }
-};
-
 // Missing neighbours outside the image are replaced by the centre row or
-// column, so border values keep the scale of the interior.
-void SobelEnergy(const uint8_t *half, int w, int h, uint16_t *out) {
+// column (clamped indices), so border values keep the scale of the interior.
+// Per row: V = up + 2 mid + down and D = down - up, then gx = V[x+1] - V[x-1]
+// and gy = D[x-1] + 2 D[x] + D[x+1].
+void SobelEnergy(const uint8_t *half, int w, int h, uint16_t *out, int16_t *rows) {
+  int16_t *V = rows, *D = rows + w;
   for (int y = 0; y < h; ++y) {
     const uint8_t *u = half + size_t(y > 0 ? y - 1 : 0) * w;
     const uint8_t *m = half + size_t(y) * w;
     const uint8_t *d = half + size_t(y + 1 < h ? y + 1 : y) * w;
+    for (int x = 0; x < w; ++x) {
+      V[x] = int16_t(u[x] + 2 * m[x] + d[x]);
+      D[x] = int16_t(d[x] - u[x]);
+    }
     uint16_t *o = out + size_t(y) * w;
     auto at = [&](int x, int xl, int xr) {
-      const int gx = (u[xr] + 2 * m[xr] + d[xr]) - (u[xl] + 2 * m[xl] + d[xl]);
-      const int gy = (d[xl] + 2 * d[x] + d[xr]) - (u[xl] + 2 * u[x] + u[xr]);
-      return uint16_t(std::abs(gx) + std::abs(gy));
+      return uint16_t(std::abs(V[xr] - V[xl]) + std::abs(D[xl] + 2 * D[x] + D[xr]));
     };
     if (w == 1) {
       o[0] = at(0, 0, 0);
       continue;
     }
     o[0] = at(0, 0, 1);
-    for (int x = 1; x < w - 1; ++x) {
-      const int gx = (u[x + 1] + 2 * m[x + 1] + d[x + 1]) - (u[x - 1] + 2 * m[x - 1] + d[x - 1]);
-      const int gy = (d[x - 1] + 2 * d[x] + d[x + 1]) - (u[x - 1] + 2 * u[x] + u[x + 1]);
-      o[x] = uint16_t(std::abs(gx) + std::abs(gy));
-    }
+    for (int x = 1; x < w - 1; ++x)
+      o[x] = uint16_t(std::abs(V[x + 1] - V[x - 1]) + std::abs(D[x - 1] + 2 * D[x] + D[x + 1]));
     o[w - 1] = at(w - 1, w - 2, w - 1);
   }
 }
@@ -50,39 +45,63 @@ int EdgeEnergyMap(ClearContext &ctx, const uint8_t *half, int w, int h, uint8_t 
   if (half == nullptr || mask == nullptr || w <= 0 || h <= 0 || radius < 0 || radius > 16)
     return 0;
   const size_t n = size_t(w) * h;
-  if (ctx.gradient.size() < n) ctx.gradient.resize(n);
-  if (ctx.columnSum.size() < size_t(w)) ctx.columnSum.resize(size_t(w));
-  uint16_t *g = ctx.gradient.data();
-  uint32_t *col = ctx.columnSum.data();
-  SobelEnergy(half, w, h, g);
+  uint16_t *g = ctx.gradient.get(n);
+  SobelEnergy(half, w, h, g, ctx.sobelRows.get(2 * size_t(w)));
 
+  uint32_t *col = ctx.columnSum.get(2 * size_t(w) + 1);
+  uint32_t *prefix = col + w;  // prefix[x] = col[0] + .. + col[x - 1]
+  float *reciprocal = ctx.reciprocal.get(2 * size_t(w));
+  float *limit = reciprocal + w;
   std::fill(col, col + w, 0u);
   for (int y = 0; y <= std::min(radius, h - 1); ++y)
     for (int x = 0; x < w; ++x) col[x] += g[size_t(y) * w + x];
 
+  // min(255, sum / d) in single precision: the sum is first limited to 256 d
+  // (exact in a float), and (sum + 0.5) / d then stays more than 0.5 / d
+  // away from every integer, far beyond the rounding error.
   const int threshold = SixTenths(L);
-  const int span = 2 * radius + 1;
   int count = 0;
+  int rowsBefore = -1;
   for (int y = 0; y < h; ++y) {
-    const uint32_t rows = uint32_t(std::min(h - 1, y + radius) - std::max(0, y - radius) + 1);
-    const Reciprocal full(rows * uint32_t(span));
-    uint8_t *out = mask + size_t(y) * w;
-    uint32_t sum = 0;
-    for (int x = 0; x <= std::min(radius, w - 1); ++x) sum += col[x];
-    for (int x = 0; x < w; ++x) {
-      const int x0 = std::max(0, x - radius), x1 = std::min(w - 1, x + radius);
-      const uint32_t cols = uint32_t(x1 - x0 + 1);
-      const uint32_t mean = cols == uint32_t(span) ? full.divide(sum) : sum / (rows * cols);
-      const uint8_t v = uint8_t(std::min<uint32_t>(255, mean));
-      out[x] = v;
-      count += v > threshold;
-      if (x + radius + 1 < w) sum += col[x + radius + 1];
-      if (x - radius >= 0) sum -= col[x - radius];
+    const int rows = std::min(h - 1, y + radius) - std::max(0, y - radius) + 1;
+    if (rows != rowsBefore) {
+      for (int x = 0; x < w; ++x) {
+        const int cols = std::min(w - 1, x + radius) - std::max(0, x - radius) + 1;
+        const float d = float(rows * cols);
+        reciprocal[x] = 1.0f / d;
+        limit[x] = 256.0f * d;
+      }
+      rowsBefore = rows;
     }
-    if (y + radius + 1 < h)
-      for (int x = 0; x < w; ++x) col[x] += g[size_t(y + radius + 1) * w + x];
-    if (y - radius >= 0)
-      for (int x = 0; x < w; ++x) col[x] -= g[size_t(y - radius) * w + x];
+    prefix[0] = 0;
+    for (int x = 0; x < w; ++x) prefix[x + 1] = prefix[x] + col[x];
+    uint8_t *out = mask + size_t(y) * w;
+    auto meanAt = [&](int x, int x0, int x1) {
+      const float sum = std::min(float(int32_t(prefix[x1] - prefix[x0])), limit[x]);
+      const int mean = int((sum + 0.5f) * reciprocal[x]);
+      return uint8_t(mean > 255 ? 255 : mean);
+    };
+    // Border columns, then the interior where the window is whole.
+    const int inner0 = std::min(radius, w), inner1 = std::max(inner0, w - radius);
+    for (int x = 0; x < inner0; ++x)
+      out[x] = meanAt(x, std::max(0, x - radius), std::min(w, x + radius + 1));
+    for (int x = inner0; x < inner1; ++x) {
+      const float sum =
+          std::min(float(int32_t(prefix[x + radius + 1] - prefix[x - radius])), limit[x]);
+      const int mean = int((sum + 0.5f) * reciprocal[x]);
+      out[x] = uint8_t(mean > 255 ? 255 : mean);
+    }
+    for (int x = inner1; x < w; ++x)
+      out[x] = meanAt(x, std::max(0, x - radius), std::min(w, x + radius + 1));
+    for (int x = 0; x < w; ++x) count += out[x] > threshold;
+    if (y + radius + 1 < h) {
+      const uint16_t *add = g + size_t(y + radius + 1) * w;
+      for (int x = 0; x < w; ++x) col[x] += add[x];
+    }
+    if (y - radius >= 0) {
+      const uint16_t *sub = g + size_t(y - radius) * w;
+      for (int x = 0; x < w; ++x) col[x] -= sub[x];
+    }
   }
   return count;
 }

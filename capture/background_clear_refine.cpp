@@ -9,11 +9,10 @@
 
 namespace belnor {
 
-void Smooth3x3(uint8_t *map, int width, int height, std::vector<uint16_t> &rowSums) {
+void Smooth3x3(uint8_t *map, int width, int height, ScratchBuffer<uint16_t> &rowSums) {
   if (map == nullptr || width <= 0 || height <= 0) return;
   const size_t n = size_t(width) * height;
-  if (rowSums.size() < n) rowSums.resize(n);
-  uint16_t *hs = rowSums.data();
+  uint16_t *hs = rowSums.get(n);
   for (int y = 0; y < height; ++y) {
     const uint8_t *m = map + size_t(y) * width;
     uint16_t *s = hs + size_t(y) * width;
@@ -52,11 +51,10 @@ void Smooth3x3(uint8_t *map, int width, int height, std::vector<uint16_t> &rowSu
 }
 
 void CrossFilter(uint8_t *map, int width, int height, CrossMode mode,
-                 std::vector<uint8_t> &scratch) {
+                 ScratchBuffer<uint8_t> &scratch) {
   if (map == nullptr || width <= 0 || height <= 0) return;
   const size_t n = size_t(width) * height;
-  if (scratch.size() < n) scratch.resize(n);
-  uint8_t *src = scratch.data();
+  uint8_t *src = scratch.get(n);
   std::memcpy(src, map, n);
   const bool minimum = mode == CrossMode::kMinimum;
   auto pick = [minimum](uint8_t a, uint8_t b) { return minimum ? std::min(a, b) : std::max(a, b); };
@@ -129,8 +127,7 @@ bool RefineEdgeMap(ClearContext &ctx, const uint8_t *half, uint8_t *mask, int w,
   if (half == nullptr || mask == nullptr || w <= 0 || h <= 0) return false;
   const int n = w / 8, r = h / 8;
   const size_t blocks = size_t(n) * r;
-  if (ctx.blocks.size() < blocks) ctx.blocks.resize(blocks);
-  uint8_t *b = ctx.blocks.data();
+  uint8_t *b = ctx.blocks.get(blocks);
 
   for (int k = 0; k < r; ++k)
     for (int c = 0; c < n; ++c) {
@@ -162,8 +159,7 @@ bool RefineEdgeMap(ClearContext &ctx, const uint8_t *half, uint8_t *mask, int w,
   JoinBlocks(b, n, r, 1);
   JoinBlocks(b, n, r, 2);
 
-  if (ctx.enlarged.size() < pixels) ctx.enlarged.resize(pixels);
-  uint8_t *E = ctx.enlarged.data();
+  uint8_t *E = ctx.enlarged.get(pixels);
   // The strips that no whole block covers stay 0.
   std::memset(E, 0, pixels);
   for (int k = 0; k < r; ++k)

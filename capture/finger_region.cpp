@@ -187,8 +187,7 @@ int FindFingerRegion(AnalysisContext &ctx, const uint8_t *image, int W, int H, R
   if (image == nullptr || W <= 0 || H <= 0) return 0;
   const int bw = W / 8, bh = H / 8;
   const size_t n = size_t(bw) * bh;
-  if (ctx.map.size() < n) ctx.map.resize(n);
-  int8_t *map = ctx.map.data();
+  int8_t *map = ctx.map.get(n);
   const int found = AnalyseFinger(ctx, image, W, H, map, map);
   if (found > 0 && rect != nullptr) {
     Rectangle r;

@@ -14,10 +14,8 @@ int FingerScore(AnalysisContext &ctx, const uint8_t *image, int W, int H, Rectan
   if (W <= 0 || H <= 0) return 0;
   const int bw = W / 8, bh = H / 8;
   const size_t n = size_t(bw) * bh;
-  if (ctx.map.size() < n) ctx.map.resize(n);
-  if (ctx.raw.size() < n) ctx.raw.resize(n);
-  int8_t *map = ctx.map.data();
-  int8_t *raw = ctx.raw.data();
+  int8_t *map = ctx.map.get(n);
+  int8_t *raw = ctx.raw.get(n);
   if (AnalyseFinger(ctx, image, W, H, map, raw) == 0) return 0;
 
   Rectangle r;

@@ -7,7 +7,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+
+#include "scratch_buffer.h"
 
 namespace belnor {
 
@@ -35,14 +36,13 @@ inline int CopyRect(Rectangle *to, const Rectangle *from) {
 // frames of one size allocates nothing after the first frame; every buffer is
 // cleared before use.
 struct AnalysisContext {
-  std::vector<uint8_t> coarseMask;  // one byte per 32 x 32 cell, framed by two cells
-  std::vector<int8_t> map;          // cleaned block map
-  std::vector<int8_t> raw;          // voted block map
-  std::vector<int8_t> copy;         // component filter's copy of its map
-  std::vector<int32_t> stack;       // labelling work list
-  std::vector<int32_t> pending;     // seeds whose labelling stopped at once
-  std::vector<int16_t> firstRow;    // per column, concavity closing
-  std::vector<int16_t> lastRow;
+  ScratchBuffer<uint8_t> coarseMask;  // one byte per 32 x 32 cell, framed by two cells
+  ScratchBuffer<int8_t> map;          // cleaned block map
+  ScratchBuffer<int8_t> raw;          // voted block map
+  ScratchBuffer<int8_t> copy;         // component filter's copy of its map
+  ScratchBuffer<int32_t> stack;       // labelling work list, one entry per block at most
+  ScratchBuffer<int32_t> firstRow;    // per column, concavity closing
+  ScratchBuffer<int32_t> lastRow;
   uint8_t lastBackgroundLevel = 0;
 };
 

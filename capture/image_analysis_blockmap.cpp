@@ -52,8 +52,7 @@ int BuildBlockMap(AnalysisContext &ctx, const uint8_t *image, int W, int H, int8
 
   const int mw = W / 32 + 4, mh = H / 32 + 4;
   const size_t maskSize = size_t(mw) * mh;
-  if (ctx.coarseMask.size() < maskSize) ctx.coarseMask.resize(maskSize);
-  uint8_t *mask = ctx.coarseMask.data();
+  uint8_t *mask = ctx.coarseMask.get(maskSize);
   std::memset(mask, 0, maskSize);
 
   bool hit = false;

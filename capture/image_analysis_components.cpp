@@ -24,19 +24,18 @@ namespace {
 
 inline bool Unlabelled(int8_t v) { return v >= 1 && v <= 8; }
 
-// Floods from every entry of ctx.stack with label, over the directed rules:
-// from a labelled block, its upper and left neighbours always, its lower and
-// right neighbours only when these lie in column >= 1 and row >= 1.
-void Flood(AnalysisContext &ctx, int8_t *map, int bw, int bh, int8_t label) {
-  std::vector<int32_t> &stack = ctx.stack;
-  while (!stack.empty()) {
-    const int32_t at = stack.back();
-    stack.pop_back();
+// Floods from the first top entries of stack with label, over the directed
+// rules: from a labelled block, its upper and left neighbours always, its
+// lower and right neighbours only when these lie in column >= 1 and row >= 1.
+// Every block enters the stack once at most, when it is labelled.
+void Flood(int32_t *stack, int top, int8_t *map, int bw, int bh, int8_t label) {
+  while (top > 0) {
+    const int32_t at = stack[--top];
     const int y = at / bw, x = at - y * bw;
     auto visit = [&](int32_t to) {
       if (Unlabelled(map[to])) {
         map[to] = label;
-        stack.push_back(to);
+        stack[top++] = to;
       }
     };
     if (y > 0) visit(at - bw);
@@ -50,8 +49,9 @@ void Flood(AnalysisContext &ctx, int8_t *map, int bw, int bh, int8_t label) {
 
 int LabelComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh) {
   if (map == nullptr || bw <= 0 || bh <= 0) return 0;
-  ctx.stack.clear();
-  ctx.pending.clear();
+  int32_t *stack = ctx.stack.get(size_t(bw) * bh);
+  int32_t pending[kMaxLabels];  // seeds whose labelling stopped at once
+  int pendingCount = 0;
   int count = 0;
   for (int y = 0; y < bh && count < kMaxLabels; ++y) {
     for (int x = 1; x < bw && count < kMaxLabels; ++x) {
@@ -66,13 +66,13 @@ int LabelComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh) {
       const bool grows = (y >= 1 && x + 1 < bw && Unlabelled(map[at + 1])) ||
                          (y + 1 < bh && Unlabelled(map[at + bw]));
       if (!grows) {
-        ctx.pending.push_back(at);
+        pending[pendingCount++] = at;
         continue;
       }
-      ctx.stack.push_back(at);
-      ctx.stack.insert(ctx.stack.end(), ctx.pending.begin(), ctx.pending.end());
-      ctx.pending.clear();
-      Flood(ctx, map, bw, bh, label);
+      stack[0] = at;
+      for (int k = 0; k < pendingCount; ++k) stack[k + 1] = pending[k];
+      Flood(stack, pendingCount + 1, map, bw, bh, label);
+      pendingCount = 0;
     }
   }
   if (bw >= 2 && bh >= 2 && map[bw] > 0 && map[1] > 0) map[0] = map[1];
@@ -87,8 +87,7 @@ int LabelComponents(int8_t *map, int bw, int bh) {
 int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int minimum) {
   if (map == nullptr || bw <= 0 || bh <= 0) return 0;
   const size_t n = size_t(bw) * bh;
-  if (ctx.copy.size() < n) ctx.copy.resize(n);
-  int8_t *copy = ctx.copy.data();
+  int8_t *copy = ctx.copy.get(n);
   std::memcpy(copy, map, n);
 
   const int labels = LabelComponents(ctx, map, bw, bh);
@@ -107,21 +106,19 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
   }
 
   if (kept > 0) {
-    ctx.firstRow.resize(size_t(bw));
-    ctx.lastRow.resize(size_t(bw));
-    int16_t *firstRow = ctx.firstRow.data();  // first row >= 1 holding the region
-    int16_t *lastRow = ctx.lastRow.data();    // last row holding the region
+    int32_t *firstRow = ctx.firstRow.get(size_t(bw));  // first row >= 1 holding the region
+    int32_t *lastRow = ctx.lastRow.get(size_t(bw));    // last row holding the region
     for (int l = 0; l < labels; ++l) {
       if (sizes[l] < minimum) continue;
       const int8_t label = int8_t(kFirstLabel + l);
-      std::fill(firstRow, firstRow + bw, int16_t(bh));
-      std::fill(lastRow, lastRow + bw, int16_t(-1));
+      std::fill(firstRow, firstRow + bw, bh);
+      std::fill(lastRow, lastRow + bw, -1);
       for (int y = 0; y < bh; ++y) {
         const int8_t *row = map + size_t(y) * bw;
         for (int x = 0; x < bw; ++x) {
           if (row[x] != label) continue;
-          if (y >= 1 && firstRow[x] == bh) firstRow[x] = int16_t(y);
-          lastRow[x] = int16_t(y);
+          if (y >= 1 && firstRow[x] == bh) firstRow[x] = y;
+          lastRow[x] = y;
         }
       }
       // Per row, the gap after the first run that ends in column >= 1 is
@@ -149,8 +146,8 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
         for (int k = g; k < c; ++k) {
           row[k] = label;
           copy[size_t(y) * bw + k] = 1;
-          if (firstRow[k] > y) firstRow[k] = int16_t(y);
-          if (lastRow[k] < y) lastRow[k] = int16_t(y);
+          if (firstRow[k] > y) firstRow[k] = y;
+          if (lastRow[k] < y) lastRow[k] = y;
         }
       }
     }

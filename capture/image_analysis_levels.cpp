@@ -1,11 +1,25 @@
 // Background grey levels from fixed probes near the edges and the centre.
-#include <algorithm>
 #include <cstdint>
-#include <functional>
 
 #include "image_analysis.h"
 
 namespace belnor {
+namespace {
+
+// Mean of the count largest of n values (n <= 9).
+int MeanOfLargest(int *values, int n, int count) {
+  for (int i = 1; i < n; ++i)
+    for (int k = i; k > 0 && values[k] > values[k - 1]; --k) {
+      const int t = values[k];
+      values[k] = values[k - 1];
+      values[k - 1] = t;
+    }
+  int sum = 0;
+  for (int i = 0; i < count; ++i) sum += values[i];
+  return sum / count;
+}
+
+}  // namespace
 
 uint8_t RegionMean(const uint8_t *image, int W, int x, int y, int width, int height) {
   if (image == nullptr || width <= 0 || height <= 0) return 0;
@@ -27,8 +41,7 @@ uint8_t EstimateBackgroundLevel(const uint8_t *image, int W, int H) {
                             {W - 56, 8},     {W / 2, H - 56}, {W / 2, H / 2}};
   int means[9];
   for (int k = 0; k < 9; ++k) means[k] = RegionMean(image, W, probes[k][0], probes[k][1], 48, 48);
-  std::partial_sort(means, means + 4, means + 9, std::greater<int>());
-  return uint8_t((means[0] + means[1] + means[2] + means[3]) / 4);
+  return uint8_t(MeanOfLargest(means, 9, 4));
 }
 
 uint8_t BlockMean8(const uint8_t *image, int W, int x, int y) {
@@ -47,8 +60,7 @@ uint8_t BackgroundLevel(const uint8_t *image, int W, int H) {
                             {32, H / 2},  {W - 32, H / 2}, {W / 2, H / 2}};
   int means[7];
   for (int k = 0; k < 7; ++k) means[k] = BlockMean8(image, W, probes[k][0], probes[k][1]);
-  std::partial_sort(means, means + 3, means + 7, std::greater<int>());
-  return uint8_t((means[0] + means[1] + means[2]) / 3);
+  return uint8_t(MeanOfLargest(means, 7, 3));
 }
 
 }  // namespace belnor

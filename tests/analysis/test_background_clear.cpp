@@ -157,7 +157,7 @@ TEST(BackgroundClear, FiltersMatchReference) {
     EXPECT_EQ(belnor::EdgeEnergyMap(ctx, img.data(), w, h, untouched.data(), 17, 100), 0);
     EXPECT_EQ(untouched, std::vector<uint8_t>(size_t(w) * h, 5));
     Image a = img, b = img;
-    std::vector<uint16_t> sums;
+    belnor::ScratchBuffer<uint16_t> sums;
     belnor::Smooth3x3(a.data(), w, h, sums);
     ref::Smooth3x3(b.data(), w, h);
     ASSERT_EQ(a.pixels, b.pixels) << w << "x" << h;
