@@ -9,29 +9,39 @@
 
 namespace belnor {
 
+namespace {
+
+// Horizontal sums of three (two at the ends) neighbours of one row.
+void RowSums(const uint8_t *m, int width, uint16_t *s) {
+  if (width == 1) {
+    s[0] = m[0];
+    return;
+  }
+  s[0] = uint16_t(m[0] + m[1]);
+  for (int x = 1; x < width - 1; ++x) s[x] = uint16_t(m[x - 1] + m[x] + m[x + 1]);
+  s[width - 1] = uint16_t(m[width - 2] + m[width - 1]);
+}
+
+}  // namespace
+
+// In place with a ring of four rows of horizontal sums (rows y - 1 .. y + 2):
+// a row's sums are taken before the row is overwritten, so every mean reads
+// unsmoothed values.
 void Smooth3x3(uint8_t *map, int width, int height, ScratchBuffer<uint16_t> &rowSums) {
   if (map == nullptr || width <= 0 || height <= 0) return;
-  const size_t n = size_t(width) * height;
-  uint16_t *hs = rowSums.get(n);
+  uint16_t *ring = rowSums.get(4 * size_t(width));
+  auto sums = [&](int y) { return ring + size_t(y % 4) * width; };
+  RowSums(map, width, sums(0));
+  if (height > 1) RowSums(map + width, width, sums(1));
   for (int y = 0; y < height; ++y) {
-    const uint8_t *m = map + size_t(y) * width;
-    uint16_t *s = hs + size_t(y) * width;
-    if (width == 1) {
-      s[0] = m[0];
-      continue;
-    }
-    s[0] = uint16_t(m[0] + m[1]);
-    for (int x = 1; x < width - 1; ++x) s[x] = uint16_t(m[x - 1] + m[x] + m[x + 1]);
-    s[width - 1] = uint16_t(m[width - 2] + m[width - 1]);
-  }
-  for (int y = 0; y < height; ++y) {
-    const uint16_t *up = hs + size_t(y > 0 ? y - 1 : y) * width;
-    const uint16_t *mid = hs + size_t(y) * width;
-    const uint16_t *down = hs + size_t(y + 1 < height ? y + 1 : y) * width;
-    const int rows = 1 + (y > 0) + (y + 1 < height);
-    uint8_t *out = map + size_t(y) * width;
-    // Missing rows contribute nothing: up or down then aliases mid.
+    if (y + 2 < height) RowSums(map + size_t(y + 2) * width, width, sums(y + 2));
+    const uint16_t *mid = sums(y);
+    const uint16_t *up = y > 0 ? sums(y - 1) : mid;
+    const uint16_t *down = y + 1 < height ? sums(y + 1) : mid;
     const int upOn = y > 0, downOn = y + 1 < height;
+    const int rows = 1 + upOn + downOn;
+    uint8_t *out = map + size_t(y) * width;
+    // A missing row contributes nothing (its pointer aliases mid).
     auto value = [&](int x, int cols) {
       const int sum = upOn * up[x] + mid[x] + downOn * down[x];
       return uint8_t(sum / (rows * cols));
@@ -42,7 +52,7 @@ void Smooth3x3(uint8_t *map, int width, int height, ScratchBuffer<uint16_t> &row
     }
     out[0] = value(0, 2);
     if (rows == 3) {
-      for (int x = 1; x < width - 1; ++x) out[x] = uint8_t((up[x] + mid[x] + down[x]) / 9);
+      for (int x = 1; x < width - 1; ++x) out[x] = uint8_t(uint16_t(up[x] + mid[x] + down[x]) / 9);
     } else {
       for (int x = 1; x < width - 1; ++x) out[x] = value(x, 3);
     }
