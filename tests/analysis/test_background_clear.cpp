@@ -218,3 +218,30 @@ TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
 }
 
 }  // namespace
+
+namespace {
+
+// Random images of every size the pipeline clears, and sizes around the
+// limits: every pixel stays itself, becomes the level or their mean.
+TEST(BackgroundClear, RandomImagesOfAllSizesKeepTheOutputInvariant) {
+  const int sizes[][2] = {{640, 640}, {360, 258}, {1600, 1500}, {2304, 2304}, {256, 360},
+                          {400, 400}, {1, 1},     {146, 86},    {147, 87},    {250, 400},
+                          {257, 361}, {4001, 360}};
+  ClearContext ctx;
+  uint32_t seed = 5;
+  for (const auto &s : sizes)
+    for (int L : {60, 90, 200, 255}) {
+      Image img = testimg::Random(s[0], s[1], seed++);
+      // Smooth a little so that some images pass the probes.
+      for (size_t k = 1; k < img.pixels.size(); ++k)
+        img.pixels[k] = uint8_t((img.pixels[k] + 3 * img.pixels[k - 1]) / 4);
+      const Image before = img;
+      belnor::ClearBackground(ctx, img.data(), s[0], s[1], uint8_t(L));
+      for (size_t k = 0; k < img.pixels.size(); ++k) {
+        const int p = before.pixels[k], q = img.pixels[k];
+        ASSERT_TRUE(q == p || q == L || q == (L + p) / 2) << s[0] << "x" << s[1] << " L " << L;
+      }
+    }
+}
+
+}  // namespace
