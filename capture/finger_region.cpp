@@ -94,58 +94,52 @@ void FillRuns(const BlockGrid &g, const Rectangle &r) {
     FillShortRuns(&g.at(r.left + 1, y), 1, cols);
 }
 
-// Lines of the box whose outermost set blocks are 1..6 apart are cleared:
-// columns first, then rows.
+// A line (length blocks, step apart) whose outermost set blocks are 1..6
+// apart is cleared between them.
+void ClearShortLine(int8_t *first, ptrdiff_t step, int length) {
+  int from = -1, to = -1;
+  for (int k = 0; k < length; ++k)
+    if (first[k * step] > 0) {
+      if (from < 0) from = k;
+      to = k;
+    }
+  if (from >= 0 && to - from >= 1 && to - from <= 6)
+    for (int k = from; k <= to; ++k) first[k * step] = 0;
+}
+
+// Stripes: columns of the box first, then its rows.
 void ClearStripes(const BlockGrid &g, const Rectangle &r) {
-  for (int x = r.left; x <= r.right; ++x) {
-    int first = -1, last = -1;
-    for (int y = r.top; y <= r.bottom; ++y)
-      if (g.set(x, y)) {
-        if (first < 0) first = y;
-        last = y;
-      }
-    if (first >= 0 && last - first >= 1 && last - first <= 6)
-      for (int y = first; y <= last; ++y) g.at(x, y) = 0;
-  }
-  for (int y = r.top; y <= r.bottom; ++y) {
-    int first = -1, last = -1;
-    for (int x = r.left; x <= r.right; ++x)
-      if (g.set(x, y)) {
-        if (first < 0) first = x;
-        last = x;
-      }
-    if (first >= 0 && last - first >= 1 && last - first <= 6)
-      for (int x = first; x <= last; ++x) g.at(x, y) = 0;
-  }
+  for (int x = r.left; x <= r.right; ++x) ClearShortLine(&g.at(x, r.top), g.bw, r.bottom - r.top + 1);
+  for (int y = r.top; y <= r.bottom; ++y) ClearShortLine(&g.at(r.left, y), 1, r.right - r.left + 1);
+}
+
+constexpr int8_t kRingMark = 3;
+
+// Marks the first set block of a line (length blocks, step apart) when
+// markFirst, and the last one, searched down to index lastStop, when markLast
+// and the first was not already the line's end. Marks count as set.
+void MarkLineEnds(int8_t *first, ptrdiff_t step, int length, bool markFirst, bool markLast,
+                  int lastStop) {
+  int f = 0;
+  while (f < length && first[f * step] <= 0) ++f;
+  if (f < length && markFirst) first[f * step] = kRingMark;
+  if (!markLast || f == length - 1) return;
+  int l = length - 1;
+  while (l >= lastStop && first[l * step] <= 0) --l;
+  if (l >= lastStop) first[l * step] = kRingMark;
 }
 
 // Peels the outermost finger block of every line on the sides where the box
-// does not touch the edge of the map.
+// does not touch the edge of the map: rows first, then columns.
 void PeelOuterRing(const BlockGrid &g, const Rectangle &r) {
-  constexpr int8_t kMark = 3;
-  for (int y = r.top; y <= r.bottom; ++y) {
-    int left = r.left;
-    while (left <= r.right && !g.set(left, y)) ++left;
-    if (left <= r.right && r.left > 0) g.at(left, y) = kMark;
-    if (r.right < g.bw - 1 && left != r.right) {
-      int right = r.right;
-      while (right >= r.left + 1 && !g.set(right, y)) --right;
-      if (right >= r.left + 1) g.at(right, y) = kMark;
-    }
-  }
-  for (int x = r.left; x <= r.right; ++x) {
-    int top = r.top;
-    while (top <= r.bottom && !g.set(x, top)) ++top;
-    if (top <= r.bottom && r.top > 0) g.at(x, top) = kMark;
-    if (r.bottom < g.bh - 1 && top != r.bottom) {
-      int bottom = r.bottom;
-      while (bottom >= r.top && !g.set(x, bottom)) --bottom;
-      if (bottom >= r.top) g.at(x, bottom) = kMark;
-    }
-  }
+  const int width = r.right - r.left + 1, height = r.bottom - r.top + 1;
+  for (int y = r.top; y <= r.bottom; ++y)
+    MarkLineEnds(&g.at(r.left, y), 1, width, r.left > 0, r.right < g.bw - 1, 1);
+  for (int x = r.left; x <= r.right; ++x)
+    MarkLineEnds(&g.at(x, r.top), g.bw, height, r.top > 0, r.bottom < g.bh - 1, 0);
   for (int y = r.top; y <= r.bottom; ++y)
     for (int x = r.left; x <= r.right; ++x)
-      if (g.at(x, y) == kMark) g.at(x, y) = 0;
+      if (g.at(x, y) == kRingMark) g.at(x, y) = 0;
 }
 
 }  // namespace
