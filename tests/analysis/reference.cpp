@@ -173,6 +173,69 @@ int BuildBlockMap(const uint8_t *image, int W, int H, int8_t *raw, int level) {
   return (f << 16) | (count & 0xFFFF);
 }
 
+int FingerScore(const uint8_t *image, int W, int H) {
+  const int bw = W / 8, bh = H / 8;
+  std::vector<int8_t> map(bw * bh), raw(bw * bh);
+  belnor::AnalysisContext ctx;
+  if (belnor::AnalyseFinger(ctx, image, W, H, map.data(), raw.data()) == 0) return 0;
+  const int level = ctx.lastBackgroundLevel;
+  belnor::Rectangle r;
+  belnor::MapBoundingBox(map.data(), bw, bh, &r);
+  const int bw2 = r.right - r.left, bh2 = r.bottom - r.top;
+  const long u = long(bw2) * bh2 * 64;
+  long hist[256] = {}, S = 0, T = 0, i = 0;
+  for (int y = 8 * r.top; y < 8 * r.bottom; ++y)
+    for (int x = 8 * r.left; x < 8 * r.right; ++x) {
+      const int p = image[y * W + x];
+      ++hist[p];
+      S += p;
+      if (map[(y / 8) * bw + x / 8] > 0 && p + 24 < level) ++i, T += p;
+    }
+  const int v = u == i ? image[200] : int((S - T) / (u - i));
+  int levels = 0;
+  for (long c : hist) levels += c > 25;
+  const int A = std::min(10, levels / 18);
+  const int bright = std::max(0, (v - 160) / 16);
+  int dark;
+  if (i > 0) {
+    const long m = T / i;
+    dark = m < 240 ? std::min(5L, (240 - m) / 30) : 0;
+  } else {
+    dark = v < 240 ? std::min(5, (240 - v) / 30) : 0;
+  }
+  int area;
+  if ((i == 0 && v >= 240) || i < 16384 || u < 31999) area = 0;
+  else if (bh2 >= 44 && bw2 <= 11) area = 5;
+  else area = i <= 43999 ? int(i * 25 / 44000) : 25;
+  int p = 0, l = 0, q = 0, k = 0, j = 0;
+  const int centre = (r.left + r.right) / 2;
+  for (int y = 0; y < bh; ++y)
+    for (int x = 0; x < bw; ++x) {
+      int8_t &d = raw[y * bw + x];
+      if (map[y * bw + x] == 0) {
+        d = 0;
+        continue;
+      }
+      if (d > 0) ++j;
+      if (y < r.top || y >= r.top + std::min(bh2 / 2, 27) || d == 1 || d == 5) continue;
+      if (x < centre) ++p, l += d > 5;
+      else ++q, k += d < 5;
+    }
+  int symmetry = 0;
+  if (8 * bw2 >= 91 && 8 * bh2 >= 171 && k >= 18 && l >= 18 && float(l) / float(p) >= 0.3f &&
+      float(k) / float(q) >= 0.3f) {
+    const int E = std::abs(k - l);
+    const int x = std::min(40, int(40.0f * (1.0f - float(E > 10 ? E - 10 : E) / float(k + l))));
+    symmetry = area != 0 ? x : x * 6 / 10;
+  }
+  int J = 0;
+  for (int y = 1; y <= bh - 2; ++y)
+    for (int x = 1; x <= bw - 2; ++x)
+      if (raw[y * bw + x] > 0 && std::abs(raw[y * bw + x] - raw[y * bw + x - 1]) == 4) ++J;
+  const int smooth = j > 0 ? (j - J) * 15 / j : 0;
+  return A + bright + dark + area + symmetry + smooth;
+}
+
 int EdgeEnergyMap(const uint8_t *half, int w, int h, uint8_t *mask, int radius, uint8_t L) {
   if (radius > 16) return 0;
   auto px = [&](int x, int y) {

@@ -14,6 +14,9 @@ int FilterComponents(int8_t *map, int bw, int bh, int minimum);
 // Coarse pass, fine pass, filter and border rule with the routines above.
 int BuildBlockMap(const uint8_t *image, int W, int H, int8_t *raw, int level);
 
+// The score from the library's finger analysis, summed literally.
+int FingerScore(const uint8_t *image, int W, int H);
+
 int EdgeEnergyMap(const uint8_t *half, int w, int h, uint8_t *mask, int radius, uint8_t L);
 void Smooth3x3(uint8_t *map, int width, int height);
 void ApplyBackgroundMask(uint8_t *image, int W, int H, const uint8_t *mask, uint8_t L);

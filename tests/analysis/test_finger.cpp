@@ -219,6 +219,26 @@ TEST(FingerRegion, BlockMapMatchesReference) {
     }
 }
 
+TEST(FingerScore, MatchesLiteralSum) {
+  std::vector<Image> images;
+  for (int k = 0; k < 6; ++k) {
+    FingerSpec spec = Centred(640, 640);
+    spec.cx = 200 + 50 * k, spec.ax = 90 + 15 * k, spec.ay = 120 + 20 * k;
+    spec.loops = k % 2 == 0, spec.straightAngle = 20 * k, spec.period = 7 + k;
+    spec.background = 180 + 12 * k;
+    images.push_back(testimg::Finger(640, 640, spec));
+  }
+  images.push_back(testimg::Finger(1600, 1500, Centred(1600, 1500)));
+  images.push_back(testimg::Finger(256, 360, Centred(256, 360)));
+  if (!testimg::DataFolder().empty())
+    for (const char *name : {"102_3.bmp", "105_5.bmp", "109_8.bmp"})
+      images.push_back(testimg::PaddedPrint(name, 640, 640));
+  AnalysisContext ctx;
+  for (const Image &img : images)
+    EXPECT_EQ(belnor::FingerScore(ctx, img.data(), img.width, img.height, nullptr),
+              ref::FingerScore(img.data(), img.width, img.height));
+}
+
 // A reused context gives what a fresh one gives, whatever it analysed before.
 TEST(FingerRegion, ResultsDoNotDependOnEarlierImages) {
   const Image big = testimg::Finger(640, 640, Centred(640, 640));
