@@ -72,12 +72,6 @@ void SmoothSeamRow(const SeamRows &s, int W, uint8_t L, uint8_t *out, uint8_t *n
   std::memcpy(out, s.row, size_t(W));
   // Columns 0 and 1 keep their values, which may equal the level.
   cand[0] = cand[1] = 0xFF;
-  // The left rule, in order, where both left neighbours may equal the level.
-  auto leftRule = [&](int from, int to) {
-    for (int k = from; k < to; ++k)
-      if (need[k] && cand[k - 1] && cand[k - 2] && out[k - 1] == L && out[k - 2] == L)
-        out[k] = Average(s.row[k], L);
-  };
   const int last = W - 3;
   int x = 2;
   const U8x16 l = U8x16{} + L, l1 = U8x16{} + uint8_t(L + 1), one = U8x16{} + 1;
@@ -85,9 +79,16 @@ void SmoothSeamRow(const SeamRows &s, int W, uint8_t L, uint8_t *out, uint8_t *n
   U8x16 previous = {};
   previous[14] = cand[0];
   previous[15] = cand[1];
+  const U8x16 ones = U8x16{} + 0xFF;
   for (; x + 15 <= last; x += 16) {
     const U8x16 p = Load(s.row + x);
     const U8x16 isL = (U8x16)(p == l);
+    if ((((U64x2)~isL)[0] | ((U64x2)~isL)[1]) == 0) {
+      // All at the level: nothing changes, all may stay at the level.
+      Store(cand + x, ones);
+      previous = ones;
+      continue;
+    }
     const U8x16 diag = (U8x16)(((Load(s.down + x - 1) >= l) & (Load(s.up + x + 1) >= l)) |
                                ((Load(s.down + x + 1) >= l) & (Load(s.up + x - 1) >= l)));
     const U8x16 other = (U8x16)(((Load(s.row + x + 1) == l) & (Load(s.row + x + 2) == l)) |
@@ -99,18 +100,21 @@ void SmoothSeamRow(const SeamRows &s, int W, uint8_t L, uint8_t *out, uint8_t *n
     const U8x16 needs = ~isL & ~diag & ~other;
     const U8x16 cands = isL | diag | (U8x16)(p == l1);
     Store(out + x, res);
-    Store(need + x, needs);
     Store(cand + x, cands);
     // Candidates one and two to the left, across the chunk boundary (kept in
     // registers: reloading them from the bytes just stored would stall).
-    const U8x16 left1 = Left1(previous, cands);
-    const U8x16 left2 = Left2(previous, cands);
+    const U8x16 fix = needs & Left1(previous, cands) & Left2(previous, cands);
     previous = cands;
-    const U64x2 fix = (U64x2)(needs & left1 & left2);
-    if ((fix[0] | fix[1]) != 0) leftRule(x, x + 16);
+    if ((((U64x2)fix)[0] | ((U64x2)fix)[1]) == 0) continue;
+    for (int k = 0; k < 16; ++k)
+      if (fix[k] && out[x + k - 1] == L && out[x + k - 2] == L) out[x + k] = Average(p[k], L);
   }
+  // Scalar tail; the left rule, in order, where both left neighbours may
+  // equal the level.
   for (int k = x; k <= last; ++k) DecideOne(s, k, L, out, need, cand);
-  leftRule(x, last + 1);
+  for (int k = x; k <= last; ++k)
+    if (need[k] && cand[k - 1] && cand[k - 2] && out[k - 1] == L && out[k - 2] == L)
+      out[k] = Average(s.row[k], L);
 }
 
 }  // namespace

@@ -185,6 +185,26 @@ TEST(BackgroundClear, MaskApplicationMatchesReference) {
       ASSERT_EQ(a.pixels, b.pixels) << W << "x" << H << " L " << L;
     }
   }
+  // Fingers with the mask the clearing computes for them: long runs at the
+  // level, seams along the finger's edge.
+  for (int size : {640, 1001}) {
+    FingerSpec spec = CentreFinger();
+    spec.cx = size / 2.0, spec.cy = size / 2.0;
+    const Image img = testimg::Finger(size, size, spec);
+    const int w = size / 2, h = size / 2;
+    Image half{w, h, std::vector<uint8_t>(size_t(w) * h)};
+    for (int i = 0; i < h; ++i)
+      for (int j = 0; j < w; ++j) half.at(j, i) = img.pixels[size_t(2 * i) * size + 2 * j];
+    std::vector<uint8_t> mask(size_t(w) * h);
+    belnor::EdgeEnergyMap(ctx, half.data(), w, h, mask.data(), 8, 236);
+    ASSERT_TRUE(belnor::RefineEdgeMap(ctx, half.data(), mask.data(), w, h, 236));
+    for (int L : {230, 236, 240}) {
+      Image a = img, b = img;
+      belnor::ApplyBackgroundMask(ctx, a.data(), size, size, mask.data(), uint8_t(L));
+      ref::ApplyBackgroundMask(b.data(), size, size, mask.data(), uint8_t(L));
+      ASSERT_EQ(a.pixels, b.pixels) << size << " L " << L;
+    }
+  }
 }
 
 TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
