@@ -15,7 +15,7 @@ const testimg::Image &FingerImage(int W, int H) {
   static testimg::Image small, large;
   testimg::Image &img = W == 640 ? small : large;
   if (img.pixels.empty()) {
-    testimg::FingerSpec s;
+    testimg::FingerShape s;
     s.cx = W / 2.0, s.cy = H / 2.0, s.ax = W * 0.22, s.ay = H * 0.3;
     s.coreDrop = 0;
     img = testimg::Finger(W, H, s);

@@ -18,7 +18,7 @@ struct Expected {
 };
 
 testimg::Image Make(int W, int H) {
-  testimg::FingerSpec s;
+  testimg::FingerShape s;
   s.cx = W / 2.0, s.cy = H / 2.0, s.ax = W * 0.3, s.ay = H * 0.35;
   return testimg::Finger(W, H, s);
 }

@@ -13,7 +13,7 @@
 namespace {
 
 using belnor::ClearContext;
-using testimg::FingerSpec;
+using testimg::FingerShape;
 using testimg::Image;
 
 bool AllEqual(const Image &img, uint8_t v) {
@@ -22,8 +22,8 @@ bool AllEqual(const Image &img, uint8_t v) {
   return true;
 }
 
-FingerSpec CentreFinger() {
-  FingerSpec s;
+FingerShape CentreFinger() {
+  FingerShape s;
   s.cx = 320, s.cy = 330, s.ax = 140, s.ay = 190;
   // Core at the centre: circular ridges, so no row of a probe window sees
   // one long dark-under-bright edge.
@@ -72,7 +72,7 @@ TEST(BackgroundClear, DarkEdgeInAnyProbeWindowLeavesTheImageAlone) {
     EXPECT_EQ(img.pixels, before.pixels);
   }
   // Straight horizontal ridges through the centre also count as an edge.
-  FingerSpec stripes = CentreFinger();
+  FingerShape stripes = CentreFinger();
   stripes.loops = false, stripes.straightAngle = 0;
   Image img = testimg::Finger(640, 640, stripes);
   EXPECT_EQ(belnor::HasEdgeProbe(img.data(), 640, 640), 1);
@@ -188,9 +188,9 @@ TEST(BackgroundClear, MaskApplicationMatchesReference) {
   // Fingers with the mask the clearing computes for them: long runs at the
   // level, seams along the finger's edge.
   for (int size : {640, 1001}) {
-    FingerSpec spec = CentreFinger();
-    spec.cx = size / 2.0, spec.cy = size / 2.0;
-    const Image img = testimg::Finger(size, size, spec);
+    FingerShape shape = CentreFinger();
+    shape.cx = size / 2.0, shape.cy = size / 2.0;
+    const Image img = testimg::Finger(size, size, shape);
     const int w = size / 2, h = size / 2;
     Image half{w, h, std::vector<uint8_t>(size_t(w) * h)};
     for (int i = 0; i < h; ++i)
@@ -209,9 +209,9 @@ TEST(BackgroundClear, MaskApplicationMatchesReference) {
 
 TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
   for (int size : {640, 1000}) {
-    FingerSpec spec = CentreFinger();
-    spec.cx = size / 2.0, spec.cy = size / 2.0 + 10;
-    Image img = testimg::Finger(size, size, spec);
+    FingerShape shape = CentreFinger();
+    shape.cx = size / 2.0, shape.cy = size / 2.0 + 10;
+    Image img = testimg::Finger(size, size, shape);
     // Dust specks far from the finger.
     for (int k = 0; k < 12; ++k) {
       const int x = 20 + k * 13, y = size - 40 - k * 9;
@@ -227,7 +227,7 @@ TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
       for (int x = 0; x < size; ++x) {
         const int p = before.pixels[size_t(y) * size + x], q = img.pixels[size_t(y) * size + x];
         ASSERT_TRUE(q == p || q == L || q == (L + p) / 2) << x << "," << y;
-        const double ex = (x - spec.cx) / spec.ax, ey = (y - spec.cy) / spec.ay;
+        const double ex = (x - shape.cx) / shape.ax, ey = (y - shape.cy) / shape.ay;
         const double d = std::sqrt(ex * ex + ey * ey);
         if (d < 0.75) changedInside += q != p;
         if (d > 1.3) wrongOutside += q != L;

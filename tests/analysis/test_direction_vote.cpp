@@ -59,9 +59,9 @@ TEST(DirectionVote, MatchesReferenceOnRandomImages) {
 }
 
 TEST(DirectionVote, MatchesReferenceOnFingersAndExtremes) {
-  testimg::FingerSpec spec;
-  spec.cx = 160, spec.cy = 180, spec.ax = 110, spec.ay = 150;
-  std::vector<testimg::Image> images = {testimg::Finger(320, 360, spec),
+  testimg::FingerShape shape;
+  shape.cx = 160, shape.cy = 180, shape.ax = 110, shape.ay = 150;
+  std::vector<testimg::Image> images = {testimg::Finger(320, 360, shape),
                                         testimg::Flat(320, 360, 0, 0, 1),
                                         testimg::Flat(320, 360, 255, 0, 1),
                                         testimg::Grating(320, 360, 33, 4, 0, 255)};

@@ -14,7 +14,7 @@ namespace {
 
 using belnor::AnalysisContext;
 using belnor::Rectangle;
-using testimg::FingerSpec;
+using testimg::FingerShape;
 using testimg::Image;
 
 struct Result {
@@ -57,8 +57,8 @@ void ExpectBoxMatches(const Rectangle &found, const Rectangle &finger, int toler
   EXPECT_GE(found.bottom + 8, finger.bottom - tolerance);
 }
 
-FingerSpec Centred(int W, int H) {
-  FingerSpec s;
+FingerShape Centred(int W, int H) {
+  FingerShape s;
   s.cx = W / 2.0, s.cy = H / 2.0;
   s.ax = W * 0.2, s.ay = H * 0.27;
   return s;
@@ -69,11 +69,11 @@ TEST(FingerRegion, FingerPresentOnSyntheticPrints) {
   for (const auto &size : sizes) {
     const int W = size[0], H = size[1];
     for (bool loops : {true, false}) {
-      FingerSpec spec = Centred(W, H);
-      if (W == 256) spec.ax = 100, spec.ay = 150;
-      if (W == 1600) spec.ax = 260, spec.ay = 340;
-      spec.loops = loops;
-      const Image img = testimg::Finger(W, H, spec);
+      FingerShape shape = Centred(W, H);
+      if (W == 256) shape.ax = 100, shape.ay = 150;
+      if (W == 1600) shape.ax = 260, shape.ay = 340;
+      shape.loops = loops;
+      const Image img = testimg::Finger(W, H, shape);
       const Result r = Analyse(img);
       SCOPED_TRACE(std::to_string(W) + "x" + std::to_string(H) + (loops ? " loops" : " straight"));
       ASSERT_GT(r.found, 0);
@@ -85,10 +85,10 @@ TEST(FingerRegion, FingerPresentOnSyntheticPrints) {
 }
 
 TEST(FingerRegion, LoopsScoreAboveStraightRidges) {
-  FingerSpec spec = Centred(640, 640);
-  const int loops = Analyse(testimg::Finger(640, 640, spec)).score;
-  spec.loops = false;
-  const int straight = Analyse(testimg::Finger(640, 640, spec)).score;
+  FingerShape shape = Centred(640, 640);
+  const int loops = Analyse(testimg::Finger(640, 640, shape)).score;
+  shape.loops = false;
+  const int straight = Analyse(testimg::Finger(640, 640, shape)).score;
   EXPECT_GT(loops, straight);
 }
 
@@ -113,17 +113,17 @@ TEST(FingerRegion, EmptyPlatenNoiseAndDustShowNoFinger) {
       EXPECT_EQ(noisy.score, 0) << level << " +-" << noise;
     }
   // Probes darker than 20: no block map at all, whatever lies in the image.
-  FingerSpec spec = Centred(640, 640);
-  spec.background = 10, spec.ridge = 0, spec.valley = 30, spec.noise = 1;
-  EXPECT_EQ(Analyse(testimg::Finger(640, 640, spec)).found, 0);
+  FingerShape shape = Centred(640, 640);
+  shape.background = 10, shape.ridge = 0, shape.valley = 30, shape.noise = 1;
+  EXPECT_EQ(Analyse(testimg::Finger(640, 640, shape)).found, 0);
 }
 
 TEST(FingerRegion, SmallPatchesAndThinBandsAreNoFinger) {
-  FingerSpec patch = Centred(640, 640);
+  FingerShape patch = Centred(640, 640);
   patch.ax = patch.ay = 45;  // 90 x 90 pixels: box of at most 11 blocks
   EXPECT_EQ(Analyse(testimg::Finger(640, 640, patch)).found, 0);
   Image band = testimg::Flat(640, 640, 240, 3, 4);
-  FingerSpec stripes = Centred(640, 640);
+  FingerShape stripes = Centred(640, 640);
   stripes.loops = false;
   stripes.ax = 30, stripes.ay = 2000;  // a 60-pixel vertical band
   testimg::DrawFinger(band, stripes);
@@ -131,7 +131,7 @@ TEST(FingerRegion, SmallPatchesAndThinBandsAreNoFinger) {
 }
 
 TEST(FingerRegion, OffCentreAndPartialFingers) {
-  FingerSpec off = Centred(640, 640);
+  FingerShape off = Centred(640, 640);
   off.cx = 200, off.cy = 420;
   const Image offImg = testimg::Finger(640, 640, off);
   Result r = Analyse(offImg);
@@ -139,7 +139,7 @@ TEST(FingerRegion, OffCentreAndPartialFingers) {
   ExpectBoxMatches(r.rect, DarkBox(offImg, 200), 24);
 
   // Clipped by the left edge: the region touches column 0 and keeps it.
-  FingerSpec left = Centred(640, 640);
+  FingerShape left = Centred(640, 640);
   left.cx = 40;
   const Image leftImg = testimg::Finger(640, 640, left);
   r = Analyse(leftImg);
@@ -147,7 +147,7 @@ TEST(FingerRegion, OffCentreAndPartialFingers) {
   EXPECT_EQ(r.rect.left, 0);
   ExpectBoxMatches(r.rect, DarkBox(leftImg, 200), 24);
   // And by the bottom edge.
-  FingerSpec bottom = Centred(640, 640);
+  FingerShape bottom = Centred(640, 640);
   bottom.cy = 600;
   r = Analyse(testimg::Finger(640, 640, bottom));
   ASSERT_GT(r.found, 0);
@@ -156,9 +156,9 @@ TEST(FingerRegion, OffCentreAndPartialFingers) {
 
 // A shift by whole coarse cells (4 blocks) moves the region by the same.
 TEST(FingerRegion, ShiftByWholeBlocksShiftsTheRegion) {
-  FingerSpec spec = Centred(640, 640);
-  spec.cx = 300, spec.cy = 310;
-  const Image canvas = testimg::Finger(640 + 96, 640 + 96, spec);
+  FingerShape shape = Centred(640, 640);
+  shape.cx = 300, shape.cy = 310;
+  const Image canvas = testimg::Finger(640 + 96, 640 + 96, shape);
   auto crop = [&](int ox, int oy) {
     Image img{640, 640, std::vector<uint8_t>(640 * 640)};
     for (int y = 0; y < 640; ++y)
@@ -208,7 +208,7 @@ TEST(FingerRegion, BlockMapMatchesReference) {
   AnalysisContext ctx;
   std::vector<Image> images;
   images.push_back(testimg::Finger(640, 640, Centred(640, 640)));
-  FingerSpec two = Centred(400, 400);
+  FingerShape two = Centred(400, 400);
   two.loops = false, two.straightAngle = 30;
   images.push_back(testimg::Finger(400, 400, two));
   images.push_back(testimg::Finger(256, 360, Centred(256, 360)));
@@ -229,11 +229,11 @@ TEST(FingerRegion, BlockMapMatchesReference) {
 TEST(FingerScore, MatchesLiteralSum) {
   std::vector<Image> images;
   for (int k = 0; k < 6; ++k) {
-    FingerSpec spec = Centred(640, 640);
-    spec.cx = 200 + 50 * k, spec.ax = 90 + 15 * k, spec.ay = 120 + 20 * k;
-    spec.loops = k % 2 == 0, spec.straightAngle = 20 * k, spec.period = 7 + k;
-    spec.background = 180 + 12 * k;
-    images.push_back(testimg::Finger(640, 640, spec));
+    FingerShape shape = Centred(640, 640);
+    shape.cx = 200 + 50 * k, shape.ax = 90 + 15 * k, shape.ay = 120 + 20 * k;
+    shape.loops = k % 2 == 0, shape.straightAngle = 20 * k, shape.period = 7 + k;
+    shape.background = 180 + 12 * k;
+    images.push_back(testimg::Finger(640, 640, shape));
   }
   images.push_back(testimg::Finger(1600, 1500, Centred(1600, 1500)));
   images.push_back(testimg::Finger(256, 360, Centred(256, 360)));
@@ -289,16 +289,16 @@ TEST(FingerScore, RangeOnRandomImagesOfPipelineSizes) {
 TEST(FingerScore, ScoreStaysInRangeOnVariedFingers) {
   uint32_t seed = 1;
   for (int k = 0; k < 12; ++k) {
-    FingerSpec spec = Centred(640, 640);
+    FingerShape shape = Centred(640, 640);
     seed = seed * 1664525u + 1013904223u;
-    spec.cx = 150 + (seed >> 8) % 340;
-    spec.cy = 150 + (seed >> 16) % 340;
-    spec.ax = 60 + k * 12, spec.ay = 90 + k * 15;
-    spec.period = 6 + k % 6;
-    spec.loops = k % 3 != 0;
-    spec.background = 160 + k * 8;
-    spec.seed = k;
-    const Image img = testimg::Finger(640, 640, spec);
+    shape.cx = 150 + (seed >> 8) % 340;
+    shape.cy = 150 + (seed >> 16) % 340;
+    shape.ax = 60 + k * 12, shape.ay = 90 + k * 15;
+    shape.period = 6 + k % 6;
+    shape.loops = k % 3 != 0;
+    shape.background = 160 + k * 8;
+    shape.seed = k;
+    const Image img = testimg::Finger(640, 640, shape);
     Rectangle rect{};
     const int score = belnor::FingerScore(img.data(), 640, 640, &rect);
     EXPECT_GE(score, 0);

@@ -25,30 +25,30 @@ Image Flat(int width, int height, int level, int noise, uint32_t seed) {
   return img;
 }
 
-void DrawFinger(Image &image, const FingerSpec &spec) {
+void DrawFinger(Image &image, const FingerShape &shape) {
   const double pi = 3.14159265358979323846;
-  const double coreX = spec.cx, coreY = spec.cy + spec.coreDrop * spec.ay;
-  const double angle = spec.straightAngle * pi / 180;
-  const double mid = (spec.ridge + spec.valley) / 2.0, amp = (spec.valley - spec.ridge) / 2.0;
-  uint32_t seed = spec.seed * 2654435761u + 7;
+  const double coreX = shape.cx, coreY = shape.cy + shape.coreDrop * shape.ay;
+  const double angle = shape.straightAngle * pi / 180;
+  const double mid = (shape.ridge + shape.valley) / 2.0, amp = (shape.valley - shape.ridge) / 2.0;
+  uint32_t seed = shape.seed * 2654435761u + 7;
   for (int y = 0; y < image.height; ++y)
     for (int x = 0; x < image.width; ++x) {
-      const double ex = (x - spec.cx) / spec.ax, ey = (y - spec.cy) / spec.ay;
+      const double ex = (x - shape.cx) / shape.ax, ey = (y - shape.cy) / shape.ay;
       if (ex * ex + ey * ey > 1) continue;
       double phase;
-      if (spec.loops)
+      if (shape.loops)
         phase = std::hypot(x - coreX, y - coreY);
       else
-        phase = -(x - spec.cx) * std::sin(angle) + (y - spec.cy) * std::cos(angle);
+        phase = -(x - shape.cx) * std::sin(angle) + (y - shape.cy) * std::cos(angle);
       const int noise =
-          spec.noise > 0 ? int(Next(seed) % uint32_t(2 * spec.noise + 1)) - spec.noise : 0;
-      image.at(x, y) = Clamp(int(std::lround(mid + amp * std::cos(2 * pi * phase / spec.period))) + noise);
+          shape.noise > 0 ? int(Next(seed) % uint32_t(2 * shape.noise + 1)) - shape.noise : 0;
+      image.at(x, y) = Clamp(int(std::lround(mid + amp * std::cos(2 * pi * phase / shape.period))) + noise);
     }
 }
 
-Image Finger(int width, int height, const FingerSpec &spec) {
-  Image img = Flat(width, height, spec.background, spec.noise, spec.seed);
-  DrawFinger(img, spec);
+Image Finger(int width, int height, const FingerShape &shape) {
+  Image img = Flat(width, height, shape.background, shape.noise, shape.seed);
+  DrawFinger(img, shape);
   return img;
 }
 

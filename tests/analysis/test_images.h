@@ -17,7 +17,7 @@ struct Image {
   uint8_t &at(int x, int y) { return pixels[size_t(y) * width + x]; }
 };
 
-struct FingerSpec {
+struct FingerShape {
   double cx = 320, cy = 320;     // ellipse centre
   double ax = 130, ay = 170;     // semi-axes
   double period = 9;             // ridge period in pixels
@@ -32,8 +32,8 @@ struct FingerSpec {
 
 Image Flat(int width, int height, int level, int noise, uint32_t seed);
 // Draws a finger over the image (pixels outside the ellipse are untouched).
-void DrawFinger(Image &image, const FingerSpec &spec);
-Image Finger(int width, int height, const FingerSpec &spec);
+void DrawFinger(Image &image, const FingerShape &shape);
+Image Finger(int width, int height, const FingerShape &shape);
 // Sinusoidal stripes whose ridges run at angle degrees from +x towards +y.
 Image Grating(int width, int height, double angleDegrees, double period, int low, int high);
 Image Random(int width, int height, uint32_t seed);
