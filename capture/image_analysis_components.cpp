@@ -93,17 +93,33 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
   const int labels = LabelComponents(ctx, map, bw, bh);
   if (labels == 0) return 0;
 
-  int sizes[kMaxLabels] = {};
-  for (size_t k = 0; k < n; ++k) {
-    const int v = map[k] - kFirstLabel;
-    if (v >= 0 && v < labels) ++sizes[v];
+  // Sizes and row ranges per label; labels never exceed 67, so one count
+  // per byte value serves.
+  int counts[256] = {};
+  int top[256], bottom[256];
+  for (int v = 0; v < 256; ++v) top[v] = bh, bottom[v] = -1;
+  for (int y = 0; y < bh; ++y) {
+    const int8_t *row = map + size_t(y) * bw;
+    int rowCounts[256] = {};
+    for (int x = 0; x < bw; ++x) ++rowCounts[uint8_t(row[x])];
+    for (int l = 0; l < labels; ++l) {
+      const int v = kFirstLabel + l;
+      if (rowCounts[v] == 0) continue;
+      counts[v] += rowCounts[v];
+      if (top[v] == bh) top[v] = y;
+      bottom[v] = y;
+    }
   }
+  int sizes[kMaxLabels];
   int kept = 0;
-  for (int l = 0; l < labels; ++l) kept += sizes[l] >= minimum;
-  for (size_t k = 0; k < n; ++k) {
-    const int v = map[k] - kFirstLabel;
-    if (v >= 0 && v < labels && sizes[v] < minimum) map[k] = 0;
+  int8_t erase[256];  // value each block value becomes: small regions vanish
+  for (int v = 0; v < 256; ++v) erase[v] = int8_t(v);
+  for (int l = 0; l < labels; ++l) {
+    sizes[l] = counts[kFirstLabel + l];
+    kept += sizes[l] >= minimum;
+    if (sizes[l] < minimum) erase[kFirstLabel + l] = 0;
   }
+  for (size_t k = 0; k < n; ++k) map[k] = erase[uint8_t(map[k])];
 
   if (kept > 0) {
     int32_t *firstRow = ctx.firstRow.get(size_t(bw));  // first row >= 1 holding the region
@@ -113,7 +129,10 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
       const int8_t label = int8_t(kFirstLabel + l);
       std::fill(firstRow, firstRow + bw, bh);
       std::fill(lastRow, lastRow + bw, -1);
-      for (int y = 0; y < bh; ++y) {
+      // Earlier closings only paint over a region, never beyond its rows,
+      // so its first row range still covers it.
+      const int y0 = top[label], y1 = bottom[label];
+      for (int y = y0; y <= y1; ++y) {
         const int8_t *row = map + size_t(y) * bw;
         for (int x = 0; x < bw; ++x) {
           if (row[x] != label) continue;
@@ -123,7 +142,7 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
       }
       // Per row, the gap after the first run that ends in column >= 1 is
       // closed when the region lies above and below the gap's first column.
-      for (int y = 1; y < bh; ++y) {
+      for (int y = std::max(1, y0); y <= y1; ++y) {
         int8_t *row = map + size_t(y) * bw;
         int x = 0;
         int pos = -1;
@@ -152,8 +171,7 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
       }
     }
   }
-  for (size_t k = 0; k < n; ++k)
-    if (map[k] > 0) map[k] = copy[k];
+  for (size_t k = 0; k < n; ++k) map[k] = map[k] > 0 ? copy[k] : map[k];
   return kept;
 }
 
