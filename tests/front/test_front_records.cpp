@@ -110,7 +110,7 @@ TEST(SettingsRecord, RepairDefaultsPerType) {
     EXPECT_EQ(r.attr.Gain, c.gain);
     EXPECT_EQ(r.attr.Exposure, c.exposure);
     EXPECT_EQ(r.attr.Gamma, c.gamma);
-    EXPECT_EQ(r.attr.WB, c.wb);
+    EXPECT_EQ(int(r.attr.WB), c.wb);
     if (c.blank) {
       EXPECT_EQ(r.version, 3);
       EXPECT_EQ(r.attr.bAutoAdjust, 0);
