@@ -1,0 +1,58 @@
+// Least behaviour of the steps that init and close call in other parts of
+// the library, until those parts land: each body here is replaced by the
+// real one.
+#include <cstring>
+
+#include "calibration.h"
+#include "device_state.h"
+#include "flash_records.h"
+#include "frame_pipeline.h"
+#include "image_attr.h"
+#include "vendor_commands.h"
+
+namespace belnor {
+
+ProductInfo g_ProductInfoCache = {};
+int g_ProductInfoValid = 0;
+
+int SetLedMode(int) { return 0; }
+int SetSensorMode(int) { return 0; }
+void ResetFlashWrite() {}
+void EndFlashWrite() {}
+
+int ReadSettingsRecord(int, SettingsRecord*) { return 1; }
+void ResetFlashPageCache() {}
+
+int LoadGeometricCalibration() { return 1; }
+void FreeRemapMaps() {}
+
+// The window cut from the centre of the sensor frame.
+int ProcessFrameCallback(const uint8_t* frame, int sensorWidth, int sensorHeight, uint8_t* out,
+                         int* outWidth, int* outHeight) {
+  if (!g_bInitialized) return 0;
+  const int width = g_WindowWidth;
+  const int height = g_WindowHeight;
+  if (width < sensorWidth && height < sensorHeight) {
+    const int x = (sensorWidth - width) / 2;
+    const int y = (sensorHeight - height) / 2;
+    for (int row = 0; row < height; ++row)
+      std::memcpy(out + static_cast<size_t>(row) * width,
+                  frame + static_cast<size_t>(y + row) * sensorWidth + x, width);
+    *outWidth = width;
+    *outHeight = height;
+    return 1;
+  }
+  std::memcpy(out, frame, static_cast<size_t>(sensorWidth) * sensorHeight);
+  *outWidth = sensorWidth;
+  *outHeight = sensorHeight;
+  return 1;
+}
+
+}  // namespace belnor
+
+extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
+  if (info && info != &belnor::g_ProductInfoCache) std::memset(info, 0, sizeof *info);
+  return 0;
+}
+
+extern "C" int LIVESCAN_SetImgAttr(int, int, ImgAttr) { return 1; }
