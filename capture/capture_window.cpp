@@ -1,5 +1,10 @@
 #include "capture_window.h"
 
+#include "device_state.h"
+#include "export_checks.h"
+#include "livescan.h"
+#include "result_codes.h"
+
 namespace belnor {
 
 namespace {
@@ -86,3 +91,28 @@ WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int heig
 }
 
 }  // namespace belnor
+
+using namespace belnor;
+
+extern "C" int LIVESCAN_GetMaxImageSize(int channel, int *width, int *height) {
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
+  if (BadChannel(channel) || !width || !height) return LS_ERR_PARAM;
+  switch (g_nDevType) {
+    case 1: *width = 640, *height = 640; break;
+    case 2: *width = 256, *height = 360; break;
+    case 4: *width = 2304, *height = 2304; break;
+    case 5: *width = 1600, *height = 1500; break;
+    default: break;
+  }
+  return LS_OK;
+}
+
+extern "C" int LIVESCAN_GetCaptWindow(int channel, int *x, int *y, int *width, int *height) {
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
+  if (BadChannel(channel) || !x || !y || !width || !height) return LS_ERR_PARAM;
+  *x = g_WindowX;
+  *y = g_WindowY;
+  *width = g_WindowWidth;
+  *height = g_WindowHeight;
+  return LS_OK;
+}

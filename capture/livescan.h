@@ -12,6 +12,62 @@
 extern "C" {
 #endif
 
+/* ---- Records passed across the interface ------------------------------ */
+
+#pragma pack(push, 1)
+/* Image attributes: 10 bytes, no padding (WB is unaligned), passed by value. */
+typedef struct ImgAttr {
+  unsigned char bAutoAdjust; /* automatic brightness/contrast tracking */
+  unsigned char bClearBk;    /* clear the background around the finger */
+  unsigned char bAutoPos;    /* automatic window placement */
+  unsigned char Bright;      /* 0..255 */
+  unsigned char Contrast;    /* 0..255 */
+  unsigned short WB;         /* white balance, 2800..6500 kelvin */
+  unsigned char Gain;        /* 1..16 */
+  signed char Exposure;      /* power of two, -10..-5 */
+  unsigned char Gamma;       /* 0..255 */
+} ImgAttr;
+
+/* Product information as stored in the scanner (24 bytes). */
+typedef struct ProductInfo {
+  char Serial[16]; /* letters and digits, not zero-terminated */
+  unsigned short Year;
+  unsigned char Month;
+  unsigned char Day;
+  unsigned short Operater;
+  unsigned short Reserved;
+} ProductInfo;
+#pragma pack(pop)
+
+/* ---- Device life ------------------------------------------------------
+ * One scanner per process. Init opens it and streams until Close.
+ */
+
+/* Opens the scanner chosen with LIVESCAN_SetActiveDev (-1: the first found).
+ * 1, or -4 (no device / open failed), -102 (access refused), -107 (no frame
+ * within 3 s; the library stays open and may deliver frames later). */
+LIVESCAN_API int LIVESCAN_Init(void);
+
+/* As LIVESCAN_Init with an explicit device index (-1..8); 1 at once when open. */
+LIVESCAN_API int LIVESCAN_InitEx(int index);
+
+/* Switches the scanner off and releases it. Always 1. */
+LIVESCAN_API int LIVESCAN_Close(void);
+
+/* Number of attached scanners of the supported models. */
+LIVESCAN_API int LIVESCAN_GetDevCount(void);
+
+/* Chooses the device index LIVESCAN_Init opens: -1..8, only while closed (-7). */
+LIVESCAN_API int LIVESCAN_SetActiveDev(int index);
+
+/* Channel 0..8. They start and stop nothing: the scanner streams from Init. */
+LIVESCAN_API int LIVESCAN_BeginCapture(int channel);
+LIVESCAN_API int LIVESCAN_EndCapture(int channel);
+
+/* One processed frame of the capture window (width*height bytes, RawImage).
+ * -1 (null buffer, channel), -5 (not open), -101 (no frame within 2 s). */
+LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
+
 /* ---- Image conversions ------------------------------------------------
  * RawImage: width*height grey bytes, top row first, no padding.
  * BmpImage: 1078-byte header (file header, info header, grey palette), then
@@ -36,33 +92,6 @@ LIVESCAN_API int LIVESCAN_BmpToRaw(const unsigned char *bmp, int bmpSize,
  * -105 when the file cannot be written. */
 LIVESCAN_API int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
                                      const char *path, int format);
-
-/* ---- Records --------------------------------------------------------- */
-
-/* Image attributes: 10 bytes, no padding (WB is unaligned), passed by value. */
-#pragma pack(push, 1)
-typedef struct ImgAttr {
-  unsigned char bAutoAdjust; /* automatic brightness/contrast tracking */
-  unsigned char bClearBk;    /* clear the background around the finger */
-  unsigned char bAutoPos;    /* automatic window placement (DeviceType 1) */
-  unsigned char Bright;      /* 0..255 */
-  unsigned char Contrast;    /* 0..255 */
-  unsigned short WB;         /* white-balance temperature, 2800..6500 K */
-  unsigned char Gain;        /* 1..16 */
-  signed char Exposure;      /* power of two, -10..-5 */
-  unsigned char Gamma;       /* 0..255, unused on DeviceType 1 */
-} ImgAttr;
-#pragma pack(pop)
-
-/* Product information as stored in the scanner: 24 bytes. */
-typedef struct ProductInfo {
-  char Serial[16]; /* ASCII letters and digits, not zero-terminated */
-  unsigned short Year;
-  unsigned char Month;
-  unsigned char Day;
-  unsigned short Operater;
-  unsigned char Reserved[2];
-} ProductInfo;
 
 /* ---- Interface texts and capabilities -------------------------------- */
 

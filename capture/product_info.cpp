@@ -4,11 +4,9 @@
 
 namespace belnor {
 
-namespace {
 bool IsAsciiAlnum(unsigned char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-}  // namespace
 
 int IsAlnumText(const char *text, int n) {
   if (!text || n < 2) return 0;
@@ -25,8 +23,8 @@ void EncodeProductInfo(const ProductInfo &info, uint8_t out[kProductInfoSize]) {
   out[19] = info.Day;
   out[20] = uint8_t(info.Operater);
   out[21] = uint8_t(info.Operater >> 8);
-  out[22] = info.Reserved[0];
-  out[23] = info.Reserved[1];
+  out[22] = uint8_t(info.Reserved);
+  out[23] = uint8_t(info.Reserved >> 8);
 }
 
 bool DecodeProductInfo(const uint8_t *b, size_t size, ProductInfo *info) {
@@ -36,8 +34,7 @@ bool DecodeProductInfo(const uint8_t *b, size_t size, ProductInfo *info) {
   info->Month = b[18];
   info->Day = b[19];
   info->Operater = uint16_t(b[20] | (b[21] << 8));
-  info->Reserved[0] = b[22];
-  info->Reserved[1] = b[23];
+  info->Reserved = uint16_t(b[22] | (b[23] << 8));
   return true;
 }
 

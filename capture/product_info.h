@@ -12,6 +12,8 @@ constexpr size_t kProductInfoSize = 24;
 constexpr int kSerialLength = 16;
 static_assert(sizeof(ProductInfo) == kProductInfoSize, "ProductInfo is 24 bytes");
 
+bool IsAsciiAlnum(unsigned char c);
+
 // 1 when n >= 2 and the first n bytes are ASCII letters or digits, else 0.
 int IsAlnumText(const char *text, int n);
 

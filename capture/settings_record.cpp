@@ -52,8 +52,8 @@ void EncodeSettingsRecord(const SettingsRecord &r, uint8_t out[kSettingsRecordSi
   out[11] = r.attr.Gain;
   out[12] = uint8_t(r.attr.Exposure);
   out[13] = r.attr.Gamma;
-  out[14] = r.reserved[0];
-  out[15] = r.reserved[1];
+  out[14] = uint8_t(r.reserved);
+  out[15] = uint8_t(r.reserved >> 8);
 }
 
 bool DecodeSettingsRecord(const uint8_t *b, size_t size, SettingsRecord *r) {
@@ -69,8 +69,7 @@ bool DecodeSettingsRecord(const uint8_t *b, size_t size, SettingsRecord *r) {
   r->attr.Gain = b[11];
   r->attr.Exposure = int8_t(b[12]);
   r->attr.Gamma = b[13];
-  r->reserved[0] = b[14];
-  r->reserved[1] = b[15];
+  r->reserved = uint16_t(b[14] | (b[15] << 8));
   return true;
 }
 

@@ -18,11 +18,11 @@ struct SettingsRecord {
   uint16_t magic;
   uint16_t version;
   ImgAttr attr;          // bytes 4..13
-  uint8_t reserved[2];   // kept as read, written back unchanged
+  uint16_t reserved;     // kept as read, written back unchanged
 };
 #pragma pack(pop)
 static_assert(sizeof(SettingsRecord) == kSettingsRecordSize, "SettingsRecord is 16 bytes");
-static_assert(sizeof(ImgAttr) == 10, "ImgAttr is 10 bytes");
+static_assert(sizeof(ImgAttr) == 10, "ImgAttr is 10 packed bytes");
 
 // Accepted ranges of the attributes that the camera takes as numbers.
 constexpr int kGainMin = 1, kGainMax = 16;

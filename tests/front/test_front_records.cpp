@@ -38,8 +38,7 @@ const std::vector<uint8_t> kBlank(16, 0xFF);
 TEST(SettingsRecord, WireLayoutIsLittleEndianWithAttributesAtFour) {
   SettingsRecord r = FreshSettingsRecord();
   r.attr = ImgAttr{1, 0, 1, 0x49, 0x3C, 4000, 4, -5, 75};
-  r.reserved[0] = 0xAB;
-  r.reserved[1] = 0xCD;
+  r.reserved = 0xCDAB;
   EXPECT_EQ(Encoded(r), Bytes({0x46, 0x53, 3, 0, 1, 0, 1, 0x49, 0x3C, 0xA0, 0x0F, 4, 0xFB, 0x4B,
                                0xAB, 0xCD}));
   // The in-memory record has the wire layout too (g_Settings is read as bytes).
@@ -116,13 +115,12 @@ TEST(SettingsRecord, RepairDefaultsPerType) {
       EXPECT_EQ(r.attr.bAutoAdjust, 0);
       EXPECT_EQ(r.attr.bClearBk, 0);
       EXPECT_EQ(r.attr.bAutoPos, 0);
-      EXPECT_EQ(r.reserved[0], 0xFF);
+      EXPECT_EQ(r.reserved, 0xFFFF);
     } else {
       EXPECT_EQ(r.attr.bAutoAdjust, 1);
       EXPECT_EQ(r.attr.bClearBk, 0);
       EXPECT_EQ(r.attr.bAutoPos, 1);
-      EXPECT_EQ(r.reserved[0], 0x5A);  // reserved bytes survive
-      EXPECT_EQ(r.reserved[1], 0xA5);
+      EXPECT_EQ(r.reserved, 0xA55A);  // reserved bytes survive
     }
     EXPECT_TRUE(IsSettingsRecordValid(r));
   }
