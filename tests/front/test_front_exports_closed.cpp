@@ -85,6 +85,7 @@ TEST(ClosedLibrary, ResultsAndCheckOrder) {
 }
 
 TEST(ClosedLibrary, ProductInfoWithoutAScanner) {
+  ProductInfo info;
   std::memset(&info, 0x55, sizeof info);
   EXPECT_EQ(CAM_GetProductInfo(&info, 0), 0);
   for (size_t i = 0; i < sizeof info; ++i) EXPECT_EQ(reinterpret_cast<unsigned char *>(&info)[i], 0);
