@@ -31,7 +31,8 @@ class AttrCamera {
   }
   bool ok() const { return code_ == LS_OK; }
   int code() const { return code_; }
-  CUvcCamera* operator->() const { return device_->Camera(); }
+  CUvcCamera* get() const { return device_->Camera(); }
+  CUvcCamera* operator->() const { return get(); }
 
  private:
   DeviceAccess device_;
@@ -40,23 +41,36 @@ class AttrCamera {
 
 }  // namespace
 
-int SetGainAttr(int channel, int gain) {
+namespace {
+
+// A byte attribute sent through a 16-bit camera control and kept in g_ImgAttr
+// when the camera took it.
+int SetByteControl(int channel, int value, int lo, int hi,
+                   int (CUvcCamera::*set)(uint16_t), uint8_t ImgAttr::*field) {
   AttrCamera camera(channel);
   if (!camera.ok()) return camera.code();
-  if (gain < kGainMin || gain > kGainMax) return LS_ERR_PARAM;
-  const int r = MapUvcResult(camera->SetGain(uint16_t(gain)));
-  if (r == LS_OK) g_ImgAttr.Gain = uint8_t(gain);
+  if (value < lo || value > hi) return LS_ERR_PARAM;
+  const int r = MapUvcResult((camera.get()->*set)(uint16_t(value)));
+  if (r == LS_OK) g_ImgAttr.*field = uint8_t(value);
   return r;
 }
 
-int GetGainAttr(int channel, int* gain) {
+int GetControl(int channel, int *value, int (CUvcCamera::*get)(uint16_t *)) {
   AttrCamera camera(channel);
   if (!camera.ok()) return camera.code();
   uint16_t v = 0;
-  const int r = MapUvcResult(camera->GetGain(&v));
-  if (r == LS_OK) *gain = v;
+  const int r = MapUvcResult((camera.get()->*get)(&v));
+  if (r == LS_OK) *value = v;
   return r;
 }
+
+}  // namespace
+
+int SetGainAttr(int channel, int gain) {
+  return SetByteControl(channel, gain, kGainMin, kGainMax, &CUvcCamera::SetGain, &ImgAttr::Gain);
+}
+
+int GetGainAttr(int channel, int* gain) { return GetControl(channel, gain, &CUvcCamera::GetGain); }
 
 int SetExposureAttr(int channel, int exposure) {
   AttrCamera camera(channel);
@@ -76,21 +90,11 @@ int GetExposureAttr(int channel, int* exposure) {
 }
 
 int SetGammaAttr(int channel, int gamma) {
-  AttrCamera camera(channel);
-  if (!camera.ok()) return camera.code();
-  if (gamma < 0 || gamma > 255) return LS_ERR_PARAM;
-  const int r = MapUvcResult(camera->SetGamma(uint16_t(gamma)));
-  if (r == LS_OK) g_ImgAttr.Gamma = uint8_t(gamma);
-  return r;
+  return SetByteControl(channel, gamma, 0, 255, &CUvcCamera::SetGamma, &ImgAttr::Gamma);
 }
 
 int GetGammaAttr(int channel, int* gamma) {
-  AttrCamera camera(channel);
-  if (!camera.ok()) return camera.code();
-  uint16_t v = 0;
-  const int r = MapUvcResult(camera->GetGamma(&v));
-  if (r == LS_OK) *gamma = v;
-  return r;
+  return GetControl(channel, gamma, &CUvcCamera::GetGamma);
 }
 
 namespace {
