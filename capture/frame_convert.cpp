@@ -1,5 +1,6 @@
 #include "frame_convert.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +8,40 @@
 #include <jpeglib.h>
 
 namespace belnor {
+
+// Inverts and/or turns the frame upside down in place, in one pass.
+void InvertAndFlip(uint8_t* image, int width, int height, bool invert, bool flip) {
+  const size_t w = static_cast<size_t>(width);
+  if (flip) {
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+      uint8_t* a = image + static_cast<size_t>(top) * w;
+      uint8_t* b = image + static_cast<size_t>(bottom) * w;
+      if (invert) {
+        for (size_t x = 0; x < w; ++x) {
+          const uint8_t t = a[x];
+          a[x] = static_cast<uint8_t>(~b[x]);
+          b[x] = static_cast<uint8_t>(~t);
+        }
+      } else {
+        std::swap_ranges(a, a + w, b);
+      }
+    }
+    if (invert && height % 2 == 1) {
+      uint8_t* middle = image + static_cast<size_t>(height / 2) * w;
+      for (size_t x = 0; x < w; ++x) middle[x] = static_cast<uint8_t>(~middle[x]);
+    }
+  } else if (invert) {
+    const size_t n = w * static_cast<size_t>(height);
+    for (size_t i = 0; i < n; ++i) image[i] = static_cast<uint8_t>(~image[i]);
+  }
+}
+
+void MirrorRows(uint8_t* image, int width, int height) {
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = image + static_cast<size_t>(y) * static_cast<size_t>(width);
+    std::reverse(row, row + width);
+  }
+}
 
 bool YuyvToGrey(const uint8_t* yuyv, size_t bytes, int width, int height, uint8_t* grey) {
   if (!yuyv || !grey || width <= 0 || height <= 0) return false;
