@@ -135,11 +135,18 @@ bool Decode(jpeg_decompress_struct* cinfo, const uint8_t* jpeg, size_t bytes, in
   if (cinfo->output_width != static_cast<JDIMENSION>(width) ||
       cinfo->output_height != static_cast<JDIMENSION>(height) || cinfo->output_components != 1)
     return false;
+  // Several rows per call: the decoder produces whole blocks of rows.
+  constexpr JDIMENSION kRowsPerCall = 16;
+  JSAMPROW lines[kRowsPerCall];
   while (cinfo->output_scanline < cinfo->output_height) {
-    const size_t row = cinfo->output_scanline;
-    const size_t target = bottomUp ? static_cast<size_t>(height) - 1 - row : row;
-    JSAMPROW line = grey + target * static_cast<size_t>(width);
-    if (jpeg_read_scanlines(cinfo, &line, 1) != 1) return false;
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION count = std::min(kRowsPerCall, cinfo->output_height - first);
+    for (JDIMENSION i = 0; i < count; ++i) {
+      const size_t row = first + i;
+      const size_t target = bottomUp ? static_cast<size_t>(height) - 1 - row : row;
+      lines[i] = grey + target * static_cast<size_t>(width);
+    }
+    if (jpeg_read_scanlines(cinfo, lines, count) == 0) return false;
   }
   jpeg_finish_decompress(cinfo);
   return cinfo->err->num_warnings == 0;
