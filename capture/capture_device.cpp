@@ -32,56 +32,53 @@ CCaptureDevice::~CCaptureDevice() {
   delete camera_;
 }
 
-int CCaptureDevice::CountDevices(const char* deviceString) {
+template <typename Visit>
+void CCaptureDevice::WalkDevices(Visit visit) {
   uvc_device_t** list = nullptr;
   int r = camera_->GetDeviceList(&list);
   lastUvcError_ = r;
-  if (r != UVC_SUCCESS || !list) return 0;
-  int count = 0;
+  if (r != UVC_SUCCESS || !list) return;
   for (int i = 0; list[i]; ++i) {
     uvc_device_descriptor_t* descriptor = nullptr;
     r = camera_->GetDeviceDescriptor(list[i], &descriptor);
     lastUvcError_ = r;
-    if (r != UVC_SUCCESS || !descriptor) continue;
-    char text[24];
-    std::snprintf(text, sizeof text, "vid_%04x&pid_%04x", descriptor->idVendor,
-                  descriptor->idProduct);
+    if (r != UVC_SUCCESS || !descriptor) continue;  // unreadable devices are skipped
+    const uint16_t vendor = descriptor->idVendor;
+    const uint16_t product = descriptor->idProduct;
     camera_->FreeDeviceDescriptor(descriptor);
-    if (MatchesDevice(text, deviceString)) ++count;
+    if (!visit(list[i], vendor, product)) break;
   }
   camera_->FreeDeviceList(list, 1);
+}
+
+int CCaptureDevice::CountDevices(const char* deviceString) {
+  int count = 0;
+  WalkDevices([&](uvc_device_t*, uint16_t vendor, uint16_t product) {
+    char text[24];
+    std::snprintf(text, sizeof text, "vid_%04x&pid_%04x", vendor, product);
+    if (MatchesDevice(text, deviceString)) ++count;
+    return true;
+  });
   return count;
 }
 
 int CCaptureDevice::OpenDevice(int index, const char* deviceString) {
   if (openDevice_) return 1;
-  uvc_device_t** list = nullptr;
-  int r = camera_->GetDeviceList(&list);
-  lastUvcError_ = r;
-  if (r != UVC_SUCCESS || !list) return 0;
   const int target = index < 0 ? 0 : index;
   int matches = 0;
   int opened = 0;
-  for (int i = 0; list[i]; ++i) {
-    uvc_device_descriptor_t* descriptor = nullptr;
-    r = camera_->GetDeviceDescriptor(list[i], &descriptor);
-    lastUvcError_ = r;
-    if (r != UVC_SUCCESS || !descriptor) continue;
+  WalkDevices([&](uvc_device_t* device, uint16_t vendor, uint16_t product) {
     char text[24];
-    std::snprintf(text, sizeof text, "VID_%04X&PID_%04X", descriptor->idVendor,
-                  descriptor->idProduct);
-    camera_->FreeDeviceDescriptor(descriptor);
-    if (!MatchesDevice(text, deviceString)) continue;
-    if (matches++ != target) continue;
-    r = camera_->Open(list[i]);
+    std::snprintf(text, sizeof text, "VID_%04X&PID_%04X", vendor, product);
+    if (!MatchesDevice(text, deviceString) || matches++ != target) return true;
+    const int r = camera_->Open(device);
     lastUvcError_ = r;
     if (r == UVC_SUCCESS) {
-      openDevice_ = list[i];  // the open handle keeps its reference
+      openDevice_ = device;  // the open handle keeps its reference
       opened = 1;
     }
-    break;
-  }
-  camera_->FreeDeviceList(list, 1);
+    return false;
+  });
   return opened;
 }
 

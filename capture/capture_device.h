@@ -69,6 +69,10 @@ class CCaptureDevice {
   static void OnUvcFrame(uvc_frame_t* frame, void* user);
 
  private:
+  // Calls visit(device, vendor, product) for each listed device whose
+  // descriptor reads, until it returns false.
+  template <typename Visit>
+  void WalkDevices(Visit visit);
   void HandleFrame(const uvc_frame_t* frame);
   void WorkerThread();
 
