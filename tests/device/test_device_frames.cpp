@@ -1,6 +1,7 @@
 // Frames and faults through the virtual scanner.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ struct StreamCase {
   const char* id;
   const char* format;
 };
+
+void PrintTo(const StreamCase& c, std::ostream* os) { *os << c.id << ' ' << c.format; }
 
 class EachStream : public Frames, public testing::WithParamInterface<StreamCase> {};
 
