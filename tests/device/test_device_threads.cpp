@@ -65,6 +65,30 @@ TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
   EXPECT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, frame.data()));
 }
 
+TEST_F(Threads, GuardedDeviceUseDuringClose) {
+  Attach("8899:1002/fps=60");
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    std::atomic<bool> stop{false};
+    std::atomic<int> uses{0};
+    // What the attribute exports do: hold the guard, talk to the camera.
+    std::thread host([&] {
+      while (!stop) {
+        DeviceAccess device;
+        if (!device) continue;
+        int16_t brightness = 0;
+        device->Camera()->GetBrightness(&brightness);
+        ++uses;
+      }
+    });
+    while (uses.load() < 5) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(LS_OK, LIVESCAN_Close());
+    stop = true;
+    host.join();
+    EXPECT_EQ(nullptr, g_pCaptureDevice.load());
+  }
+}
+
 // A pipeline much slower than the camera: frames pile up while it works.
 int SlowPipeline(const uint8_t* frame, int width, int height, uint8_t* out, int* outWidth,
                  int* outHeight) {
