@@ -46,7 +46,7 @@ TEST_F(Threads, FetchLoopWhileAnotherThreadCloses) {
     EXPECT_EQ(LS_ERR_NOT_INIT, last.load());
     EXPECT_EQ(nullptr, g_pCaptureDevice.load());
   }
-  EXPECT_LE(ThreadCount(), threadsBefore);
+  EXPECT_TRUE(ThreadsSettleAt(threadsBefore));
   EXPECT_EQ(0, sim.openHandles(0));
 }
 
