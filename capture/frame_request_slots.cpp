@@ -105,4 +105,11 @@ void FrameRequestSlots::Deliver(const uint8_t* source, int width, int height) {
   }
 }
 
+int FrameRequestSlots::Waiting() const {
+  int waiting = 0;
+  for (const FrameRequestSlot& slot : slots_)
+    if (slot.state.load(std::memory_order_relaxed) == FrameRequestSlot::kWaiting) ++waiting;
+  return waiting;
+}
+
 }  // namespace belnor

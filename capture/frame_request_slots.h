@@ -45,6 +45,9 @@ class FrameRequestSlots {
   // and wakes the requests.
   void Deliver(const uint8_t* source, int width, int height);
 
+  // Requests parked and waiting for a frame now.
+  int Waiting() const;
+
  private:
   FrameRequestSlot slots_[kRequestSlots];
 };

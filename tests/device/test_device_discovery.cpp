@@ -68,7 +68,7 @@ TEST_P(EachModel, InitialisesWithItsWindowAndSensor) {
   EXPECT_EQ(nullptr, g_pCaptureDevice.load());
   EXPECT_EQ(0, sim.isStreaming(0));
   EXPECT_EQ(0, sim.openHandles(0));
-  EXPECT_LE(ThreadCount(), threadsBefore);  // no thread of ours survives
+  EXPECT_TRUE(ThreadsSettleAt(threadsBefore));  // no thread of ours survives
   EXPECT_EQ(LS_OK, LIVESCAN_Close());
   EXPECT_EQ(LS_ERR_NOT_INIT, LIVESCAN_GetFPRawData(0, frame.data()));
 }

@@ -61,7 +61,7 @@ TEST(FrameRequestSlots, ConcurrentRequestsShareOneFrame) {
   int ra = 1, rb = 1;
   std::thread ta([&] { ra = slots.Request(a.data(), 6, nullptr, nullptr, 3000); });
   std::thread tb([&] { rb = slots.Request(b.data(), 6, nullptr, nullptr, 3000); });
-  std::this_thread::sleep_for(100ms);  // both parked
+  while (slots.Waiting() < 2) std::this_thread::sleep_for(1ms);
   std::vector<uint8_t> frame = {1, 2, 3, 4, 5, 6};
   slots.Deliver(frame.data(), 3, 2);
   ta.join();
@@ -80,7 +80,7 @@ TEST(FrameRequestSlots, NinthRequestFindsNoSlot) {
   for (int i = 0; i < kRequestSlots; ++i)
     waiting.emplace_back(
         [&, i] { results[i] = slots.Request(buffers[i].data(), 4, nullptr, nullptr, 5000); });
-  std::this_thread::sleep_for(200ms);
+  while (slots.Waiting() < kRequestSlots) std::this_thread::sleep_for(1ms);
   std::vector<uint8_t> ninth(4, 0);
   EXPECT_EQ(kNoFreeSlot, slots.Request(ninth.data(), 4, nullptr, nullptr, 5000));
   const std::vector<uint8_t> frame = {7, 7, 7, 7};

@@ -1,6 +1,7 @@
 #include "vscanner_fixture.h"
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -85,6 +86,14 @@ int ThreadCount() {
     closedir(dir);
   }
   return count;
+}
+
+bool ThreadsSettleAt(int atMost) {
+  for (int i = 0; i < 200; ++i) {
+    if (ThreadCount() <= atMost) return true;
+    usleep(5000);
+  }
+  return false;
 }
 
 void VScannerTest::SetUp() {

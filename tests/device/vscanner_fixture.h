@@ -73,6 +73,9 @@ Difference Compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
 
 // Threads of this process now.
 int ThreadCount();
+// Whether the thread count comes down to atMost: a joined thread may stay
+// listed for a moment until the kernel has reaped it.
+bool ThreadsSettleAt(int atMost);
 
 // Base fixture: looks the scanner up and closes the library after each test.
 class VScannerTest : public testing::Test {
