@@ -70,7 +70,7 @@ extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
   if (!info) return 0;
   if (info != &g_ProductInfoCache) std::memset(info, 0, sizeof *info);
   if (g_ProductInfoValid && IsAsciiAlnum(static_cast<unsigned char>(g_ProductInfoCache.Serial[0]))) {
-    std::memcpy(info, &g_ProductInfoCache, sizeof *info);
+    if (info != &g_ProductInfoCache) std::memcpy(info, &g_ProductInfoCache, sizeof *info);
     return 1;
   }
 
