@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace belnor {
 
@@ -115,9 +116,10 @@ struct DecodeErrors {
   std::longjmp(reinterpret_cast<DecodeErrors*>(cinfo->err)->escape, 1);
 }
 
-// Warnings mean corrupt data: count them, print nothing.
+// Warnings mean corrupt or missing data: count them, print nothing. Stray
+// bytes between segments, which many cameras leave, do not harm the picture.
 void OnDecodeMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) cinfo->err->num_warnings++;
+  if (level < 0 && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA) cinfo->err->num_warnings++;
 }
 
 // The part that libjpeg may leave by longjmp; it holds no objects with

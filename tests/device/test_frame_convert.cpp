@@ -91,6 +91,18 @@ TEST_P(Mjpeg, RefusesWrongSizeAndBrokenFrames) {
   EXPECT_EQ(0x55, grey[w * h]);  // never past the frame
 }
 
+TEST_P(Mjpeg, StrayBytesBetweenSegmentsAreHarmless) {
+  const int w = 64, h = 48;
+  const std::vector<uint8_t> picture = Gradient(w, h);
+  std::vector<uint8_t> jpeg = EncodeJpeg(picture, w, h, GetParam());
+  // Two stray bytes after the first segment behind SOI.
+  const size_t first = 2 + 2 + ((static_cast<size_t>(jpeg[4]) << 8) | jpeg[5]);
+  jpeg.insert(jpeg.begin() + static_cast<long>(first), {0x00, 0x00});
+  std::vector<uint8_t> grey(w * h);
+  ASSERT_TRUE(MjpegToGrey(jpeg.data(), jpeg.size(), w, h, grey.data(), false));
+  EXPECT_LE(MaxDifference(grey, picture), 6);
+}
+
 INSTANTIATE_TEST_SUITE_P(GreyAndColour, Mjpeg, testing::Bool());
 
 TEST(Transforms, InvertAndFlip) {
