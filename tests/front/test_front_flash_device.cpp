@@ -329,6 +329,26 @@ void ProductInfoBeforeAndAfterInit(const Model &model) {
 TEST(ProductInformation, Type1) { ProductInfoBeforeAndAfterInit(kType1); }
 TEST(ProductInformation, Type2) { ProductInfoBeforeAndAfterInit(kType2); }
 
+TEST(ProductInformation, BeforeInitTheDeviceInitWouldOpenIsRead) {
+  Attach("8899:1001/serial=FIRST,8899:1001/serial=SECOND");
+  const auto first = ProductBytes("FIRST00000000000", 2020, 1, 1, 1);
+  const auto second = ProductBytes("SECOND0000000000", 2021, 2, 2, 2);
+  ASSERT_EQ(VS(vscanner_write_flash)(0, kType1.productInfo, first.data(), 24), 0);
+  ASSERT_EQ(VS(vscanner_write_flash)(1, kType1.productInfo, second.data(), 24), 0);
+  // Init numbers the devices of a model from the last one backwards.
+  for (int index : {0, 1}) {
+    SCOPED_TRACE(index);
+    ASSERT_EQ(LIVESCAN_SetActiveDev(index), 1);
+    ProductInfo before{}, after{};
+    ASSERT_EQ(LIVESCAN_GetProductInfo(0, &before), 1);
+    ASSERT_EQ(LIVESCAN_Init(), 1);
+    ASSERT_EQ(LIVESCAN_GetProductInfo(0, &after), 1);
+    EXPECT_EQ(std::memcmp(before.Serial, index == 0 ? "SECOND" : "FIRST0", 6), 0);
+    EXPECT_EQ(std::memcmp(before.Serial, after.Serial, 16), 0);
+    LIVESCAN_Close();
+  }
+}
+
 TEST(ProductInformation, Type5ReadsOnePageAndServesTheRestFromTheCache) {
   Attach(kType5.id);
   PresetFlash(kType5.productInfo, ProductBytes("T5SERIAL00000001", 2023, 1, 2, 3));
