@@ -18,8 +18,8 @@ namespace belnor {
 
 namespace {
 
-// The open device's camera for an attribute call, after the common checks;
-// *code holds the refusal when it returns null.
+// The open device's camera for an attribute call, held for the call, after
+// the common checks; code() is the refusal when ok() is false.
 class AttrCamera {
  public:
   explicit AttrCamera(int channel) {
@@ -39,10 +39,6 @@ class AttrCamera {
   int code_ = LS_OK;
 };
 
-}  // namespace
-
-namespace {
-
 // A byte attribute sent through a 16-bit camera control and kept in g_ImgAttr
 // when the camera took it.
 int SetByteControl(int channel, int value, int lo, int hi,
@@ -55,7 +51,7 @@ int SetByteControl(int channel, int value, int lo, int hi,
   return r;
 }
 
-int GetControl(int channel, int *value, int (CUvcCamera::*get)(uint16_t *)) {
+int GetControl(int channel, int* value, int (CUvcCamera::*get)(uint16_t*)) {
   AttrCamera camera(channel);
   if (!camera.ok()) return camera.code();
   uint16_t v = 0;
