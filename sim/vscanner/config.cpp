@@ -62,6 +62,26 @@ bool ParseFaults(const std::string& text, char sep, std::vector<std::pair<int, i
     return true;
 }
 
+// "VID:PID/key=value/..." where a value (a flash path) may hold slashes:
+// a slash starts a new item only before a known key.
+std::vector<std::string> DeviceItems(const std::string& item) {
+    static const char* const kKeys[] = {"serial=", "format=", "fps=", "flash=", "faults="};
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t i = 0; i <= item.size(); ++i) {
+        bool cut = i == item.size();
+        if (!cut && item[i] == '/')
+            for (const char* key : kKeys)
+                cut = cut || item.compare(i + 1, std::strlen(key), key) == 0;
+        if (cut) {
+            if (i > start)
+                parts.push_back(item.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return parts;
+}
+
 void Warn(const std::string& what) {
     std::fprintf(stderr, "vscanner: ignoring %s\n", what.c_str());
 }
@@ -117,7 +137,7 @@ BusConfig ReadConfig(const char* devices) {
             Warn(std::string("VSCANNER_FAULTS=") + f);
 
     for (const std::string& item : Split(spec, ',')) {
-        std::vector<std::string> parts = Split(item, '/');
+        std::vector<std::string> parts = DeviceItems(item);
         unsigned vid = 0, pid = 0;
         char tail = 0;
         if (parts.empty() || std::sscanf(parts[0].c_str(), "%x:%x%c", &vid, &pid, &tail) != 2) {

@@ -537,9 +537,15 @@ int libusb_submit_transfer(struct libusb_transfer* t) {
     const int state = priv->state;
     if (state == TransferPriv::kInFlight || state == TransferPriv::kDone)
         return LIBUSB_ERROR_BUSY;
-    priv->ctx = h->ctx;
-    priv->dev = h->dev;
     Device& dev = *h->dev;
+    // A transfer keeps its handle's device and context (they change only
+    // when the transfer moves to another handle).
+    auto bind = [&] {
+        if (priv->dev != h->dev)
+            priv->dev = h->dev;
+        if (priv->ctx != h->ctx)
+            priv->ctx = h->ctx;
+    };
     if (t->type == LIBUSB_TRANSFER_TYPE_CONTROL) {
         if (t->length < int(LIBUSB_CONTROL_SETUP_SIZE))
             return LIBUSB_ERROR_INVALID_PARAM;
@@ -553,14 +559,23 @@ int libusb_submit_transfer(struct libusb_transfer* t) {
         if (r == LIBUSB_ERROR_NO_DEVICE)
             return r;
         std::lock_guard<std::mutex> lock(dev.mu);
+        bind();
         priv->state = TransferPriv::kInFlight;
         vscanner::CompleteTransfer(t, StatusOf(r), r > 0 ? r : 0);
         return 0;
     }
     std::lock_guard<std::mutex> lock(dev.mu);
+    bind();
     const int r = dev.Submit(t, h->generation);
-    if (r == 0)
+    if (r == 0 || r == LIBUSB_ERROR_NO_DEVICE)
         priv->state = TransferPriv::kInFlight;
+    if (r == LIBUSB_ERROR_NO_DEVICE) {
+        // Gone: the transfer comes back failed through the event loop, as
+        // one in flight at the unplug does. libuvc 0.0.6 keeps a transfer
+        // whose resubmit failed and then waits for it forever at stop.
+        vscanner::CompleteTransfer(t, LIBUSB_TRANSFER_NO_DEVICE, 0);
+        return 0;
+    }
     return r;
 }
 
@@ -568,11 +583,14 @@ int libusb_cancel_transfer(struct libusb_transfer* t) {
     if (!t)
         return LIBUSB_ERROR_INVALID_PARAM;
     TransferPriv* priv = PrivOf(t);
-    if (!priv->dev)
+    if (!t->dev_handle)
         return LIBUSB_ERROR_NOT_FOUND;
+    Device& dev = *t->dev_handle->dev;
     // The cancellation itself arrives later, through the event loop.
-    std::lock_guard<std::mutex> lock(priv->dev->mu);
-    if (priv->dev->Cancel(t))
+    std::lock_guard<std::mutex> lock(dev.mu);
+    if (priv->dev.get() != &dev)
+        return LIBUSB_ERROR_NOT_FOUND; // never submitted here
+    if (dev.Cancel(t))
         return 0;
     std::lock_guard<std::mutex> ctxLock(priv->ctx->mu);
     if (priv->state == TransferPriv::kDone && t->status == LIBUSB_TRANSFER_COMPLETED) {
