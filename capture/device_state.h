@@ -87,6 +87,7 @@ int InitCaptureDevice(int index);
 
 // Installs next as g_pCaptureDevice (may be null) and destroys the previous
 // object: its worker is stopped first, then the exclusive guard is taken.
+// Never call it from the worker or with a DeviceAccess held on this thread.
 void ReplaceCaptureDevice(CCaptureDevice* next);
 
 }  // namespace belnor
