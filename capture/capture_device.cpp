@@ -2,13 +2,11 @@
 
 #include <strings.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 
 #include "frame_convert.h"
-#include "tick.h"
 
 namespace belnor {
 
@@ -148,8 +146,7 @@ void CCaptureDevice::HandleFrame(const uvc_frame_t* frame) {
       break;
     case UVC_FRAME_FORMAT_MJPEG:
       // Decoded rows arrive bottom-up relative to the YUYV stream.
-      converted = MjpegToGrey(data, frame->data_bytes, frameWidth_, frameHeight_,
-                              grey, true);
+      converted = MjpegToGrey(data, frame->data_bytes, frameWidth_, frameHeight_, grey, true);
       break;
     default:
       return;
