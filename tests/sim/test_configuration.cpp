@@ -68,7 +68,7 @@ TEST(Configuration, DevicesCarryTheirOwnOptions) {
 }
 
 TEST(Configuration, FlashFileIsReadAtStartAndBlankWithoutOne) {
-    const std::string path = std::string("/tmp/vscanner-config-") + std::to_string(getpid()) + ".bin";
+    const std::string path = TempPath("config.bin");
     {
         std::vector<uint8_t> image(1000, 0x5A); // a short image: the rest stays blank
         FILE* f = std::fopen(path.c_str(), "wb");
