@@ -64,7 +64,7 @@ int getc_nextbits_wsq(uint16_t *bits, uint16_t *marker, InCursor &in, BitReader 
     const int rest = n - br.bitsLeft;
     const uint16_t high = uint16_t((br.code & kMask[br.bitsLeft]) << rest);
     br.bitsLeft = 0;
-    uint16_t low;
+    uint16_t low = 0;
     if (int ret = getc_nextbits_wsq(&low, nullptr, in, br, rest)) return ret;
     *bits = uint16_t(high | low);
     return 0;
