@@ -29,6 +29,10 @@ int build_block_hufftable(HuffCode (&table)[kCodePoints], uint8_t (&bits)[kMaxHu
                           uint8_t (&values)[kMaxHuffValues], const int16_t *coeffs, const int *blockSizes,
                           int numBlocks);
 
+// The same from symbol counts of code points 0..255 (256 is set to 1).
+int BuildHuffTableFromCounts(HuffCode (&table)[kCodePoints], uint8_t (&bits)[kMaxHuffBits],
+                             uint8_t (&values)[kMaxHuffValues], const int (&counts)[kCodePoints]);
+
 // The table steps, exposed for their own tests.
 int find_huff_sizes(int (&codesize)[kCodePoints], int (&freq)[kCodePoints]);
 int sort_huffbits(int (&bits)[33]);

@@ -142,6 +142,13 @@ int build_block_hufftable(HuffCode (&table)[kCodePoints], uint8_t (&bits)[kMaxHu
     count_block(freq, coeffs + at, size_t(blockSizes[b]));
     at += size_t(blockSizes[b]);
   }
+  return BuildHuffTableFromCounts(table, bits, values, freq);
+}
+
+int BuildHuffTableFromCounts(HuffCode (&table)[kCodePoints], uint8_t (&bits)[kMaxHuffBits],
+                             uint8_t (&values)[kMaxHuffValues], const int (&counts)[kCodePoints]) {
+  int freq[kCodePoints];
+  std::copy(std::begin(counts), std::end(counts), freq);
   freq[kMaxHuffCounts] = 1;  // the reserved code point keeps real codes off all ones
 
   int codesize[kCodePoints];

@@ -68,6 +68,25 @@ float CodedStep(float qbss, double q, float maxMagnitude) {
 
 }  // namespace
 
+int16_t QuantizeCoefficient(float c, float Q, float Z) {
+  const float zh = Z / 2.0f;
+  double t;
+  if (c > zh)
+    t = double((c - zh) / Q) + 1.0;
+  else if (c < -zh)
+    t = double((c + zh) / Q) - 1.0;
+  else
+    return 0;
+  t = std::clamp(std::trunc(t), double(-kMaxQuantized), double(kMaxQuantized));
+  return int16_t(t);
+}
+
+float DequantizeCoefficient(int32_t v, float Q, float Z, float binCenter) {
+  if (v > 0) return Q * (float(v) - binCenter) + Z / 2.0f;
+  if (v < 0) return Q * (float(v) + binCenter) - Z / 2.0f;
+  return 0.0f;
+}
+
 void subband_variance(QuantizerParams &params, const SubbandNode (&q)[kNumSubbands], const float *image,
                       int width) {
   float lowSum = 0.0f;
@@ -123,23 +142,11 @@ int quantize(std::vector<int16_t> *coeffs, int *count, QuantizerParams &params,
   for (int k = 0; k < kCodedSubbands; ++k) {
     const float Q = params.q[k];
     if (Q == 0.0f) continue;
-    const float zh = params.z[k] / 2.0f;
+    const float Z = params.z[k];
     const SubbandNode &s = q[k];
     for (int r = s.y; r < s.y + s.leny; ++r) {
       const float *row = image + size_t(r) * size_t(width);
-      for (int c = s.x; c < s.x + s.lenx; ++c) {
-        const float v = row[c];
-        double t;
-        if (v > zh)
-          t = double((v - zh) / Q) + 1.0;
-        else if (v < -zh)
-          t = double((v + zh) / Q) - 1.0;
-        else
-          t = 0.0;
-        t = std::trunc(t);
-        t = std::clamp(t, double(-kMaxQuantized), double(kMaxQuantized));
-        out[n++] = int16_t(t);
-      }
+      for (int c = s.x; c < s.x + s.lenx; ++c) out[n++] = QuantizeCoefficient(row[c], Q, Z);
     }
   }
   *count = int(n);
@@ -171,17 +178,11 @@ int unquantize(float *image, const QuantizationTable &table, const SubbandNode (
   for (int k = 0; k < kCodedSubbands; ++k) {
     const float Q = table.q[k];
     if (Q == 0.0f) continue;
-    const float zh = table.z[k] / 2.0f;
+    const float Z = table.z[k];
     const SubbandNode &s = q[k];
     for (int r = s.y; r < s.y + s.leny; ++r) {
       float *row = image + size_t(r) * size_t(width);
-      for (int x = s.x; x < s.x + s.lenx; ++x) {
-        const int32_t v = coeffs[n++];
-        if (v > 0)
-          row[x] = Q * (float(v) - c) + zh;
-        else if (v < 0)
-          row[x] = Q * (float(v) + c) - zh;
-      }
+      for (int x = s.x; x < s.x + s.lenx; ++x) row[x] = DequantizeCoefficient(coeffs[n++], Q, Z, c);
     }
   }
   return 0;

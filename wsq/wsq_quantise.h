@@ -15,6 +15,10 @@ constexpr int kMaxQuantized = 32767;
 // Largest step written: its zero bin 1.2 Q must stay below the 16-bit limit.
 constexpr float kMaxStep = 54000.0f;
 
+// Dead zone |c| <= Z/2, then steps of Q; clamped to 16 bits.
+int16_t QuantizeCoefficient(float c, float Q, float Z);
+float DequantizeCoefficient(int32_t v, float Q, float Z, float binCenter);
+
 void subband_variance(QuantizerParams &params, const SubbandNode (&q)[kNumSubbands], const float *image,
                       int width);
 // Fills Q and Z and writes the coefficients of subbands 0-59 with Q != 0.
