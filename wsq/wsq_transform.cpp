@@ -31,7 +31,8 @@ void conv_flt_2_img(uint8_t *out, const float *in, int width, int height, float 
   const size_t n = size_t(width) * size_t(height);
   for (size_t i = 0; i < n; ++i) {
     float v = in[i] * rScale + mShift + 0.5f;
-    v = v < 0.0f ? 0.0f : (v > 255.0f ? 255.0f : v);
+    // A corrupt stream can carry infinite or NaN values; they clamp too.
+    v = !(v > 0.0f) ? 0.0f : (v > 255.0f ? 255.0f : v);
     out[i] = uint8_t(v);
   }
 }
