@@ -1,3 +1,4 @@
+#include <memory>
 #include <new>
 
 #include "huffman.h"
@@ -33,12 +34,12 @@ int Decode(std::vector<uint8_t> *pixels, int *width, int *height, int *depth, in
     // Positions a short stream leaves without a value stay zero.
     std::vector<int32_t> qdata(n, 0);
     if (int ret = huffman_decode_data_mem(qdata.data(), qdata.size(), ctx, trees.q, in)) return ret;
-    std::vector<float> fdata(n);
-    if (int ret = unquantize(fdata.data(), ctx.dqt, trees.q, qdata.data(), w, h)) return ret;
+    std::unique_ptr<float[]> fdata(new float[n]);  // unquantize fills all of it
+    if (int ret = unquantize(fdata.get(), ctx.dqt, trees.q, qdata.data(), w, h)) return ret;
     std::vector<int32_t>().swap(qdata);
-    if (int ret = wsq_reconstruct(fdata.data(), w, h, trees.w, ctx.dtt)) return ret;
+    if (int ret = wsq_reconstruct(fdata.get(), w, h, trees.w, ctx.dtt)) return ret;
     std::vector<uint8_t> cdata(n);
-    conv_flt_2_img(cdata.data(), fdata.data(), w, h, ctx.frame.mShift, ctx.frame.rScale);
+    conv_flt_2_img(cdata.data(), fdata.get(), w, h, ctx.frame.mShift, ctx.frame.rScale);
     *pixels = std::move(cdata);
   }
   *width = w;

@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "bit_io.h"
@@ -49,20 +50,20 @@ int Encode(std::vector<uint8_t> *stream, const uint8_t *pixels, int width, int h
     return Fail(-14, "ERROR : wsq_encode_1 : bit rate %f out of range\n", double(r));
   const size_t n = size_t(width) * size_t(height);
 
-  std::vector<float> fdata(n);
+  std::unique_ptr<float[]> fdata(new float[n]);
   float mShift, rScale;
-  if (int ret = conv_img_2_flt(fdata.data(), &mShift, &rScale, pixels, n)) return ret;
+  if (int ret = conv_img_2_flt(fdata.get(), &mShift, &rScale, pixels, n)) return ret;
   WsqTrees trees;
   build_wsq_trees(trees, width, height);
-  if (int ret = wsq_decompose(fdata.data(), width, height, trees.w, kHiFilt, kHiFiltLength, kLoFilt, kLoFiltLength))
+  if (int ret = wsq_decompose(fdata.get(), width, height, trees.w, kHiFilt, kHiFiltLength, kLoFilt, kLoFiltLength))
     return ret;
   QuantizerParams params;
   params.r = r;
-  subband_variance(params, trees.q, fdata.data(), width);
+  subband_variance(params, trees.q, fdata.get(), width);
   std::vector<int16_t> coeffs;
   int count;
-  if (int ret = quantize(&coeffs, &count, params, trees.q, fdata.data(), width, height)) return ret;
-  std::vector<float>().swap(fdata);
+  if (int ret = quantize(&coeffs, &count, params, trees.q, fdata.get(), width, height)) return ret;
+  fdata.reset();
 
   int sizes[3];
   quant_block_sizes(&sizes[0], &sizes[1], &sizes[2], params.q, trees.w, trees.q);
@@ -72,20 +73,19 @@ int Encode(std::vector<uint8_t> *stream, const uint8_t *pixels, int width, int h
   // The stream may be somewhat longer than the image at high rates and for
   // tiny images, whose headers outweigh their pixels.
   const size_t alloc = n + kHeaderRoom + 2 * (comment ? std::strlen(comment) : 0);
-  std::vector<uint8_t> data(alloc);
-  OutBuffer out{data.data(), alloc, 0};
+  std::unique_ptr<uint8_t[]> data(new uint8_t[alloc]);
+  OutBuffer out{data.get(), alloc, 0};
   if (int ret = putc_marker(SOI_WSQ, out)) return ret;
   if (int ret = putc_nistcom_wsq(comment, width, height, depth, ppi, 1, r, out)) return ret;
   if (int ret = putc_transform_table(kLoFilt, kLoFiltLength, kHiFilt, kHiFiltLength, out)) return ret;
   if (int ret = putc_quantization_table(params, out)) return ret;
   if (int ret = putc_frame_header_wsq(width, height, mShift, rScale, out)) return ret;
 
-  std::vector<uint8_t> huffBuf(alloc);
-  BitWriter bw{huffBuf.data(), huffBuf.size()};
+  std::unique_ptr<uint8_t[]> huffBuf(new uint8_t[alloc]);
+  BitWriter bw{huffBuf.get(), alloc};
   if (int ret = CodeBlocks(out, bw, coeffs.data(), sizes)) return ret;
   if (int ret = putc_marker(EOI_WSQ, out)) return ret;
-  data.resize(out.fill);
-  *stream = std::move(data);
+  stream->assign(data.get(), data.get() + out.fill);
   return 0;
 }
 

@@ -55,13 +55,20 @@ float MaxMagnitude(const float *image, int width, const SubbandNode &s) {
   return m;
 }
 
+// No coefficient exceeds 128 times the larger absolute tap sum of the 9/7
+// pair (1.951) to the power of the 10 one-dimensional passes on the deepest
+// path, about 102000; a step of 4 or more therefore needs no floor.
+constexpr float kStepNeedingNoFloor = 4.0f;
+
 // Relative step q_k to step Q_k with the final q, kept within what the stream
 // and the 16-bit coefficients can carry.
-float CodedStep(float qbss, double q, float maxMagnitude) {
+float CodedStep(float qbss, double q, const float *image, int width, const SubbandNode &s) {
   const float qf = float(q);
   float step = (std::isfinite(qf) && qf > 0.0f) ? qbss / qf : float(double(qbss) / q);
-  const float floor = maxMagnitude / float(kMaxQuantized);
-  if (!(step >= floor)) step = floor;
+  if (!(step >= kStepNeedingNoFloor)) {
+    const float floor = MaxMagnitude(image, width, s) / float(kMaxQuantized);
+    if (!(step >= floor)) step = floor;
+  }
   if (!(step <= kMaxStep)) step = kMaxStep;
   return step;
 }
@@ -131,7 +138,7 @@ int quantize(std::vector<int16_t> *coeffs, int *count, QuantizerParams &params,
       K.swap(kept);
     }
     for (int k : k0) {
-      params.q[k] = CodedStep(params.qbss[k], step, MaxMagnitude(image, width, q[k]));
+      params.q[k] = CodedStep(params.qbss[k], step, image, width, q[k]);
       params.z[k] = 1.2f * params.q[k];
     }
   }

@@ -1,6 +1,7 @@
 #include "wsq_transform.h"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "wsq_error.h"
@@ -106,22 +107,50 @@ LinePlan MakeSynthesisPlan(int n, const float *lofilt, int numLo, const float *h
   return plan;
 }
 
+namespace {
+
+constexpr int kChunk = 16;
+
+// Sums one output position over kChunk lanes in registers. Every lane sees
+// its terms in plan order, so results equal the one-lane-at-a-time sum.
+inline void SumChunk(float *__restrict d, const float *const *src, const int *idx, const float *taps, int terms,
+                     size_t off) {
+  float acc[kChunk] = {};
+  for (int t = 0; t < terms; ++t) {
+    const float tap = taps[t];
+    const float *__restrict s = src[idx[t]] + off;
+    for (int x = 0; x < kChunk; ++x) acc[x] += tap * s[x];
+  }
+  for (int x = 0; x < kChunk; ++x) d[off + size_t(x)] = acc[x];
+}
+
+inline void SumTail(float *__restrict d, const float *const *src, const int *idx, const float *taps, int terms,
+                    size_t off, size_t end) {
+  for (size_t x = off; x < end; ++x) {
+    float acc = 0.0f;
+    for (int t = 0; t < terms; ++t) acc += taps[t] * src[idx[t]][x];
+    d[x] = acc;
+  }
+}
+
+}  // namespace
+
 void ApplyPlan(const LinePlan &plan, const float *const *src, float *const *dst, int lanes) {
   const int n = int(plan.start.size()) - 1;
+  const size_t full = size_t(lanes / kChunk) * kChunk;
   for (int p = 0; p < n; ++p) {
-    float *__restrict d = dst[p];
-    for (int x = 0; x < lanes; ++x) d[x] = 0.0f;
-    for (int t = plan.start[size_t(p)]; t < plan.start[size_t(p) + 1]; ++t) {
-      const float tap = plan.taps[size_t(t)];
-      const float *__restrict s = src[plan.src[size_t(t)]];
-      for (int x = 0; x < lanes; ++x) d[x] += tap * s[x];
-    }
+    const int first = plan.start[size_t(p)];
+    const int terms = plan.start[size_t(p) + 1] - first;
+    const int *idx = plan.src.data() + first;
+    const float *taps = plan.taps.data() + first;
+    for (size_t off = 0; off < full; off += kChunk) SumChunk(dst[p], src, idx, taps, terms, off);
+    SumTail(dst[p], src, idx, taps, terms, full, size_t(lanes));
   }
 }
 
 namespace {
 
-constexpr int kRowGroup = 16;
+constexpr int kRowGroup = kChunk;
 
 // Filters every row of the node from src into dst, kRowGroup rows at a time
 // turned into lanes so that the filter loops run across rows.
@@ -137,14 +166,27 @@ void RowPass(const LinePlan &plan, const float *src, float *dst, int width, cons
   }
   for (int r0 = 0; r0 < node.leny; r0 += kRowGroup) {
     const int g = std::min(kRowGroup, node.leny - r0);
-    for (int r = 0; r < g; ++r) {
-      const float *row = src + size_t(node.y + r0 + r) * size_t(width) + size_t(node.x);
-      for (int i = 0; i < n; ++i) in[size_t(i) * kRowGroup + size_t(r)] = row[i];
+    // A short last group repeats its last row in the spare lanes.
+    const float *from[kRowGroup];
+    float *to[kRowGroup];
+    for (int r = 0; r < kRowGroup; ++r) {
+      const size_t at = size_t(node.y + r0 + std::min(r, g - 1)) * size_t(width) + size_t(node.x);
+      from[r] = src + at;
+      to[r] = dst + at;
+    }
+    for (int i = 0; i < n; ++i) {
+      float *t = &in[size_t(i) * kRowGroup];
+      for (int r = 0; r < kRowGroup; ++r) t[r] = from[r][i];
     }
     ApplyPlan(plan, srcRows.data(), dstRows.data(), kRowGroup);
-    for (int r = 0; r < g; ++r) {
-      float *row = dst + size_t(node.y + r0 + r) * size_t(width) + size_t(node.x);
-      for (int i = 0; i < n; ++i) row[i] = out[size_t(i) * kRowGroup + size_t(r)];
+    if (g == kRowGroup) {
+      for (int i = 0; i < n; ++i) {
+        const float *t = &out[size_t(i) * kRowGroup];
+        for (int r = 0; r < kRowGroup; ++r) to[r][i] = t[r];
+      }
+    } else {
+      for (int r = 0; r < g; ++r)
+        for (int i = 0; i < n; ++i) to[r][i] = out[size_t(i) * kRowGroup + size_t(r)];
     }
   }
 }
@@ -167,11 +209,12 @@ void ColumnPass(const LinePlan &plan, const float *src, float *dst, int width, c
 
 int wsq_decompose(float *image, int width, int height, const WaveletNode (&w)[kWaveletNodes],
                   const float *hifilt, int numHi, const float *lofilt, int numLo) {
-  std::vector<float> scratch(size_t(width) * size_t(height));
+  // Every node writes the scratch area it reads back, so it needs no zeroing.
+  std::unique_ptr<float[]> scratch(new float[size_t(width) * size_t(height)]);
   for (const WaveletNode &node : w) {
-    RowPass(MakeAnalysisPlan(node.lenx, lofilt, numLo, hifilt, numHi, node.invRows), image, scratch.data(), width,
+    RowPass(MakeAnalysisPlan(node.lenx, lofilt, numLo, hifilt, numHi, node.invRows), image, scratch.get(), width,
             node);
-    ColumnPass(MakeAnalysisPlan(node.leny, lofilt, numLo, hifilt, numHi, node.invCols), scratch.data(), image,
+    ColumnPass(MakeAnalysisPlan(node.leny, lofilt, numLo, hifilt, numHi, node.invCols), scratch.get(), image,
                width, node);
   }
   return 0;
@@ -181,14 +224,15 @@ int wsq_reconstruct(float *image, int width, int height, const WaveletNode (&w)[
                     const TransformTable &table) {
   if (!table.loDefined) return Fail(-95, "ERROR: wsq_reconstruct : Lopass filter coefficients not defined\n");
   if (!table.hiDefined) return Fail(-96, "ERROR: wsq_reconstruct : Hipass filter coefficients not defined\n");
-  std::vector<float> scratch(size_t(width) * size_t(height));
+  // Every node writes the scratch area it reads back, so it needs no zeroing.
+  std::unique_ptr<float[]> scratch(new float[size_t(width) * size_t(height)]);
   const float *lo = table.lofilt.data(), *hi = table.hifilt.data();
   const int numLo = int(table.lofilt.size()), numHi = int(table.hifilt.size());
   for (int i = kWaveletNodes - 1; i >= 0; --i) {
     const WaveletNode &node = w[i];
-    ColumnPass(MakeSynthesisPlan(node.leny, lo, numLo, hi, numHi, node.invCols), image, scratch.data(), width,
+    ColumnPass(MakeSynthesisPlan(node.leny, lo, numLo, hi, numHi, node.invCols), image, scratch.get(), width,
                node);
-    RowPass(MakeSynthesisPlan(node.lenx, lo, numLo, hi, numHi, node.invRows), scratch.data(), image, width, node);
+    RowPass(MakeSynthesisPlan(node.lenx, lo, numLo, hi, numHi, node.invRows), scratch.get(), image, width, node);
   }
   return 0;
 }
