@@ -179,17 +179,28 @@ void quant_block_sizes(int *size1, int *size2, int *size3, const float *qstep,
 int unquantize(float *image, const QuantizationTable &table, const SubbandNode (&q)[kNumSubbands],
                const int32_t *coeffs, int width, int height) {
   if (!table.defined) return Fail(-92, "ERROR: unquantize : quantization table parameters not defined!\n");
-  std::fill(image, image + size_t(width) * size_t(height), 0.0f);
+  (void)height;
   const float c = table.binCenter;
   size_t n = 0;
-  for (int k = 0; k < kCodedSubbands; ++k) {
+  // The subbands tile the image, so each position is written exactly once.
+  for (int k = 0; k < kNumSubbands; ++k) {
     const float Q = table.q[k];
-    if (Q == 0.0f) continue;
-    const float Z = table.z[k];
     const SubbandNode &s = q[k];
+    if (Q == 0.0f) {
+      for (int r = s.y; r < s.y + s.leny; ++r)
+        std::fill_n(image + size_t(r) * size_t(width) + size_t(s.x), s.lenx, 0.0f);
+      continue;
+    }
+    const float zh = table.z[k] / 2.0f;
     for (int r = s.y; r < s.y + s.leny; ++r) {
-      float *row = image + size_t(r) * size_t(width);
-      for (int x = s.x; x < s.x + s.lenx; ++x) row[x] = DequantizeCoefficient(coeffs[n++], Q, Z, c);
+      float *__restrict row = image + size_t(r) * size_t(width) + size_t(s.x);
+      const int32_t *__restrict v = coeffs + n;
+      for (int x = 0; x < s.lenx; ++x) {
+        const float f = float(v[x]);
+        const float pos = Q * (f - c) + zh, neg = Q * (f + c) - zh;
+        row[x] = v[x] > 0 ? pos : (v[x] < 0 ? neg : 0.0f);
+      }
+      n += size_t(s.lenx);
     }
   }
   return 0;
