@@ -51,6 +51,15 @@ Transformed WithSpread(int w, int h, double (*spread)(int k), uint32_t seed) {
   return t;
 }
 
+// Variances, bit allocation and quantisation at rate r.
+QuantizerParams Allocate(const Transformed &t, float r, std::vector<int16_t> *coeffs, int *count) {
+  QuantizerParams p;
+  p.r = r;
+  subband_variance(p, t.trees.q, t.img.data(), t.w);
+  EXPECT_EQ(quantize(coeffs, count, p, t.trees.q, t.img.data(), t.w, t.h), 0);
+  return p;
+}
+
 }  // namespace
 
 TEST(Allocation, RateScalesEveryStepAlike) {
@@ -101,12 +110,9 @@ TEST(Allocation, SmoothImagesKeepTheirSubbandsWithinSixteenBits) {
   // floored so that quotients fit and not every subband is lost.
   for (float r : {0.75f, 2.25f, 7.5f}) {
     Transformed t = WithSpread(320, 320, [](int k) { return k < 4 ? 3000.0 : (k < 8 ? 3.0 : 0.1); }, 7);
-    QuantizerParams p;
-    p.r = r;
-    subband_variance(p, t.trees.q, t.img.data(), t.w);
     std::vector<int16_t> c;
     int n;
-    ASSERT_EQ(quantize(&c, &n, p, t.trees.q, t.img.data(), t.w, t.h), 0);
+    const QuantizerParams p = Allocate(t, r, &c, &n);
     int coded = 0;
     for (int k = 0; k < 60; ++k) {
       ASSERT_TRUE(std::isfinite(p.q[k])) << k;
@@ -126,12 +132,9 @@ TEST(Allocation, SmoothImagesKeepTheirSubbandsWithinSixteenBits) {
 TEST(Allocation, EmptyBudgetAndFlatInput) {
   for (float r : {0.0f, 0.01f}) {
     Transformed t = WithSpread(64, 64, [](int) { return 50.0; }, 8);
-    QuantizerParams p;
-    p.r = r;
-    subband_variance(p, t.trees.q, t.img.data(), t.w);
     std::vector<int16_t> c;
     int n;
-    ASSERT_EQ(quantize(&c, &n, p, t.trees.q, t.img.data(), t.w, t.h), 0);
+    const QuantizerParams p = Allocate(t, r, &c, &n);
     for (int k = 0; k < 60; ++k) ASSERT_TRUE(std::isfinite(p.q[k]) && p.q[k] <= kMaxStep);
   }
   Transformed flat = WithSpread(40, 30, [](int) { return 0.0; }, 9);
