@@ -12,6 +12,62 @@
 extern "C" {
 #endif
 
+/* ---- Records passed across the interface ------------------------------ */
+
+#pragma pack(push, 1)
+/* Image attributes: 10 bytes, no padding (WB is unaligned), passed by value. */
+typedef struct ImgAttr {
+  unsigned char bAutoAdjust; /* automatic brightness/contrast tracking */
+  unsigned char bClearBk;    /* clear the background around the finger */
+  unsigned char bAutoPos;    /* automatic window placement */
+  unsigned char Bright;      /* 0..255 */
+  unsigned char Contrast;    /* 0..255 */
+  unsigned short WB;         /* white balance, 2800..6500 kelvin */
+  unsigned char Gain;        /* 1..16 */
+  signed char Exposure;      /* power of two, -10..-5 */
+  unsigned char Gamma;       /* 0..255 */
+} ImgAttr;
+
+/* Product information as stored in the scanner (24 bytes). */
+typedef struct ProductInfo {
+  char Serial[16]; /* letters and digits, not zero-terminated */
+  unsigned short Year;
+  unsigned char Month;
+  unsigned char Day;
+  unsigned short Operater;
+  unsigned short Reserved;
+} ProductInfo;
+#pragma pack(pop)
+
+/* ---- Device life ------------------------------------------------------
+ * One scanner per process. Init opens it and streams until Close.
+ */
+
+/* Opens the scanner chosen with LIVESCAN_SetActiveDev (-1: the first found).
+ * 1, or -4 (no device / open failed), -102 (access refused), -107 (no frame
+ * within 3 s; the library stays open and may deliver frames later). */
+LIVESCAN_API int LIVESCAN_Init(void);
+
+/* As LIVESCAN_Init with an explicit device index (-1..8); 1 at once when open. */
+LIVESCAN_API int LIVESCAN_InitEx(int index);
+
+/* Switches the scanner off and releases it. Always 1. */
+LIVESCAN_API int LIVESCAN_Close(void);
+
+/* Number of attached scanners of the supported models. */
+LIVESCAN_API int LIVESCAN_GetDevCount(void);
+
+/* Chooses the device index LIVESCAN_Init opens: -1..8, only while closed (-7). */
+LIVESCAN_API int LIVESCAN_SetActiveDev(int index);
+
+/* Channel 0..8. They start and stop nothing: the scanner streams from Init. */
+LIVESCAN_API int LIVESCAN_BeginCapture(int channel);
+LIVESCAN_API int LIVESCAN_EndCapture(int channel);
+
+/* One processed frame of the capture window (width*height bytes, RawImage).
+ * -1 (null buffer, channel), -5 (not open), -101 (no frame within 2 s). */
+LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
+
 /* ---- Image conversions ------------------------------------------------
  * RawImage: width*height grey bytes, top row first, no padding.
  * BmpImage: 1078-byte header (file header, info header, grey palette), then
@@ -36,6 +92,59 @@ LIVESCAN_API int LIVESCAN_BmpToRaw(const unsigned char *bmp, int bmpSize,
  * -105 when the file cannot be written. */
 LIVESCAN_API int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
                                      const char *path, int format);
+
+/* ---- Interface texts and capabilities -------------------------------- */
+
+/* Copies the (Chinese) text of a result code into text, which must hold
+ * 256 bytes. Unknown codes give the text of -6 and the result -6. */
+LIVESCAN_API int LIVESCAN_GetErrorInfo(int code, char *text);
+/* Interface version: 100. */
+LIVESCAN_API int LIVESCAN_GetVersion(void);
+/* Writes "QX7.00" with its terminating zero (7 bytes). */
+LIVESCAN_API int LIVESCAN_Get_Version(char *text);
+/* Writes the 80-byte description text; a null pointer is accepted. */
+LIVESCAN_API int LIVESCAN_GetDesc(char *text);
+LIVESCAN_API int LIVESCAN_IsSupportCaptWindow(int channel);
+LIVESCAN_API int LIVESCAN_IsSupportSetup(void);
+LIVESCAN_API int LIVESCAN_Setup(void);
+LIVESCAN_API int LIVESCAN_GetChannelCount(void);
+LIVESCAN_API int LIVESCAN_IsSupportPreview(void);
+LIVESCAN_API int LIVESCAN_GetPreviewImageSize(int channel, int *width, int *height);
+
+/* ---- Capture window -------------------------------------------------- */
+
+LIVESCAN_API int LIVESCAN_GetMaxImageSize(int channel, int *width, int *height);
+LIVESCAN_API int LIVESCAN_GetCaptWindow(int channel, int *x, int *y, int *width, int *height);
+/* -1 for a window the scanner cannot deliver at that size and origin. */
+LIVESCAN_API int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int height);
+
+/* ---- Image attributes ------------------------------------------------ */
+
+LIVESCAN_API int LIVESCAN_SetBright(int channel, int value);
+LIVESCAN_API int LIVESCAN_SetContrast(int channel, int value);
+LIVESCAN_API int LIVESCAN_GetBright(int channel, int *value);
+LIVESCAN_API int LIVESCAN_GetContrast(int channel, int *value);
+/* bSave stores the attributes in the scanner's flash; -3 for a scanner
+ * without a flash write path. */
+LIVESCAN_API int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr);
+/* bStored reads the stored record (repaired with defaults) instead of the
+ * camera. */
+LIVESCAN_API int LIVESCAN_GetImgAttr(int channel, ImgAttr *attr, int bStored);
+
+/* ---- Scanner records and lamps --------------------------------------- */
+
+/* 1 with the product information, -101 when no valid serial is stored.
+ * Works before initialisation too (opens the scanner briefly). */
+LIVESCAN_API int LIVESCAN_GetProductInfo(int channel, ProductInfo *info);
+/* 1 when the serial is valid, else 0. */
+LIVESCAN_API int CAM_GetProductInfo(ProductInfo *info, int unused);
+/* Reads length bytes of the vendor flash area at address. */
+LIVESCAN_API int ReadVendorData(int channel, void *buffer, unsigned address, unsigned length);
+/* Size of the user area in bytes. */
+LIVESCAN_API int LIVESCAN_GetUserSpace(void);
+/* Finger-position lamps 0..2: read != 0 reads them into lamps, else sets
+ * them from lamps (non-zero = on). */
+LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,71 @@
+#include "device_state.h"
+
+#include <shared_mutex>
+
+#include "capture_device.h"
+
+namespace belnor {
+
+FlashLayout DefaultFlashLayout() {
+  FlashLayout layout{};
+  layout.vendorBase = 0xCA000;
+  layout.vendorSize = 0x400000 - layout.vendorBase;
+  layout.settingsAddress = layout.vendorBase;
+  layout.firmwareAddress = layout.vendorBase + 62;
+  layout.productInfoAddress = layout.vendorBase + 64;
+  layout.calibrationAddress = layout.vendorBase + 128;
+  layout.userStart = 0x200000;
+  layout.userSize = 0x20000;
+  return layout;
+}
+
+std::atomic<int> g_bInitialized{0};
+std::atomic<CCaptureDevice*> g_pCaptureDevice{nullptr};
+std::atomic<int> g_nDevType{1};
+std::atomic<int> g_nActiveDev{-1};
+char g_DeviceString[80] = {};
+
+std::atomic<int> g_WindowX{0};
+std::atomic<int> g_WindowY{0};
+std::atomic<int> g_WindowWidth{640};
+std::atomic<int> g_WindowHeight{640};
+std::atomic<int> g_SensorWidth{0};
+std::atomic<int> g_SensorHeight{0};
+
+FlashLayout g_FlashLayout = DefaultFlashLayout();
+
+SettingsRecord g_Settings = {kSettingsMagic, kSettingsVersion, {}, 0};
+ImgAttr& g_ImgAttr = g_Settings.attr;
+
+std::mutex g_CaptureLock;
+std::mutex g_CommandLock;
+
+namespace {
+
+std::shared_mutex g_DeviceGuard;
+thread_local int t_guardDepth = 0;
+
+}  // namespace
+
+DeviceAccess::DeviceAccess() {
+  if (t_guardDepth++ == 0) g_DeviceGuard.lock_shared();
+  device_ = g_pCaptureDevice.load();
+}
+
+DeviceAccess::~DeviceAccess() {
+  if (--t_guardDepth == 0) g_DeviceGuard.unlock_shared();
+}
+
+void ReplaceCaptureDevice(CCaptureDevice* next) {
+  CCaptureDevice* old = g_pCaptureDevice.load();
+  // The worker may hold the guard; it must end before the exclusive wait.
+  if (old) old->StopWorker();
+  {
+    std::unique_lock<std::shared_mutex> exclusive(g_DeviceGuard);
+    old = g_pCaptureDevice.exchange(next);
+  }
+  // No holder can reach the old object any more.
+  delete old;
+}
+
+}  // namespace belnor

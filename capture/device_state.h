@@ -1,0 +1,93 @@
+// Process-wide state of the device spine (one scanner per process), its two
+// locks and the guard that keeps the device object alive while it is used.
+//
+// Lock order: g_CaptureLock, then the device guard (DeviceAccess), then
+// g_CommandLock. Never take g_CaptureLock while holding a DeviceAccess:
+// Close holds the capture lock while it waits for the guard.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "flash_records.h"
+#include "livescan.h"
+
+namespace belnor {
+
+class CCaptureDevice;
+
+// Addresses of the records in the scanner's flash.
+struct FlashLayout {
+  uint32_t vendorBase;
+  uint32_t vendorSize;  // upper address bound of the vendor area
+  uint32_t settingsAddress;
+  uint32_t firmwareAddress;
+  uint32_t productInfoAddress;
+  uint32_t calibrationAddress;
+  uint32_t userStart;
+  uint32_t userSize;
+};
+
+// The layout every type starts from.
+FlashLayout DefaultFlashLayout();
+
+// 1 between a successful device start in init and Close.
+extern std::atomic<int> g_bInitialized;
+// The one capture device; read it through DeviceAccess.
+extern std::atomic<CCaptureDevice*> g_pCaptureDevice;
+// DeviceType 1..5 of the selected model.
+extern std::atomic<int> g_nDevType;
+// Device index that LIVESCAN_Init opens, numbered as LIVESCAN_InitEx numbers.
+extern std::atomic<int> g_nActiveDev;
+// Selected model's device string.
+extern char g_DeviceString[80];
+
+// Capture window inside the processed image, and the sensor frame size.
+extern std::atomic<int> g_WindowX;
+extern std::atomic<int> g_WindowY;
+extern std::atomic<int> g_WindowWidth;
+extern std::atomic<int> g_WindowHeight;
+extern std::atomic<int> g_SensorWidth;
+extern std::atomic<int> g_SensorHeight;
+
+extern FlashLayout g_FlashLayout;
+
+// Settings block as in flash; g_ImgAttr is its attribute part.
+extern SettingsRecord g_Settings;
+extern ImgAttr& g_ImgAttr;
+
+// Init, close, frame fetch and window change.
+extern std::mutex g_CaptureLock;
+// One vendor command (or flash exchange) at a time.
+extern std::mutex g_CommandLock;
+
+// Shared hold on the device object: while one exists on a thread,
+// g_pCaptureDevice is not destroyed. Holds nest on one thread. The worker
+// thread may hold it too, because the device is only destroyed after its
+// worker has stopped.
+class DeviceAccess {
+ public:
+  DeviceAccess();
+  ~DeviceAccess();
+  DeviceAccess(const DeviceAccess&) = delete;
+  DeviceAccess& operator=(const DeviceAccess&) = delete;
+
+  CCaptureDevice* get() const { return device_; }
+  CCaptureDevice* operator->() const { return device_; }
+  explicit operator bool() const { return device_ != nullptr; }
+
+ private:
+  CCaptureDevice* device_;
+};
+
+// Opens, configures and starts the scanner chosen by index (the body of
+// LIVESCAN_InitEx): 1, -4, -102 or -107. Takes g_CaptureLock.
+int InitCaptureDevice(int index);
+
+// Installs next as g_pCaptureDevice (may be null) and destroys the previous
+// object: its worker is stopped first, then the exclusive guard is taken.
+// Never call it from the worker or with a DeviceAccess held on this thread.
+void ReplaceCaptureDevice(CCaptureDevice* next);
+
+}  // namespace belnor

@@ -1,0 +1,207 @@
+// Init, close and frame fetch of the capture interface.
+#include <cmath>
+#include <cstring>
+
+#include "calibration.h"
+#include "capture_device.h"
+#include "device_models.h"
+#include "device_state.h"
+#include "flash_records.h"
+#include "frame_pipeline.h"
+#include "image_attr.h"
+#include "livescan.h"
+#include "result_codes.h"
+#include "tick.h"
+#include "vendor_commands.h"
+
+namespace belnor {
+
+namespace {
+
+constexpr uint32_t kFirstFrameWaitMs = 2999;
+constexpr uint32_t kFetchRetryMs = 1999;
+
+bool BadChannel(int channel) { return static_cast<unsigned>(channel) > 8; }
+
+void CountAttached(CCaptureDevice& device, int counts[kDeviceModelCount]) {
+  for (int row = 0; row < kDeviceModelCount; ++row)
+    counts[row] =
+        DeviceModelTable[row].enabled ? device.CountDevices(DeviceModelTable[row].deviceString) : 0;
+}
+
+// Absolute exposure in 100 us units for a power-of-two exposure setting.
+uint32_t ExposureUnits(int exposure) {
+  return static_cast<uint32_t>(std::pow(2.0, exposure) * 10000.0 + 0.4);
+}
+
+// White balance, gain and exposure from the stored settings (types 1 and 2).
+void ProgramCamera(CUvcCamera& camera, const SettingsRecord& settings) {
+  const ImgAttr& attr = settings.attr;
+  const unsigned wb = attr.WB;
+  camera.SetWhiteBalanceTemperatureAuto(wb == 0 ? 1 : 0);
+  camera.SetWhiteBalanceTemperature(static_cast<uint16_t>(wb == 0 ? 4650 : wb));
+  camera.SetGain(attr.Gain);
+  camera.SetAeMode(4);
+  camera.SetExposureAbs(ExposureUnits(attr.Exposure));
+}
+
+// Close with g_CaptureLock held.
+void CloseLocked() {
+  if (g_pCaptureDevice.load()) {
+    EndFlashWrite();
+    const int wasInitialized = g_bInitialized.exchange(0);
+    g_pCaptureDevice.load()->SetProcessCallback(nullptr);
+    if (wasInitialized) {
+      SetLedMode(0);
+      SetSensorMode(0);
+    }
+    ReplaceCaptureDevice(nullptr);
+  }
+  FreeRemapMaps();
+  g_bInitialized = 0;
+  ResetFlashPageCache();
+  g_ProductInfoValid = 0;
+}
+
+// Init with g_CaptureLock held.
+int InitLocked(int index) {
+  std::memset(&g_ProductInfoCache, 0, sizeof g_ProductInfoCache);
+  ResetFlashWrite();
+  ReplaceCaptureDevice(new CCaptureDevice(0));
+  CCaptureDevice* device = g_pCaptureDevice.load();
+
+  int counts[kDeviceModelCount];
+  CountAttached(*device, counts);
+  DeviceChoice choice{};
+  if (!ChooseDevice(counts, index, &choice)) {
+    CloseLocked();
+    return LS_ERR_NO_DEVICE;
+  }
+  const char* deviceString = DeviceModelTable[choice.row].deviceString;
+  SelectDeviceModel(deviceString);
+
+  const int started = device->Start(choice.inRow, deviceString, g_SensorWidth, g_SensorHeight, 0);
+  const int type = g_nDevType;
+  device->SetGreyOutput(1);
+  device->SetMirror(0);
+  device->SetVerticalFlip(type == 5);
+  device->SetInvert(type == 2 || type == 5);
+  // Remembered in the numbering init takes, so that Init reopens this device.
+  g_nActiveDev = InitIndexOf(counts, choice);
+
+  if (started != 0) {
+    g_bInitialized = 0;
+    const int code = device->LastUvcError() == UVC_ERROR_ACCESS ? LS_ERR_ACCESS : LS_ERR_NO_DEVICE;
+    SetSensorMode(0);
+    SetLedMode(0);
+    CloseLocked();
+    return code;
+  }
+
+  g_bInitialized = 1;
+  device->StopStreaming();
+
+  g_ProductInfoValid = 0;
+  CAM_GetProductInfo(&g_ProductInfoCache, 0);
+
+  if (LoadGeometricCalibration() != 1) {
+    CloseLocked();
+    return LS_ERR_ACCESS;
+  }
+  SetSensorMode(1);
+  ReadSettingsRecord(0, &g_Settings);
+  if (g_Settings.magic == kSettingsMagic && (type == 1 || type == 2))
+    ProgramCamera(*device->Camera(), g_Settings);
+
+  SetLedMode(1);
+  device->StartStreaming();
+  LIVESCAN_SetImgAttr(0, 0, g_ImgAttr);
+  device->SetProcessCallback(ProcessFrameCallback);
+
+  const uint32_t t0 = GetTickMs();
+  for (;;) {
+    SleepMs(1);
+    if (device->FirstFrame()) return LS_OK;
+    if (GetTickMs() - t0 > kFirstFrameWaitMs) return LS_ERR_TIMEOUT;  // stays open
+  }
+}
+
+}  // namespace
+
+int InitCaptureDevice(int index) {
+  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  // A concurrent init may have finished while this one waited for the lock.
+  if (g_bInitialized) return LS_OK;
+  return InitLocked(index);
+}
+
+}  // namespace belnor
+
+using namespace belnor;
+
+extern "C" {
+
+LIVESCAN_API int LIVESCAN_Init(void) { return LIVESCAN_InitEx(g_nActiveDev); }
+
+LIVESCAN_API int LIVESCAN_InitEx(int index) {
+  if (g_bInitialized) return LS_OK;
+  return InitCaptureDevice(index);
+}
+
+LIVESCAN_API int LIVESCAN_Close(void) {
+  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  CloseLocked();
+  return LS_OK;
+}
+
+LIVESCAN_API int LIVESCAN_GetDevCount(void) {
+  // A private object: counting never touches the open device.
+  CCaptureDevice counter(0);
+  int counts[kDeviceModelCount];
+  CountAttached(counter, counts);
+  int total = 0;
+  for (int n : counts) total += n;
+  return total;
+}
+
+LIVESCAN_API int LIVESCAN_SetActiveDev(int index) {
+  if (index < -1 || index > 8) return LS_ERR_PARAM;
+  if (g_bInitialized) return LS_ERR_NO_AUTH;
+  g_nActiveDev = index;
+  return LS_OK;
+}
+
+LIVESCAN_API int LIVESCAN_BeginCapture(int channel) {
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
+  if (BadChannel(channel)) return LS_ERR_PARAM;
+  return LS_OK;
+}
+
+LIVESCAN_API int LIVESCAN_EndCapture(int channel) {
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
+  if (BadChannel(channel)) return LS_ERR_PARAM;
+  return LS_OK;
+}
+
+LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char* raw) {
+  if (!raw || BadChannel(channel)) return LS_ERR_PARAM;
+  if (!g_bInitialized || !g_pCaptureDevice.load()) return LS_ERR_NOT_INIT;
+  const uint32_t t0 = GetTickMs();
+  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  // Close may have run while this call waited for the lock.
+  CCaptureDevice* device = g_pCaptureDevice.load();
+  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
+  const int width = g_WindowWidth;
+  const int height = g_WindowHeight;
+  do {
+    int frameWidth = 0;
+    int frameHeight = 0;
+    const int r = device->GetFrame(raw, width * height, &frameWidth, &frameHeight);
+    // Only a frame of the window's shape is one the caller can read.
+    if (r == 0 && frameWidth == width && frameHeight == height) return LS_OK;
+    SleepMs(1);
+  } while (GetTickMs() - t0 <= kFetchRetryMs);
+  return LS_ERR_ACCESS_DENIED;
+}
+
+}  // extern "C"
