@@ -159,6 +159,24 @@ TEST(SegmentReaders, ReadBackWhatWasWritten) {
   EXPECT_EQ(in.cur, in.end);
 }
 
+TEST(SegmentReaders, StepsOfTheUncodedQuadrantCountAsZero) {
+  // A foreign DQT with steps for 60-63: those subbands are never sent, so
+  // their steps must not shrink the decoder's coefficient total.
+  Bytes body = wsqtest::DqtBody(7.5f, 9.0f);
+  const size_t at61 = 3 + 61 * 6;
+  body[at61 + 0] = 0;
+  body[at61 + 2] = 5;  // Q = 5
+  body[at61 + 3] = 0;
+  body[at61 + 5] = 6;  // Z = 6
+  const Bytes seg = Builder().u16(unsigned(body.size() + 2)).raw(body).b;
+  InCursor in = Cursor(seg);
+  QuantizationTable t;
+  ASSERT_EQ(getc_quantization_table(t, in), 0);
+  EXPECT_FLOAT_EQ(t.q[0], 7.5f);
+  EXPECT_EQ(t.q[61], 0.0f);
+  EXPECT_EQ(t.z[61], 0.0f);
+}
+
 TEST(SegmentReaders, MarkerClasses) {
   struct Case {
     unsigned value;
