@@ -23,9 +23,6 @@ void EndFlashWrite() {}
 int ReadSettingsRecord(int, SettingsRecord*) { return 1; }
 void ResetFlashPageCache() {}
 
-int LoadGeometricCalibration() { return 1; }
-void FreeRemapMaps() {}
-
 // The window cut from the centre of the sensor frame.
 int ProcessFrameCallback(const uint8_t* frame, int sensorWidth, int sensorHeight, uint8_t* out,
                          int* outWidth, int* outHeight) {
