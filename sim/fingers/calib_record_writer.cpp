@@ -48,4 +48,10 @@ CalibGrid TranslationGrid(int width, int height, float dx, float dy) {
   return g;
 }
 
+std::vector<uint8_t> BuiltinCalibRecord(int deviceType) {
+  const BuiltinGrid *g = FindBuiltinGrid(deviceType);
+  if (g == nullptr) return {};
+  return EncodeCalibRecord(GridFromBuiltin(*g), g->sensorWidth, g->sensorHeight);
+}
+
 }  // namespace belnor::sim

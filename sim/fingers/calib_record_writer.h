@@ -18,4 +18,8 @@ std::vector<uint8_t> EncodeCalibRecord(const CalibGrid &grid, int sensorWidth, i
 // height must be even so that no position is lowered.
 CalibGrid TranslationGrid(int width, int height, float dx, float dy);
 
+// The built-in grid of a device type as a stored record (its points are in
+// tenths of a pixel, so the record loads to the very same maps).
+std::vector<uint8_t> BuiltinCalibRecord(int deviceType);
+
 }  // namespace belnor::sim

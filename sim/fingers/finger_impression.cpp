@@ -11,72 +11,93 @@ namespace {
 
 constexpr float kDistortionWavelength = 260.0f;
 
-// Displacement in finger coordinates as a smooth function of the image point.
-void Displacement(const ImpressionParams &p, float ix, float iy, float *dx, float *dy) {
-  if (p.distortion == 0) {
-    *dx = *dy = 0;
-    return;
-  }
-  const uint32_t s = p.distortionSeed;
-  const float a1 = float(Hash32(s) % 6283) / 1000, a2 = float(Hash32(s + 1) % 6283) / 1000;
-  const float ph1 = float(Hash32(s + 2) % 6283) / 1000, ph2 = float(Hash32(s + 3) % 6283) / 1000;
-  const float k = 2 * kPi / kDistortionWavelength;
-  *dx = p.distortion * std::sin(k * (ix * std::cos(a1) + iy * std::sin(a1)) + ph1);
-  *dy = p.distortion * std::sin(k * (ix * std::cos(a2) + iy * std::sin(a2)) + ph2);
-}
-
 float Smooth01(float t) {
   t = std::clamp(t, 0.0f, 1.0f);
   return t * t * (3 - 2 * t);
 }
 
+// The impression's placement with its trigonometry done once.
+struct Placement {
+  float cx, cy, cosR, sinR;
+  float amplitude, k, e1x, e1y, e2x, e2y, ph1, ph2;
+  explicit Placement(const ImpressionParams &p)
+      : cx(p.centreX), cy(p.centreY), cosR(std::cos(p.rotation)), sinR(std::sin(p.rotation)),
+        amplitude(p.distortion), k(2 * kPi / kDistortionWavelength) {
+    const uint32_t s = p.distortionSeed;
+    const float a1 = float(Hash32(s) % 6283) / 1000, a2 = float(Hash32(s + 1) % 6283) / 1000;
+    e1x = std::cos(a1);
+    e1y = std::sin(a1);
+    e2x = std::cos(a2);
+    e2y = std::sin(a2);
+    ph1 = float(Hash32(s + 2) % 6283) / 1000;
+    ph2 = float(Hash32(s + 3) % 6283) / 1000;
+  }
+  // Displacement in finger coordinates as a smooth function of the image point.
+  void Displacement(float ix, float iy, float *dx, float *dy) const {
+    if (amplitude == 0) {
+      *dx = *dy = 0;
+      return;
+    }
+    *dx = amplitude * std::sin(k * (ix * e1x + iy * e1y) + ph1);
+    *dy = amplitude * std::sin(k * (ix * e2x + iy * e2y) + ph2);
+  }
+  void ToFinger(float ix, float iy, float *fx, float *fy) const {
+    const float rx = ix - cx, ry = iy - cy;
+    float dx, dy;
+    Displacement(ix, iy, &dx, &dy);
+    *fx = cosR * rx + sinR * ry + dx;
+    *fy = -sinR * rx + cosR * ry + dy;
+  }
+  void ToImage(float fx, float fy, float *ix, float *iy) const {
+    // Fixed point of ix = centre + R (f - D(ix)): the displacement changes
+    // slowly, so this converges quickly.
+    float x = cx + cosR * fx - sinR * fy, y = cy + sinR * fx + cosR * fy;
+    for (int i = 0; i < 30; ++i) {
+      float dx, dy;
+      Displacement(x, y, &dx, &dy);
+      const float ux = fx - dx, uy = fy - dy;
+      x = cx + cosR * ux - sinR * uy;
+      y = cy + sinR * ux + cosR * uy;
+    }
+    *ix = x;
+    *iy = y;
+  }
+};
+
+// Contact weight from finger coordinates and the image column.
+float Contact(const ImpressionParams &p, float fx, float fy, float ix) {
+  const float u = (fx - p.contactX) / p.contactHalfWidth;
+  const float v = (fy - p.contactY) / p.contactHalfHeight;
+  // The tip is round, the joint end cut almost straight.
+  const float r = v < 0 ? std::sqrt(u * u + v * v) : std::sqrt(std::sqrt(u * u * u * u + v * v * v * v));
+  if (r >= 1.0f) return 0.0f;
+  float w = Smooth01((1.0f - r) * p.contactHalfWidth / 6.0f);
+  if (p.bandLeft < p.bandRight) w *= Smooth01((ix - p.bandLeft) / 6.0f) * Smooth01((p.bandRight - ix) / 6.0f);
+  return w;
+}
+
 }  // namespace
 
 void ImageToFinger(const ImpressionParams &p, float ix, float iy, float *fx, float *fy) {
-  const float c = std::cos(p.rotation), s = std::sin(p.rotation);
-  const float rx = ix - p.centreX, ry = iy - p.centreY;
-  float dx, dy;
-  Displacement(p, ix, iy, &dx, &dy);
-  *fx = c * rx + s * ry + dx;
-  *fy = -s * rx + c * ry + dy;
+  Placement(p).ToFinger(ix, iy, fx, fy);
 }
 
 void FingerToImage(const ImpressionParams &p, float fx, float fy, float *ix, float *iy) {
-  // Fixed point of ix = centre + R (f - D(ix)): the displacement changes
-  // slowly, so this converges quickly.
-  const float c = std::cos(p.rotation), s = std::sin(p.rotation);
-  float x = p.centreX + c * fx - s * fy, y = p.centreY + s * fx + c * fy;
-  for (int i = 0; i < 30; ++i) {
-    float dx, dy;
-    Displacement(p, x, y, &dx, &dy);
-    const float ux = fx - dx, uy = fy - dy;
-    x = p.centreX + c * ux - s * uy;
-    y = p.centreY + s * ux + c * uy;
-  }
-  *ix = x;
-  *iy = y;
+  Placement(p).ToImage(fx, fy, ix, iy);
 }
 
 Minutia MinutiaInImage(const ImpressionParams &p, const Minutia &m) {
+  const Placement pl(p);
   float x, y, x2, y2;
-  FingerToImage(p, m.x, m.y, &x, &y);
-  FingerToImage(p, m.x + 2 * std::cos(m.angle), m.y + 2 * std::sin(m.angle), &x2, &y2);
+  pl.ToImage(m.x, m.y, &x, &y);
+  pl.ToImage(m.x + 2 * std::cos(m.angle), m.y + 2 * std::sin(m.angle), &x2, &y2);
   return {x, y, std::atan2(y2 - y, x2 - x), m.type};
 }
 
 float ContactWeight(const ImpressionParams &p, float ix, float iy) {
   float fx, fy;
   ImageToFinger(p, ix, iy, &fx, &fy);
-  const float u = (fx - p.contactX) / p.contactHalfWidth;
-  // The tip is rounder than the joint end, which is cut almost straight.
-  const float v = (fy - p.contactY) / p.contactHalfHeight;
-  const float r = v < 0 ? std::sqrt(u * u + v * v)
-                        : std::pow(std::pow(std::fabs(u), 2.6f) + std::pow(v, 6.0f), 1 / 2.6f);
-  float w = Smooth01((1.0f - r) * p.contactHalfWidth / 6.0f);
-  if (p.bandLeft < p.bandRight) {
-    w *= Smooth01((ix - p.bandLeft) / 6.0f) * Smooth01((p.bandRight - ix) / 6.0f);
-  }
-  return w;
+  return Contact(p, fx, fy, ix);
 }
 
 void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int height,
@@ -88,14 +109,16 @@ void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int 
   const int y0 = std::max(0, int(p.centreY - reach)), y1 = std::min(height - 1, int(p.centreY + reach));
   // Pressure widens the ridges: the share of each period in contact.
   const float threshold = 0.6f - 1.2f * p.pressure;
+  const Placement pl(p);
   for (int y = y0; y <= y1; ++y) {
     float *row = darkness + size_t(y) * width;
     for (int x = x0; x <= x1; ++x) {
-      const float w = ContactWeight(p, float(x), float(y));
-      if (w <= 0) continue;
       float fx, fy;
-      ImageToFinger(p, float(x), float(y), &fx, &fy);
-      float ridge = Smooth01((finger.Wave(fx, fy) - threshold) / 0.5f + 0.5f);
+      pl.ToFinger(float(x), float(y), &fx, &fy);
+      const float w = Contact(p, fx, fy, float(x));
+      if (w <= 0) continue;
+      // A soft profile across each ridge, as an optical platen shows it.
+      float ridge = Smooth01((finger.Wave(fx, fy) - threshold) / 1.2f + 0.5f);
       if (p.dryness > 0) {
         // Dry skin touches in patches along the ridges.
         const float patch = ValueNoise(p.drynessSeed, fx, fy, 3.5f);

@@ -295,11 +295,21 @@ Finger MakeFinger(uint32_t seed, FingerPattern pattern) {
     f.minutiae.push_back({s.x, s.y, BodyAngle(s.polarity, gx, gy), types[n]});
   }
 
+  // The same sum as Phase, a row at a time and spiral by spiral so that the
+  // inner loop runs over contiguous pixels.
   const int n = 2 * Finger::kExtent + 1;
   f.wave.resize(size_t(n) * n);
-  for (int j = 0; j < n; ++j)
-    for (int i = 0; i < n; ++i)
-      f.wave[size_t(j) * n + i] = std::cos(f.Phase(float(i - Finger::kExtent), float(j - Finger::kExtent)));
+  std::vector<float> xs(n), acc(n);
+  for (int i = 0; i < n; ++i) xs[i] = float(i - Finger::kExtent);
+  for (int j = 0; j < n; ++j) {
+    const float y = float(j - Finger::kExtent);
+    for (int i = 0; i < n; ++i) acc[i] = 2 * kPi * f.flow.Coordinate(xs[i], y) / f.period;
+    for (const Spiral &s : f.spirals) {
+      const float dy = y - s.y, sx = s.x, pol = float(s.polarity);
+      for (int i = 0; i < n; ++i) acc[i] += pol * FastAtan2(dy, xs[i] - sx);
+    }
+    for (int i = 0; i < n; ++i) f.wave[size_t(j) * n + i] = std::cos(acc[i]);
+  }
   return f;
 }
 
