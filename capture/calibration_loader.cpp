@@ -28,17 +28,13 @@ int LoadCalibration(int deviceType, int sensorWidth, int sensorHeight, const Cal
     out->maps.width = out->maps.height = 640;
     return 1;
   }
+  // A stored grid that cannot be turned into maps, for whatever reason, gives
+  // way to the built-in one; only the built-in grid's failure fails.
   CalibGrid stored;
-  if (ReadStoredGrid(read, sensorWidth, sensorHeight, &stored)) {
-    switch (MakeRemapMaps(std::move(stored), sensorWidth, sensorHeight, &out->maps)) {
-      case MapBuild::kBuilt:
-        out->source = CalibSource::kStored;
-        return 1;
-      case MapBuild::kNoMemory:
-        return 0;
-      case MapBuild::kImplausible:
-        break;
-    }
+  if (ReadStoredGrid(read, sensorWidth, sensorHeight, &stored) &&
+      MakeRemapMaps(std::move(stored), sensorWidth, sensorHeight, &out->maps) == MapBuild::kBuilt) {
+    out->source = CalibSource::kStored;
+    return 1;
   }
   if (MakeRemapMaps(GridFromBuiltin(*builtin), sensorWidth, sensorHeight, &out->maps) !=
       MapBuild::kBuilt)

@@ -1,5 +1,6 @@
 // RemapBilinear at the two largest corrected images of the pipeline, through
-// the built-in maps of their types, against the plain per-pixel reference.
+// the built-in maps of their types, against the plain per-pixel reference;
+// and the map building at init.
 #include <benchmark/benchmark.h>
 
 #include <random>
@@ -49,6 +50,18 @@ void BM_Remap(benchmark::State &state) {
 
 BENCHMARK_TEMPLATE(BM_Remap, true)->Name("RemapBilinear")->Arg(5)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Remap, false)->Name("RemapReference")->Arg(5)->Arg(1)->Unit(benchmark::kMillisecond);
+
+// Building the type-5 maps, the largest calibration work at init.
+void BM_BuildMaps(benchmark::State &state) {
+  const int type = int(state.range(0));
+  const int sw = type == 5 ? 2592 : 1424, sh = type == 5 ? 1944 : 984;
+  for (auto _ : state) {
+    belnor::LoadedCalibration cal;
+    belnor::LoadCalibration(type, sw, sh, [](uint32_t, uint8_t *, size_t) { return false; }, &cal);
+    benchmark::DoNotOptimize(cal.maps.x.get());
+  }
+}
+BENCHMARK(BM_BuildMaps)->Name("BuildRemapMaps")->Arg(5)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
