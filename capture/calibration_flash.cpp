@@ -1,19 +1,14 @@
-// Calibration bytes from the scanner's flash.
+// Calibration bytes from the scanner's flash, through the vendor-area read.
 #include "calibration_flash.h"
 
 #include "livescan.h"
+#include "result_codes.h"
 
 namespace belnor {
 
 bool ReadCalibrationArea(uint32_t address, uint8_t *buffer, size_t length) {
   if (length > 0xFFFFu) return false;
-  return ReadVendorData(0, buffer, address, unsigned(length)) == 1;
+  return ReadVendorData(0, buffer, address, unsigned(length)) == LS_OK;
 }
 
 }  // namespace belnor
-
-// Until the vendor protocol's export is linked in, the flash reads as failed,
-// which selects the built-in grid. The real ReadVendorData replaces this.
-extern "C" LIVESCAN_API __attribute__((weak)) int ReadVendorData(int, void *, unsigned, unsigned) {
-  return -101;
-}

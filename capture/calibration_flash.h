@@ -4,12 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Vendor-area read of the interface (flash protocol of the open scanner).
-extern "C" int ReadVendorData(int channel, void *buffer, unsigned address, unsigned length);
-
 namespace belnor {
 
-// length bytes at a flash address; false when the read fails or is short.
+// length bytes at a flash address of the open scanner; false when the read
+// fails or is short.
 bool ReadCalibrationArea(uint32_t address, uint8_t *buffer, size_t length);
 
 }  // namespace belnor

@@ -4,39 +4,19 @@
 // waiting frame requests.
 #pragma once
 
-#include <semaphore.h>
-
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "frame_handoff.h"
+#include "frame_request_slots.h"
 #include "uvc_camera.h"
 
 namespace belnor {
 
 // int callback(frame, frameWidth, frameHeight, out, &outWidth, &outHeight)
 using ProcessCallback = int (*)(const uint8_t*, int, int, uint8_t*, int*, int*);
-
-// GetFrame results besides 0 (delivered) and a positive size (too small).
-constexpr int kNoFreeSlot = -6;
-constexpr int kFrameTimeout = -7;
-constexpr int kRequestSlots = 8;
-
-// One parked frame request. The state changes atomically so that a request
-// that timed out is never written afterwards.
-struct FrameRequestSlot {
-  enum State : int { kFree, kReserved, kWaiting, kFilling, kDelivered };
-  std::atomic<int> state{kFree};
-  sem_t done;
-  uint8_t* buffer = nullptr;
-  int capacity = 0;
-  int width = 0;   // size of the processed frame offered to the request
-  int height = 0;
-  bool copied = false;
-};
 
 class CCaptureDevice {
  public:
@@ -89,24 +69,18 @@ class CCaptureDevice {
   static void OnUvcFrame(uvc_frame_t* frame, void* user);
 
  private:
+  // Calls visit(device, vendor, product) for each listed device whose
+  // descriptor reads, until it returns false.
+  template <typename Visit>
+  void WalkDevices(Visit visit);
   void HandleFrame(const uvc_frame_t* frame);
   void WorkerThread();
-  void Deliver(const uint8_t* source, int width, int height);
 
   int param_;
   std::thread workerThread_;
-
-  // Hand-over from the callback thread to the worker: the newest frame and
-  // its sequence number.
-  std::mutex handoffLock_;
-  std::condition_variable handoffSignal_;
-  std::vector<uint8_t> latestFrame_;  // guarded by handoffLock_
-  uint64_t latestSeq_ = 0;            // guarded by handoffLock_
-  bool stopFlag_ = false;             // guarded by handoffLock_
-  std::vector<uint8_t> greyFrame_;    // callback thread only
-  std::vector<uint8_t> workBuffer_;   // worker only
-
-  FrameRequestSlot slots_[kRequestSlots];
+  FrameHandoff handoff_;
+  std::vector<uint8_t> workBuffer_;  // worker only
+  FrameRequestSlots slots_;
 
   uvc_device_t* openDevice_ = nullptr;
   bool running_ = false;

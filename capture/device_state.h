@@ -81,8 +81,13 @@ class DeviceAccess {
   CCaptureDevice* device_;
 };
 
+// Opens, configures and starts the scanner chosen by index (the body of
+// LIVESCAN_InitEx): 1, -4, -102 or -107. Takes g_CaptureLock.
+int InitCaptureDevice(int index);
+
 // Installs next as g_pCaptureDevice (may be null) and destroys the previous
 // object: its worker is stopped first, then the exclusive guard is taken.
+// Never call it from the worker or with a DeviceAccess held on this thread.
 void ReplaceCaptureDevice(CCaptureDevice* next);
 
 }  // namespace belnor

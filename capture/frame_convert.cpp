@@ -1,12 +1,48 @@
 #include "frame_convert.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace belnor {
+
+// Inverts and/or turns the frame upside down in place, in one pass.
+void InvertAndFlip(uint8_t* image, int width, int height, bool invert, bool flip) {
+  const size_t w = static_cast<size_t>(width);
+  if (flip) {
+    for (int top = 0, bottom = height - 1; top < bottom; ++top, --bottom) {
+      uint8_t* a = image + static_cast<size_t>(top) * w;
+      uint8_t* b = image + static_cast<size_t>(bottom) * w;
+      if (invert) {
+        for (size_t x = 0; x < w; ++x) {
+          const uint8_t t = a[x];
+          a[x] = static_cast<uint8_t>(~b[x]);
+          b[x] = static_cast<uint8_t>(~t);
+        }
+      } else {
+        std::swap_ranges(a, a + w, b);
+      }
+    }
+    if (invert && height % 2 == 1) {
+      uint8_t* middle = image + static_cast<size_t>(height / 2) * w;
+      for (size_t x = 0; x < w; ++x) middle[x] = static_cast<uint8_t>(~middle[x]);
+    }
+  } else if (invert) {
+    const size_t n = w * static_cast<size_t>(height);
+    for (size_t i = 0; i < n; ++i) image[i] = static_cast<uint8_t>(~image[i]);
+  }
+}
+
+void MirrorRows(uint8_t* image, int width, int height) {
+  for (int y = 0; y < height; ++y) {
+    uint8_t* row = image + static_cast<size_t>(y) * static_cast<size_t>(width);
+    std::reverse(row, row + width);
+  }
+}
 
 bool YuyvToGrey(const uint8_t* yuyv, size_t bytes, int width, int height, uint8_t* grey) {
   if (!yuyv || !grey || width <= 0 || height <= 0) return false;
@@ -80,9 +116,10 @@ struct DecodeErrors {
   std::longjmp(reinterpret_cast<DecodeErrors*>(cinfo->err)->escape, 1);
 }
 
-// Warnings mean corrupt data: count them, print nothing.
+// Warnings mean corrupt or missing data: count them, print nothing. Stray
+// bytes between segments, which many cameras leave, do not harm the picture.
 void OnDecodeMessage(j_common_ptr cinfo, int level) {
-  if (level < 0) cinfo->err->num_warnings++;
+  if (level < 0 && cinfo->err->msg_code != JWRN_EXTRANEOUS_DATA) cinfo->err->num_warnings++;
 }
 
 // The part that libjpeg may leave by longjmp; it holds no objects with
@@ -100,11 +137,18 @@ bool Decode(jpeg_decompress_struct* cinfo, const uint8_t* jpeg, size_t bytes, in
   if (cinfo->output_width != static_cast<JDIMENSION>(width) ||
       cinfo->output_height != static_cast<JDIMENSION>(height) || cinfo->output_components != 1)
     return false;
+  // Several rows per call: the decoder produces whole blocks of rows.
+  constexpr JDIMENSION kRowsPerCall = 16;
+  JSAMPROW lines[kRowsPerCall];
   while (cinfo->output_scanline < cinfo->output_height) {
-    const size_t row = cinfo->output_scanline;
-    const size_t target = bottomUp ? static_cast<size_t>(height) - 1 - row : row;
-    JSAMPROW line = grey + target * static_cast<size_t>(width);
-    if (jpeg_read_scanlines(cinfo, &line, 1) != 1) return false;
+    const JDIMENSION first = cinfo->output_scanline;
+    const JDIMENSION count = std::min(kRowsPerCall, cinfo->output_height - first);
+    for (JDIMENSION i = 0; i < count; ++i) {
+      const size_t row = first + i;
+      const size_t target = bottomUp ? static_cast<size_t>(height) - 1 - row : row;
+      lines[i] = grey + target * static_cast<size_t>(width);
+    }
+    if (jpeg_read_scanlines(cinfo, lines, count) == 0) return false;
   }
   jpeg_finish_decompress(cinfo);
   return cinfo->err->num_warnings == 0;

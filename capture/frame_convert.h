@@ -16,4 +16,9 @@ bool YuyvToGrey(const uint8_t* yuyv, size_t bytes, int width, int height, uint8_
 bool MjpegToGrey(const uint8_t* jpeg, size_t bytes, int width, int height, uint8_t* grey,
                  bool bottomUp);
 
+// In place: bitwise complement of every pixel and/or rows in reverse order.
+void InvertAndFlip(uint8_t* image, int width, int height, bool invert, bool flip);
+// In place: every row reversed left to right.
+void MirrorRows(uint8_t* image, int width, int height);
+
 }  // namespace belnor

@@ -1,7 +1,22 @@
-// Image attribute calls of the interface front that the device spine uses.
+// Image attribute calls used inside the library (the device spine applies the
+// stored settings at init; the frame pipeline steps brightness and contrast).
 #pragma once
 
 #include "livescan.h"
 
-// Applies (and with bSave stores) an attribute set. Exported by the front.
+// Applies (and with bSave stores) an attribute set.
 extern "C" int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr);
+
+namespace belnor {
+
+// The camera-control routines behind LIVESCAN_SetImgAttr/GetImgAttr: the
+// LIVESCAN code of the camera's answer; -5 without a device, -1 for a bad
+// channel or value.
+int SetGainAttr(int channel, int gain);
+int GetGainAttr(int channel, int* gain);
+int SetExposureAttr(int channel, int exposure);  // accepts -10..-2
+int GetExposureAttr(int channel, int* exposure);  // fails on an exposure of 0
+int SetGammaAttr(int channel, int gamma);
+int GetGammaAttr(int channel, int* gamma);
+
+}  // namespace belnor

@@ -1,7 +1,6 @@
 // Init, close and frame fetch of the capture interface.
 #include <cmath>
 #include <cstring>
-#include <memory>
 
 #include "calibration.h"
 #include "capture_device.h"

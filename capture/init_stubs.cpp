@@ -3,25 +3,10 @@
 // real one.
 #include <cstring>
 
-#include "calibration.h"
 #include "device_state.h"
-#include "flash_records.h"
 #include "frame_pipeline.h"
-#include "image_attr.h"
-#include "vendor_commands.h"
 
 namespace belnor {
-
-ProductInfo g_ProductInfoCache = {};
-int g_ProductInfoValid = 0;
-
-int SetLedMode(int) { return 0; }
-int SetSensorMode(int) { return 0; }
-void ResetFlashWrite() {}
-void EndFlashWrite() {}
-
-int ReadSettingsRecord(int, SettingsRecord*) { return 1; }
-void ResetFlashPageCache() {}
 
 // The window cut from the centre of the sensor frame.
 int ProcessFrameCallback(const uint8_t* frame, int sensorWidth, int sensorHeight, uint8_t* out,
@@ -46,10 +31,3 @@ int ProcessFrameCallback(const uint8_t* frame, int sensorWidth, int sensorHeight
 }
 
 }  // namespace belnor
-
-extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
-  if (info && info != &belnor::g_ProductInfoCache) std::memset(info, 0, sizeof *info);
-  return 0;
-}
-
-extern "C" int LIVESCAN_SetImgAttr(int, int, ImgAttr) { return 1; }

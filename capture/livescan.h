@@ -93,6 +93,59 @@ LIVESCAN_API int LIVESCAN_BmpToRaw(const unsigned char *bmp, int bmpSize,
 LIVESCAN_API int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
                                      const char *path, int format);
 
+/* ---- Interface texts and capabilities -------------------------------- */
+
+/* Copies the (Chinese) text of a result code into text, which must hold
+ * 256 bytes. Unknown codes give the text of -6 and the result -6. */
+LIVESCAN_API int LIVESCAN_GetErrorInfo(int code, char *text);
+/* Interface version: 100. */
+LIVESCAN_API int LIVESCAN_GetVersion(void);
+/* Writes "QX7.00" with its terminating zero (7 bytes). */
+LIVESCAN_API int LIVESCAN_Get_Version(char *text);
+/* Writes the 80-byte description text; a null pointer is accepted. */
+LIVESCAN_API int LIVESCAN_GetDesc(char *text);
+LIVESCAN_API int LIVESCAN_IsSupportCaptWindow(int channel);
+LIVESCAN_API int LIVESCAN_IsSupportSetup(void);
+LIVESCAN_API int LIVESCAN_Setup(void);
+LIVESCAN_API int LIVESCAN_GetChannelCount(void);
+LIVESCAN_API int LIVESCAN_IsSupportPreview(void);
+LIVESCAN_API int LIVESCAN_GetPreviewImageSize(int channel, int *width, int *height);
+
+/* ---- Capture window -------------------------------------------------- */
+
+LIVESCAN_API int LIVESCAN_GetMaxImageSize(int channel, int *width, int *height);
+LIVESCAN_API int LIVESCAN_GetCaptWindow(int channel, int *x, int *y, int *width, int *height);
+/* -1 for a window the scanner cannot deliver at that size and origin. */
+LIVESCAN_API int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int height);
+
+/* ---- Image attributes ------------------------------------------------ */
+
+LIVESCAN_API int LIVESCAN_SetBright(int channel, int value);
+LIVESCAN_API int LIVESCAN_SetContrast(int channel, int value);
+LIVESCAN_API int LIVESCAN_GetBright(int channel, int *value);
+LIVESCAN_API int LIVESCAN_GetContrast(int channel, int *value);
+/* bSave stores the attributes in the scanner's flash; -3 for a scanner
+ * without a flash write path. */
+LIVESCAN_API int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr);
+/* bStored reads the stored record (repaired with defaults) instead of the
+ * camera. */
+LIVESCAN_API int LIVESCAN_GetImgAttr(int channel, ImgAttr *attr, int bStored);
+
+/* ---- Scanner records and lamps --------------------------------------- */
+
+/* 1 with the product information, -101 when no valid serial is stored.
+ * Works before initialisation too (opens the scanner briefly). */
+LIVESCAN_API int LIVESCAN_GetProductInfo(int channel, ProductInfo *info);
+/* 1 when the serial is valid, else 0. */
+LIVESCAN_API int CAM_GetProductInfo(ProductInfo *info, int unused);
+/* Reads length bytes of the vendor flash area at address. */
+LIVESCAN_API int ReadVendorData(int channel, void *buffer, unsigned address, unsigned length);
+/* Size of the user area in bytes. */
+LIVESCAN_API int LIVESCAN_GetUserSpace(void);
+/* Finger-position lamps 0..2: read != 0 reads them into lamps, else sets
+ * them from lamps (non-zero = on). */
+LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read);
+
 #ifdef __cplusplus
 }
 #endif

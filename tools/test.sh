@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice: a release build, and a build
-# with AddressSanitizer and UndefinedBehaviorSanitizer. Fails on any failure.
+# with AddressSanitizer and UndefinedBehaviorSanitizer; then the threaded
+# suites once more under ThreadSanitizer. Fails on any failure.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/deps.sh"
@@ -16,3 +17,13 @@ run_suite() {
 
 run_suite "$root/build/release" -DCMAKE_BUILD_TYPE=Release
 run_suite "$root/build/asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELNOR_SANITIZE=address,undefined -DBELNOR_BENCH=OFF
+
+# ThreadSanitizer: only the threaded suites (ctest label tsan), built
+# through the belnor_tsan_tests target.
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+tsan="$root/build/tsan"
+if [ ! -f "$tsan/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELNOR_SANITIZE=thread -DBELNOR_BENCH=OFF
+fi
+cmake --build "$tsan" -j "$(nproc)" --target belnor_tsan_tests
+ctest --test-dir "$tsan" -L tsan --output-on-failure -j "$(nproc)" --timeout 600

@@ -1,0 +1,36 @@
+// Capture-window rules: which window and origin each device type delivers.
+#pragma once
+
+namespace belnor {
+
+struct CaptureWindow {
+  int x, y, width, height;
+  int sensorWidth, sensorHeight;
+};
+
+struct ImageSize {
+  int width, height;
+};
+
+enum class WindowChange {
+  kApplied,    // *window holds the new window and sensor size
+  kUnchanged,  // accepted, but the device type keeps its window (types 3, 4)
+  kRefused,    // bad arguments, or a window the type cannot deliver
+};
+
+// Size of the geometry-corrected image the window is cut from, by type.
+ImageSize CorrectedImageSize(int devType);
+
+// Range checks of the request alone: origin not negative, width 240..4096,
+// height 280..3072, and the window inside 4096 x 3072.
+bool WindowRequestInRange(int x, int y, int width, int height);
+
+// The window a request yields on a device type. A type that copies the window
+// out of the corrected image (1, 5) refuses a window that does not fit the
+// corrected image at its origin, and one that reaches the sensor size in one
+// dimension only (that frame would pass through at sensor size). The sensor
+// size itself is accepted as a pass-through window.
+WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int height,
+                                  CaptureWindow *window);
+
+}  // namespace belnor

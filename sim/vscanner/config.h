@@ -1,0 +1,34 @@
+// Configuration of the attached devices, from the VSCANNER_* environment.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "models.h"
+
+namespace vscanner {
+
+struct DeviceConfig {
+    const Model* model = nullptr;
+    std::string serial;
+    std::vector<Format> formats; // descriptor order
+    double fps = 10.0;
+    std::string flashPath; // empty: blank flash, not kept
+    std::vector<std::pair<int, int>> faults; // fault, count
+};
+
+struct BusConfig {
+    std::vector<DeviceConfig> devices;
+    std::string scene;
+    bool trace = false;
+};
+
+// devices: the VSCANNER_DEVICES syntax, or null to read the variable.
+// Items that do not parse are reported on stderr and skipped.
+BusConfig ReadConfig(const char* devices);
+
+// Fault number (enum vscanner_fault) for its configuration name; 0 if none.
+int FaultByName(const std::string& name);
+
+} // namespace vscanner

@@ -1,0 +1,128 @@
+// Threads around the capture device, through the virtual scanner.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "capture_device.h"
+#include "device_state.h"
+#include "frame_pipeline.h"
+#include "livescan.h"
+#include "result_codes.h"
+#include "vscanner_fixture.h"
+
+using namespace belnor;
+using namespace belnor_test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class Threads : public VScannerTest {};
+
+TEST_F(Threads, FetchLoopWhileAnotherThreadCloses) {
+  Attach("8899:1002/fps=60");
+  int threadsBefore = 0;
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    // Counted after the first round: sanitizers start helper threads lazily.
+    if (round == 1) threadsBefore = ThreadCount();
+    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    std::atomic<int> fetched{0};
+    std::atomic<int> last{LS_OK};
+    std::thread host([&] {
+      std::vector<uint8_t> frame(256 * 360);
+      for (;;) {
+        LIVESCAN_BeginCapture(0);
+        const int r = LIVESCAN_GetFPRawData(0, frame.data());
+        LIVESCAN_EndCapture(0);
+        last = r;
+        if (r != LS_OK) break;
+        ++fetched;
+      }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(60 + 40 * round));
+    EXPECT_EQ(LS_OK, LIVESCAN_Close());
+    host.join();
+    EXPECT_EQ(LS_ERR_NOT_INIT, last.load());
+    EXPECT_EQ(nullptr, g_pCaptureDevice.load());
+  }
+  EXPECT_TRUE(ThreadsSettleAt(threadsBefore));
+  EXPECT_EQ(0, sim.openHandles(0));
+}
+
+TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
+  Attach("8899:1002/fps=60");
+  std::atomic<int> ok{0};
+  std::vector<std::thread> hosts;
+  for (int i = 0; i < 4; ++i)
+    hosts.emplace_back([&] {
+      if (LIVESCAN_Init() == LS_OK) ++ok;
+    });
+  for (std::thread& t : hosts) t.join();
+  EXPECT_EQ(4, ok.load());
+  EXPECT_EQ(1, sim.openHandles(0));
+  std::vector<uint8_t> frame(256 * 360);
+  EXPECT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, frame.data()));
+}
+
+TEST_F(Threads, GuardedDeviceUseDuringClose) {
+  Attach("8899:1002/fps=60");
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    std::atomic<bool> stop{false};
+    std::atomic<int> uses{0};
+    // What the attribute exports do: hold the guard, talk to the camera.
+    std::thread host([&] {
+      while (!stop) {
+        DeviceAccess device;
+        if (!device) continue;
+        int16_t brightness = 0;
+        device->Camera()->GetBrightness(&brightness);
+        ++uses;
+      }
+    });
+    while (uses.load() < 5) std::this_thread::sleep_for(1ms);
+    EXPECT_EQ(LS_OK, LIVESCAN_Close());
+    stop = true;
+    host.join();
+    EXPECT_EQ(nullptr, g_pCaptureDevice.load());
+  }
+}
+
+// A pipeline much slower than the camera: frames pile up while it works.
+int SlowPipeline(const uint8_t* frame, int width, int height, uint8_t* out, int* outWidth,
+                 int* outHeight) {
+  std::this_thread::sleep_for(70ms);
+  return ProcessFrameCallback(frame, width, height, out, outWidth, outHeight);
+}
+
+TEST_F(Threads, BackloggedFramesAreNeverTransformedTwice) {
+  Attach("8899:1002/fps=60");
+  PowerUpControls controls(sim, 0);
+  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  controls.Restore();
+  {
+    DeviceAccess device;
+    ASSERT_TRUE(device);
+    device->SetProcessCallback(SlowPipeline);
+  }
+  const TypeGeometry g{2, 256, 360, 1280, 720};
+  const std::vector<uint8_t> expected = ExpectedWindow(g);
+  std::vector<uint8_t> frame(expected.size());
+  // Frames rendered before the camera was put back may still be on their way.
+  bool settled = false;
+  for (int i = 0; i < 20 && !settled; ++i) {
+    ASSERT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, frame.data()));
+    settled = Compare(frame, expected).worst == 0;
+  }
+  ASSERT_TRUE(settled);
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, frame.data()));
+    // Inverted exactly once, whatever arrived during the slow pass.
+    EXPECT_EQ(0, Compare(frame, expected).worst) << i;
+  }
+}
+
+}  // namespace

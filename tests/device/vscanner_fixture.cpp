@@ -1,0 +1,114 @@
+#include "vscanner_fixture.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "livescan.h"
+
+namespace belnor_test {
+
+PowerUpControls::PowerUpControls(const VScanner& sim, int dev) : sim_(sim), dev_(dev) {
+  const int known[][2] = {{VSCANNER_UNIT_CAMERA, 0x02},     {VSCANNER_UNIT_CAMERA, 0x04},
+                          {VSCANNER_UNIT_PROCESSING, 0x02}, {VSCANNER_UNIT_PROCESSING, 0x03},
+                          {VSCANNER_UNIT_PROCESSING, 0x04}, {VSCANNER_UNIT_PROCESSING, 0x07},
+                          {VSCANNER_UNIT_PROCESSING, 0x09}, {VSCANNER_UNIT_PROCESSING, 0x0A},
+                          {VSCANNER_UNIT_PROCESSING, 0x0B}};
+  for (const auto& k : known) {
+    int32_t value = 0;
+    if (sim_.getControl(dev_, k[0], k[1], &value) == 0) controls_.push_back({k[0], k[1], value});
+  }
+}
+
+void PowerUpControls::Restore() const {
+  for (const Control& c : controls_) sim_.setControl(dev_, c.unit, c.selector, c.value);
+}
+
+uint8_t SceneLight(int x, int y, int width, int height) {
+  return static_cast<uint8_t>(24 + (150 * y) / (height - 1) + (60 * x) / (width - 1));
+}
+
+namespace {
+
+int RenderScene(void*, uint64_t frame, int width, int height, uint8_t* light) {
+  if (frame > 0) return 0;  // the picture never changes
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      light[static_cast<size_t>(y) * width + x] = SceneLight(x, y, width, height);
+  return 1;
+}
+
+}  // namespace
+
+void InstallScene(const VScanner& sim, int dev) { sim.setScene(dev, RenderScene, nullptr); }
+
+TypeGeometry GeometryOf(const std::string& usbId) {
+  if (usbId.rfind("8899:1001", 0) == 0) return {1, 640, 640, 1424, 984};
+  if (usbId.rfind("8899:1003", 0) == 0) return {5, 1600, 1500, 2592, 1944};
+  return {2, 256, 360, 1280, 720};  // 8899:1002, 7d45:3004
+}
+
+std::vector<uint8_t> ExpectedWindow(const TypeGeometry& g) {
+  const bool invert = g.type == 2 || g.type == 5;
+  const bool flip = g.type == 5;
+  const int x0 = (g.sensorWidth - g.windowWidth) / 2;
+  const int y0 = (g.sensorHeight - g.windowHeight) / 2;
+  std::vector<uint8_t> out(static_cast<size_t>(g.windowWidth) * g.windowHeight);
+  for (int y = 0; y < g.windowHeight; ++y)
+    for (int x = 0; x < g.windowWidth; ++x) {
+      const int sy = flip ? g.sensorHeight - 1 - (y0 + y) : y0 + y;
+      uint8_t v = SceneLight(x0 + x, sy, g.sensorWidth, g.sensorHeight);
+      if (invert) v = static_cast<uint8_t>(255 - v);
+      out[static_cast<size_t>(y) * g.windowWidth + x] = v;
+    }
+  return out;
+}
+
+Difference Compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+  Difference d{0, 0.0};
+  if (a.size() != b.size() || a.empty()) return {256, 256.0};
+  double sum = 0;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const int diff = std::abs(a[i] - b[i]);
+    d.worst = std::max(d.worst, diff);
+    sum += diff;
+  }
+  d.mean = sum / static_cast<double>(a.size());
+  return d;
+}
+
+int ThreadCount() {
+  int count = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (dirent* entry = readdir(dir))
+      if (entry->d_name[0] != '.') ++count;
+    closedir(dir);
+  }
+  return count;
+}
+
+bool ThreadsSettleAt(int atMost) {
+  for (int i = 0; i < 200; ++i) {
+    if (ThreadCount() <= atMost) return true;
+    usleep(5000);
+  }
+  return false;
+}
+
+void VScannerTest::SetUp() {
+  ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+}
+
+void VScannerTest::TearDown() {
+  LIVESCAN_Close();
+  LIVESCAN_SetActiveDev(-1);
+}
+
+void VScannerTest::Attach(const std::string& devices) {
+  const int n = sim.reset(devices.c_str());
+  ASSERT_GT(n, 0) << devices;
+  for (int dev = 0; dev < n; ++dev) InstallScene(sim, dev);
+}
+
+}  // namespace belnor_test

@@ -1,0 +1,244 @@
+// Streaming through the unchanged libuvc: negotiation at each model's
+// sensor size, payload assembly into whole frames, pacing, stop/restart,
+// unplug mid-stream and the frame faults.
+#include "vscanner_test.h"
+
+namespace {
+
+struct ModelCase {
+    const char* spec;
+    uint16_t vid, pid;
+    int width, height;
+    uvc_frame_format format;
+};
+
+class Stream {
+public:
+    Stream(UvcContext& ctx, uint16_t vid, uint16_t pid) {
+        dev_ = ctx.Find(vid, pid);
+        if (dev_)
+            openResult_ = uvc_open(dev_, &devh_);
+    }
+    ~Stream() {
+        if (devh_)
+            uvc_close(devh_);
+        if (dev_)
+            uvc_unref_device(dev_);
+    }
+    bool ok() const { return devh_ != nullptr; }
+    uvc_device_handle_t* handle() const { return devh_; }
+
+    uvc_error_t Start(int width, int height, FrameSink* sink,
+                      uvc_frame_format format = UVC_FRAME_FORMAT_ANY) {
+        uvc_stream_ctrl_t ctrl;
+        const uvc_error_t r = uvc_get_stream_ctrl_format_size(devh_, &ctrl, format, width, height, 0);
+        if (r != UVC_SUCCESS)
+            return r;
+        ctrl_ = ctrl;
+        return uvc_start_streaming(devh_, &ctrl, FrameSink::OnFrame, sink, 0);
+    }
+    const uvc_stream_ctrl_t& ctrl() const { return ctrl_; }
+
+private:
+    uvc_device_t* dev_ = nullptr;
+    uvc_device_handle_t* devh_ = nullptr;
+    uvc_error_t openResult_ = UVC_SUCCESS;
+    uvc_stream_ctrl_t ctrl_{};
+};
+
+void PrintTo(const ModelCase& m, std::ostream* os) {
+    *os << m.spec;
+}
+
+class ModelStreaming : public testing::TestWithParam<ModelCase> {};
+
+// Every model streams whole frames of its sensor size in its format.
+TEST_P(ModelStreaming, DeliversWholeFramesAtSensorSize) {
+    const ModelCase& m = GetParam();
+    AttachDevices(m.spec, "15");
+    UvcContext ctx;
+    Stream s(ctx, m.vid, m.pid);
+    ASSERT_TRUE(s.ok());
+    FrameSink sink;
+    ASSERT_EQ(s.Start(m.width, m.height, &sink), UVC_SUCCESS);
+    EXPECT_EQ(s.ctrl().dwFrameInterval, 666667u);
+    ASSERT_TRUE(sink.WaitFor(3, std::chrono::seconds(5)));
+    uvc_stop_streaming(s.handle());
+    std::lock_guard<std::mutex> lock(sink.mu);
+    EXPECT_EQ(sink.width, m.width);
+    EXPECT_EQ(sink.height, m.height);
+    EXPECT_EQ(sink.format, m.format);
+    if (m.format == UVC_FRAME_FORMAT_YUYV) {
+        ASSERT_EQ(sink.bytes, size_t(m.width) * size_t(m.height) * 2);
+        // No colour in a fingerprint scanner's picture.
+        EXPECT_EQ(sink.last[1], 128);
+        EXPECT_EQ(sink.last[3], 128);
+    } else {
+        ASSERT_GT(sink.bytes, 4u);
+        EXPECT_EQ(sink.last[0], 0xFF);
+        EXPECT_EQ(sink.last[1], 0xD8); // SOI
+        EXPECT_EQ(sink.last[sink.bytes - 2], 0xFF);
+        EXPECT_EQ(sink.last[sink.bytes - 1], 0xD9); // EOI
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllModels, ModelStreaming,
+    testing::Values(ModelCase{"8899:1001", 0x8899, 0x1001, 1424, 984, UVC_FRAME_FORMAT_YUYV},
+                    ModelCase{"8899:1002", 0x8899, 0x1002, 1280, 720, UVC_FRAME_FORMAT_YUYV},
+                    ModelCase{"7d45:3004", 0x7d45, 0x3004, 1280, 720, UVC_FRAME_FORMAT_YUYV},
+                    ModelCase{"13d3:56ff", 0x13d3, 0x56ff, 1280, 720, UVC_FRAME_FORMAT_YUYV},
+                    ModelCase{"5843:7884", 0x5843, 0x7884, 4096, 3072, UVC_FRAME_FORMAT_MJPEG},
+                    ModelCase{"8899:1003", 0x8899, 0x1003, 2592, 1944, UVC_FRAME_FORMAT_YUYV},
+                    ModelCase{"8899:1003/format=mjpeg", 0x8899, 0x1003, 2592, 1944, UVC_FRAME_FORMAT_MJPEG},
+                    ModelCase{"8899:1002/format=mjpeg", 0x8899, 0x1002, 1280, 720, UVC_FRAME_FORMAT_MJPEG}),
+    [](const testing::TestParamInfo<ModelCase>& info) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%04x_%04x_%s", info.param.vid, info.param.pid,
+                      info.param.format == UVC_FRAME_FORMAT_MJPEG ? "mjpeg" : "yuyv");
+        return std::string(name);
+    });
+
+TEST(Streaming, FrameCountFollowsTheRate) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "rates mean nothing under ThreadSanitizer";
+#endif
+    AttachDevices("8899:1002", "50");
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(s.ok());
+    FrameSink sink;
+    ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
+    ASSERT_TRUE(sink.WaitFor(1, std::chrono::seconds(2)));
+    const int first = sink.Count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    const int got = sink.Count() - first;
+    uvc_stop_streaming(s.handle());
+    // 30 frames in 600 ms; generous bounds for a loaded machine.
+    EXPECT_GE(got, 12);
+    EXPECT_LE(got, 36);
+}
+
+TEST(Streaming, StopsAndRestarts) {
+    AttachDevices("8899:1001", "30");
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1001);
+    ASSERT_TRUE(s.ok());
+    for (int round = 0; round < 3; ++round) {
+        FrameSink sink;
+        ASSERT_EQ(s.Start(1424, 984, &sink), UVC_SUCCESS) << round;
+        EXPECT_EQ(VS(vscanner_is_streaming)(0), 1);
+        ASSERT_TRUE(sink.WaitFor(2, std::chrono::seconds(3))) << round;
+        uvc_stop_streaming(s.handle());
+        EXPECT_EQ(VS(vscanner_is_streaming)(0), 0);
+    }
+}
+
+TEST(Streaming, SecondFormatIsNegotiatedByItsType) {
+    AttachDevices("8899:1002/format=yuyv+mjpeg", "30");
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(s.ok());
+    FrameSink sink;
+    ASSERT_EQ(s.Start(1280, 720, &sink, UVC_FRAME_FORMAT_MJPEG), UVC_SUCCESS);
+    ASSERT_TRUE(sink.WaitFor(1, std::chrono::seconds(3)));
+    uvc_stop_streaming(s.handle());
+    int format = 0;
+    VS(vscanner_stream_info)(0, &format, nullptr, nullptr, nullptr);
+    EXPECT_EQ(format, 2);
+    std::lock_guard<std::mutex> lock(sink.mu);
+    EXPECT_EQ(sink.format, UVC_FRAME_FORMAT_MJPEG);
+}
+
+TEST(Streaming, UnplugEndsTheStreamCleanly) {
+    AttachDevices("8899:1002", "30");
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(s.ok());
+    FrameSink sink;
+    ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
+    ASSERT_TRUE(sink.WaitFor(2, std::chrono::seconds(3)));
+    ASSERT_EQ(VS(vscanner_unplug)(0), 0);
+    EXPECT_EQ(VS(vscanner_is_streaming)(0), 0);
+    // What the host received before the unplug may still come out; then
+    // the frames stop.
+    const int64_t sent = VS(vscanner_frames_sent)(0);
+    int settled = sink.Count();
+    for (int quiet = 0; quiet < 20;) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const int now = sink.Count();
+        quiet = now == settled ? quiet + 1 : 0;
+        settled = now;
+    }
+    EXPECT_LE(settled, sent);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(sink.Count(), settled);
+    EXPECT_EQ(VS(vscanner_frames_sent)(0), sent);
+    // Later requests fail; stop and close still return.
+    int16_t brightness = 0;
+    EXPECT_EQ(uvc_get_brightness(s.handle(), &brightness, UVC_GET_CUR), UVC_ERROR_NO_DEVICE);
+    uvc_stop_streaming(s.handle());
+    EXPECT_EQ(ctx.Find(0x8899, 0x1002), nullptr);
+
+    // Replugged, it is a new device that streams again.
+    ASSERT_EQ(VS(vscanner_replug)(0), 0);
+    Stream again(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(again.ok());
+    FrameSink sink2;
+    ASSERT_EQ(again.Start(1280, 720, &sink2), UVC_SUCCESS);
+    EXPECT_TRUE(sink2.WaitFor(2, std::chrono::seconds(3)));
+    uvc_stop_streaming(again.handle());
+}
+
+TEST(Streaming, NoFramesFaultSendsNothingUntilSwitchedOff) {
+    AttachDevices("8899:1002", "30");
+    VS(vscanner_set_fault)(0, VSCANNER_FAULT_NO_FRAMES, -1);
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(s.ok());
+    FrameSink sink;
+    ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(sink.Count(), 0);
+    VS(vscanner_set_fault)(0, VSCANNER_FAULT_NO_FRAMES, 0);
+    EXPECT_TRUE(sink.WaitFor(1, std::chrono::seconds(2)));
+    uvc_stop_streaming(s.handle());
+}
+
+TEST(Streaming, ShortFrameArrivesShort) {
+    AttachDevices("8899:1002", "30");
+    VS(vscanner_set_fault)(0, VSCANNER_FAULT_SHORT_FRAME, 1);
+    UvcContext ctx;
+    Stream s(ctx, 0x8899, 0x1002);
+    ASSERT_TRUE(s.ok());
+    struct Sizes {
+        std::mutex mu;
+        std::vector<size_t> bytes;
+    } sizes;
+    uvc_stream_ctrl_t ctrl;
+    ASSERT_EQ(uvc_get_stream_ctrl_format_size(s.handle(), &ctrl, UVC_FRAME_FORMAT_ANY, 1280, 720, 0), UVC_SUCCESS);
+    ASSERT_EQ(uvc_start_streaming(
+                  s.handle(), &ctrl,
+                  [](uvc_frame_t* f, void* user) {
+                      auto* z = static_cast<Sizes*>(user);
+                      std::lock_guard<std::mutex> lock(z->mu);
+                      z->bytes.push_back(f->data_bytes);
+                  },
+                  &sizes, 0),
+              UVC_SUCCESS);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> lock(sizes.mu);
+            if (sizes.bytes.size() >= 2 || std::chrono::steady_clock::now() > end)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    uvc_stop_streaming(s.handle());
+    ASSERT_GE(sizes.bytes.size(), 2u);
+    EXPECT_EQ(sizes.bytes[0], 1280u * 720u);
+    EXPECT_EQ(sizes.bytes[1], 1280u * 720u * 2u);
+}
+
+} // namespace
