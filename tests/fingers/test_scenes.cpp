@@ -9,7 +9,7 @@
 #include "calib_record_writer.h"
 #include "remap.h"
 #include "scanner_optics.h"
-#include "scenes.h"
+#include "finger_scenes.h"
 
 using namespace belnor;
 using namespace belnor::sim;

@@ -1,5 +1,5 @@
 // Scene timelines and the arrangement of fingers on the platen.
-#include "scenes.h"
+#include "finger_scenes.h"
 
 #include <algorithm>
 #include <cmath>
