@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "remap.h"
 #include "result_codes.h"
 #include "scanner_optics.h"
+#include "finger_scene_source.h"
 #include "finger_scenes.h"
 #include "vscanner_control.h"
 
@@ -70,7 +72,11 @@ LoadedCalibration Expected(int type, const std::vector<uint8_t> &record) {
 class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
  protected:
   void SetUp() override { ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner"; }
-  void TearDown() override { LIVESCAN_Close(); }
+  void TearDown() override {
+    LIVESCAN_Close();
+    // The scanner stops calling the source before the fixture frees it.
+    sim.setScene(0, nullptr, nullptr);
+  }
 
   // Attaches the model with the record at its calibration address (none for
   // blank flash) and the picture as its scene, then initialises.
@@ -117,6 +123,10 @@ class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
   }
 
   VScanner sim;
+  // Frame sources live as long as the fixture: the scanner calls them until
+  // TearDown's close stops its stream.
+  std::unique_ptr<sim::FingerSceneSource> source;
+  std::vector<uint8_t> picture;
 };
 
 TEST_P(CalibrationOnTheScanner, BlankFlashGivesTheBuiltInGrid) {
@@ -160,7 +170,7 @@ TEST_P(CalibrationOnTheScanner, SceneComesBackThroughTheOptics) {
   std::vector<uint8_t> view(size_t(vw) * vh), scene(view.size());
   sim::SceneRenderer(spec, vw, vh).Render(3000, view.data());
   sim::ViewToCorrected(m.type, view.data(), scene.data());
-  std::vector<uint8_t> picture(size_t(optics.sensorWidth()) * optics.sensorHeight());
+  picture.resize(size_t(optics.sensorWidth()) * optics.sensorHeight());
   optics.Render(scene.data(), picture.data());
   Open(record, &picture);
   ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, g_SensorWidth, g_SensorHeight), LS_OK);
@@ -174,6 +184,27 @@ TEST_P(CalibrationOnTheScanner, SceneComesBackThroughTheOptics) {
   }
   std::printf("%s: scene through the scanner, PSNR %.2f dB\n", m.id, best);
   EXPECT_GE(best, 30.0);
+}
+
+TEST_P(CalibrationOnTheScanner, FingerSceneStreamsThroughTheScanner) {
+  // The scene source as the scanner runs it: a flat finger is placed after a
+  // few hundred milliseconds of frames and shows in the corrected image.
+  const Model m = GetParam();
+  sim::SceneSpec spec;
+  ASSERT_TRUE(sim::ParseSceneSpec(m.type == 5 ? "thumbs@4" : "flat@4", &spec));
+  source = std::make_unique<sim::FingerSceneSource>(spec, m.type, std::vector<uint8_t>{}, 10);
+  ASSERT_EQ(sim.reset((std::string(m.id) + "/fps=30").c_str()), 1);
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  sim.setScene(0, sim::FingerSceneSource::Render, source.get());
+  ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, g_SensorWidth, g_SensorHeight), LS_OK);
+  double dark = 0;
+  for (int i = 0; i < 60 && dark < 0.03; ++i) {
+    const std::vector<uint8_t> k = Corrected();
+    size_t n = 0;
+    for (uint8_t v : k) n += v < 120;
+    dark = double(n) / double(k.size());
+  }
+  EXPECT_GE(dark, 0.03);
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, CalibrationOnTheScanner, testing::ValuesIn(kModels),
