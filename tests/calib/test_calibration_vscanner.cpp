@@ -4,7 +4,6 @@
 // library's frames and maps.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +22,7 @@
 #include "finger_scene_source.h"
 #include "finger_scenes.h"
 #include "vscanner_control.h"
+#include "vscanner_fixture.h"
 
 using namespace belnor;
 
@@ -37,13 +37,10 @@ constexpr Model kModels[] = {{"8899:1001", 1, 0xCA080}, {"8899:1002", 2, 0x20080
 
 void PrintTo(const Model &m, std::ostream *os) { *os << m.id; }
 
-struct VScanner {
-  decltype(&vscanner_reset) reset = VSCANNER_LOOKUP(vscanner_reset);
+// The scanner's controls; the device tests' lookup plus the flash preset.
+struct VScanner : belnor_test::VScanner {
   decltype(&vscanner_write_flash) writeFlash = VSCANNER_LOOKUP(vscanner_write_flash);
-  decltype(&vscanner_get_control) getControl = VSCANNER_LOOKUP(vscanner_get_control);
-  decltype(&vscanner_set_control) setControl = VSCANNER_LOOKUP(vscanner_set_control);
-  decltype(&vscanner_set_scene) setScene = VSCANNER_LOOKUP(vscanner_set_scene);
-  bool Loaded() const { return reset && writeFlash && getControl && setControl && setScene; }
+  bool Loaded() const { return belnor_test::VScanner::Loaded() && writeFlash; }
 };
 
 // The sensor picture, handed to the scanner once.
@@ -87,19 +84,11 @@ class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
       ASSERT_EQ(sim.writeFlash(0, m.calibrationAddress, record.data(), uint32_t(record.size())), 0);
     }
     if (picture) sim.setScene(0, StillFrame, const_cast<std::vector<uint8_t> *>(picture));
-    // Camera controls as at power-up, to put back after init programmed them.
-    const int known[][2] = {{VSCANNER_UNIT_CAMERA, 0x02},     {VSCANNER_UNIT_CAMERA, 0x04},
-                            {VSCANNER_UNIT_PROCESSING, 0x02}, {VSCANNER_UNIT_PROCESSING, 0x03},
-                            {VSCANNER_UNIT_PROCESSING, 0x04}, {VSCANNER_UNIT_PROCESSING, 0x07},
-                            {VSCANNER_UNIT_PROCESSING, 0x09}, {VSCANNER_UNIT_PROCESSING, 0x0A},
-                            {VSCANNER_UNIT_PROCESSING, 0x0B}};
-    std::vector<std::array<int32_t, 3>> controls;
-    for (const auto &k : known) {
-      int32_t v = 0;
-      if (sim.getControl(0, k[0], k[1], &v) == 0) controls.push_back({k[0], k[1], v});
-    }
+    // Camera controls as at power-up, put back after init programmed them, so
+    // that the scanner shows the picture as it is.
+    const belnor_test::PowerUpControls controls(sim, 0);
     ASSERT_EQ(LIVESCAN_Init(), LS_OK);
-    for (const auto &c : controls) sim.setControl(0, c[0], c[1], c[2]);
+    controls.Restore();
   }
 
   void ExpectMaps(const LoadedCalibration &want) {
@@ -227,19 +216,9 @@ TEST(TranslationOnTheScanner, CorrectedImageIsTheSceneExactly) {
   ASSERT_EQ(sim.reset("8899:1001"), 1);
   ASSERT_EQ(sim.writeFlash(0, 0xCA080, record.data(), uint32_t(record.size())), 0);
   sim.setScene(0, StillFrame, &picture);
-  int32_t saved[9][3];
-  const int known[][2] = {{VSCANNER_UNIT_CAMERA, 0x02},     {VSCANNER_UNIT_CAMERA, 0x04},
-                          {VSCANNER_UNIT_PROCESSING, 0x02}, {VSCANNER_UNIT_PROCESSING, 0x03},
-                          {VSCANNER_UNIT_PROCESSING, 0x04}, {VSCANNER_UNIT_PROCESSING, 0x07},
-                          {VSCANNER_UNIT_PROCESSING, 0x09}, {VSCANNER_UNIT_PROCESSING, 0x0A},
-                          {VSCANNER_UNIT_PROCESSING, 0x0B}};
-  int nSaved = 0;
-  for (const auto &k : known) {
-    int32_t v = 0;
-    if (sim.getControl(0, k[0], k[1], &v) == 0) saved[nSaved][0] = k[0], saved[nSaved][1] = k[1], saved[nSaved++][2] = v;
-  }
+  const belnor_test::PowerUpControls controls(sim, 0);
   ASSERT_EQ(LIVESCAN_Init(), LS_OK);
-  for (int i = 0; i < nSaved; ++i) sim.setControl(0, saved[i][0], saved[i][1], saved[i][2]);
+  controls.Restore();
   ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 1424, 984), LS_OK);
   std::vector<uint8_t> frame(1424 * 984), k(640 * 640);
   bool same = false;
