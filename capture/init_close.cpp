@@ -1,5 +1,4 @@
 // Init, close and frame fetch of the capture interface.
-#include <cmath>
 #include <cstring>
 
 #include "calibration.h"
@@ -9,6 +8,7 @@
 #include "flash_records.h"
 #include "frame_pipeline.h"
 #include "image_attr.h"
+#include "image_attr_mapping.h"
 #include "livescan.h"
 #include "result_codes.h"
 #include "tick.h"
@@ -29,11 +29,6 @@ void CountAttached(CCaptureDevice& device, int counts[kDeviceModelCount]) {
         DeviceModelTable[row].enabled ? device.CountDevices(DeviceModelTable[row].deviceString) : 0;
 }
 
-// Absolute exposure in 100 us units for a power-of-two exposure setting.
-uint32_t ExposureUnits(int exposure) {
-  return static_cast<uint32_t>(std::pow(2.0, exposure) * 10000.0 + 0.4);
-}
-
 // White balance, gain and exposure from the stored settings (types 1 and 2).
 void ProgramCamera(CUvcCamera& camera, const SettingsRecord& settings) {
   const ImgAttr& attr = settings.attr;
@@ -42,7 +37,7 @@ void ProgramCamera(CUvcCamera& camera, const SettingsRecord& settings) {
   camera.SetWhiteBalanceTemperature(static_cast<uint16_t>(wb == 0 ? 4650 : wb));
   camera.SetGain(attr.Gain);
   camera.SetAeMode(4);
-  camera.SetExposureAbs(ExposureUnits(attr.Exposure));
+  camera.SetExposureAbs(static_cast<uint32_t>(ExposureToAbsolute(attr.Exposure)));
 }
 
 // Close with g_CaptureLock held.

@@ -62,17 +62,19 @@ bool ParseFaults(const std::string& text, char sep, std::vector<std::pair<int, i
     return true;
 }
 
-// "VID:PID/key=value/..." where a value (a flash path) may hold slashes:
-// a slash starts a new item only before a known key.
+// "VID:PID/key=value/..." where a flash path may hold slashes: inside it a
+// slash starts a new item only before a known key.
 std::vector<std::string> DeviceItems(const std::string& item) {
     static const char* const kKeys[] = {"serial=", "format=", "fps=", "flash=", "faults="};
     std::vector<std::string> parts;
     size_t start = 0;
     for (size_t i = 0; i <= item.size(); ++i) {
         bool cut = i == item.size();
-        if (!cut && item[i] == '/')
+        if (!cut && item[i] == '/') {
+            cut = item.compare(start, 6, "flash=") != 0;
             for (const char* key : kKeys)
                 cut = cut || item.compare(i + 1, std::strlen(key), key) == 0;
+        }
         if (cut) {
             if (i > start)
                 parts.push_back(item.substr(start, i - start));

@@ -8,11 +8,6 @@
 
 namespace {
 
-std::string TempPath(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/vscanner-" + std::to_string(getpid()) + "-" + name;
-}
-
 int RunFactory(const std::string& args) {
     return std::system((std::string(VSCANNER_FACTORY) + " " + args + " >/dev/null 2>&1").c_str());
 }

@@ -256,11 +256,6 @@ TEST(VendorDevice, UnplugFailsLaterRequestsAndReplugPowersUpAfresh) {
     EXPECT_EQ(again.FlashRead(0x20000, 16), data);
 }
 
-std::string TempPath(const char* name) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/vscanner-" + std::to_string(getpid()) + "-" + name;
-}
-
 TEST(VendorFlash, ImageFilePersistsAcrossProcesses) {
     const std::string path = TempPath("flash.bin");
     std::remove(path.c_str());

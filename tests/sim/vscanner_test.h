@@ -4,6 +4,7 @@
 #pragma once
 
 #include <libuvc/libuvc.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,12 @@ inline void AttachDevices(const char* spec, const char* fps = nullptr, const cha
     if (format)
         setenv("VSCANNER_FORMAT", format, 1);
     VS(vscanner_reset)(spec);
+}
+
+// A file name of this process under $TMPDIR (or /tmp).
+inline std::string TempPath(const char* name) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/vscanner-" + std::to_string(getpid()) + "-" + name;
 }
 
 // A libuvc context with its device list.
