@@ -3,14 +3,10 @@
 // real one.
 #include <cstring>
 
-#include "calibration.h"
 #include "device_state.h"
 #include "frame_pipeline.h"
 
 namespace belnor {
-
-int LoadGeometricCalibration() { return 1; }
-void FreeRemapMaps() {}
 
 // The window cut from the centre of the sensor frame.
 int ProcessFrameCallback(const uint8_t* frame, int sensorWidth, int sensorHeight, uint8_t* out,

@@ -1,0 +1,69 @@
+// Impressions of a synthetic finger: where it lies on the platen, how hard it
+// presses, how dry it is, and the minutiae as they appear in the image.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "finger_pattern.h"
+
+namespace belnor::sim {
+
+struct ImpressionParams {
+  // Placement: the finger's origin lands at (centreX, centreY) of the image,
+  // turned by rotation (radians, +x towards +y).
+  float centreX = 0, centreY = 0, rotation = 0;
+  // Elastic distortion: amplitude in pixels of a smooth displacement field.
+  float distortion = 0;
+  uint32_t distortionSeed = 1;
+  // Contact region in finger coordinates: an ellipse around (contactX,
+  // contactY) with the given half axes; a different centre shows another part
+  // of the finger (partial overlap between impressions).
+  float contactX = 0, contactY = 0, contactHalfWidth = 130, contactHalfHeight = 180;
+  // Optional band of image columns the contact is limited to (a rolling
+  // finger touches a band at a time); a band with left >= right is ignored.
+  float bandLeft = 0, bandRight = 0;
+  float pressure = 0.5f;  // 0 light (thin ridges) .. 1 hard (wide ridges)
+  float dryness = 0;      // 0 .. 1: share of the ridges broken up
+  uint32_t drynessSeed = 1;
+};
+
+// Image -> finger coordinates and back.
+void ImageToFinger(const ImpressionParams &p, float ix, float iy, float *fx, float *fy);
+void FingerToImage(const ImpressionParams &p, float fx, float fy, float *ix, float *iy);
+// A finger minutia as it appears in the image.
+Minutia MinutiaInImage(const ImpressionParams &p, const Minutia &m);
+
+// Contact weight 0..1 at an image point (soft at the border).
+float ContactWeight(const ImpressionParams &p, float ix, float iy);
+
+// Adds the finger's ridges to a darkness canvas (0 = bare platen, 1 = full
+// ridge contact), keeping the darker value where fingers overlap.
+void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int height,
+                float *darkness);
+
+// Grey image of a darkness canvas as an optical platen shows it: bright
+// background, dark ridges, noise of the given standard deviation.
+void ShadeDarkness(const float *darkness, int width, int height, float noise, uint32_t noiseSeed,
+                   uint8_t *out);
+
+constexpr uint8_t kPlatenGrey = 236;  // bare platen
+constexpr uint8_t kRidgeGrey = 48;    // full ridge contact
+
+struct Impression {
+  int width = 0, height = 0;
+  std::vector<uint8_t> pixels;
+  ImpressionParams params;
+  std::vector<Minutia> minutiae;  // in image coordinates, inside the contact
+};
+
+// One impression rendered alone on a width x height platen.
+Impression RenderImpression(const Finger &finger, const ImpressionParams &p, int width, int height,
+                            float noise = 0, uint32_t noiseSeed = 1);
+
+// `count` impressions of one finger with random rotation, translation,
+// elastic distortion, contact position, pressure and dryness drawn from seed.
+std::vector<Impression> MakeImpressions(const Finger &finger, int count, uint32_t seed, int width,
+                                        int height);
+
+}  // namespace belnor::sim

@@ -1,0 +1,227 @@
+// Scene timelines and the arrangement of fingers on the platen.
+#include "finger_scenes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "finger_math.h"
+
+namespace belnor::sim {
+namespace {
+
+constexpr double kRollStartMs = 1000;  // rolling starts after the finger is down
+constexpr float kSceneNoise = 1.5f;    // grey levels, standard deviation
+constexpr double kFrameMs = 1000.0 / 30;
+
+float Ramp(double t, double t0, double t1) {
+  return float(std::clamp((t - t0) / (t1 - t0), 0.0, 1.0));
+}
+
+// Frame number for the noise, so that a still scene still flickers like a
+// sensor does, and one time always gives one image.
+uint32_t FrameIndex(double tMs) { return uint32_t(std::max(0.0, tMs) / kFrameMs); }
+
+}  // namespace
+
+bool ParseSceneSpec(const std::string &text, SceneSpec *spec) {
+  SceneSpec s;
+  std::string name = text;
+  if (name.rfind("image:", 0) == 0) {
+    s.kind = SceneKind::kImage;
+    s.imagePath = name.substr(6);
+    if (s.imagePath.empty()) return false;
+    *spec = s;
+    return true;
+  }
+  const size_t at = name.find('@');
+  if (at != std::string::npos) {
+    const std::string seed = name.substr(at + 1);
+    char *end = nullptr;
+    const unsigned long v = std::strtoul(seed.c_str(), &end, 10);
+    if (seed.empty() || *end != '\0') return false;
+    s.seed = uint32_t(v);
+    name = name.substr(0, at);
+  }
+  static const struct {
+    const char *name;
+    SceneKind kind;
+    bool moving;
+  } kNames[] = {{"empty", SceneKind::kEmpty, false},
+                {"flat", SceneKind::kFlatFinger, false},
+                {"flat-moving", SceneKind::kFlatFinger, true},
+                {"roll", SceneKind::kRollingFinger, false},
+                {"slap-left", SceneKind::kSlapLeft, false},
+                {"slap-right", SceneKind::kSlapRight, false},
+                {"thumbs", SceneKind::kTwoThumbs, false}};
+  for (const auto &n : kNames) {
+    if (name == n.name) {
+      s.kind = n.kind;
+      s.moving = n.moving;
+      *spec = s;
+      return true;
+    }
+  }
+  return false;
+}
+
+void SceneViewSize(int deviceType, int *width, int *height) {
+  switch (deviceType) {
+    case 1: case 3: *width = 640, *height = 640; return;
+    case 2: *width = 258, *height = 360; return;
+    case 4: *width = 2304, *height = 2304; return;
+    case 5: *width = 1600, *height = 1500; return;
+    default: *width = 0, *height = 0; return;
+  }
+}
+
+void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected) {
+  int w, h;
+  SceneViewSize(deviceType, &w, &h);
+  if (deviceType != 2) {
+    std::memcpy(corrected, view, size_t(w) * h);
+    return;
+  }
+  // View pixel (row i, column j) goes to corrected row w - 1 - j, column
+  // h - 1 - i; corrected rows are h long.
+  for (int i = 0; i < h; ++i)
+    for (int j = 0; j < w; ++j) corrected[size_t(w - 1 - j) * h + (h - 1 - i)] = view[size_t(i) * w + j];
+}
+
+SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
+    : spec_(spec), width_(width), height_(height) {
+  const float cx = width / 2.0f, cy = height / 2.0f;
+  // Finger sizes scale with the platen only in that a small window shows a
+  // part of the finger; prints are always at 500 dpi.
+  auto add = [&](uint32_t fingerSeed, float x, float y, float rotation, float size) {
+    fingers_.push_back(MakeFinger(HashCombine(spec.seed, fingerSeed)));
+    const Finger &f = fingers_.back();
+    ImpressionParams p;
+    p.centreX = x;
+    p.centreY = y;
+    p.rotation = rotation;
+    p.contactHalfWidth = f.halfWidth * size;
+    p.contactHalfHeight = f.halfHeight * size;
+    p.distortionSeed = HashCombine(spec.seed, fingerSeed + 100);
+    p.drynessSeed = HashCombine(spec.seed, fingerSeed + 200);
+    placed_.push_back({fingers_.size() - 1, p});
+  };
+  Random rng(HashCombine(spec.seed, uint32_t(spec.kind)));
+  switch (spec.kind) {
+    case SceneKind::kEmpty:
+      break;
+    case SceneKind::kFlatFinger:
+      add(1, cx, cy, rng.Uniform(-0.15f, 0.15f), 1.0f);
+      break;
+    case SceneKind::kRollingFinger: {
+      add(1, cx, cy, rng.Uniform(-0.05f, 0.05f), 1.0f);
+      // Nail to nail: a rolled print is much wider than a flat one.
+      placed_.back().base.contactHalfWidth = std::min(width / 2.0f - 10, 1.7f * fingers_.back().halfWidth);
+      break;
+    }
+    case SceneKind::kSlapLeft:
+    case SceneKind::kSlapRight: {
+      // Little, ring, middle, index from the left for the left hand; the
+      // right hand mirrored. Slaps press more of each finger.
+      const float xs[] = {0.17f, 0.38f, 0.61f, 0.84f};
+      const float ys[] = {0.62f, 0.47f, 0.40f, 0.46f};
+      const float turn[] = {-0.32f, -0.12f, 0.04f, 0.2f};
+      const float size[] = {0.8f, 0.92f, 1.0f, 0.95f};
+      for (int i = 0; i < 4; ++i) {
+        const bool right = spec.kind == SceneKind::kSlapRight;
+        const int k = right ? 3 - i : i;
+        const float s = size[k];
+        add(uint32_t(10 + k), xs[i] * width, ys[k] * height, right ? -turn[k] : turn[k], s);
+        placed_.back().base.contactHalfHeight *= 1.3f;
+        placed_.back().base.contactY = 0.25f * placed_.back().base.contactHalfHeight;
+      }
+      break;
+    }
+    case SceneKind::kTwoThumbs:
+      for (int i = 0; i < 2; ++i) {
+        add(uint32_t(20 + i), (i == 0 ? 0.3f : 0.7f) * width, 0.5f * height, i == 0 ? 0.3f : -0.3f,
+            1.15f);
+        placed_.back().base.contactHalfHeight *= 1.2f;
+      }
+      break;
+    case SceneKind::kImage:
+      if (!ReadGreyBmp(spec.imagePath, &image_)) image_ = GreyImage{};
+      break;
+  }
+}
+
+std::vector<ImpressionParams> SceneRenderer::ParamsAt(double tMs) const {
+  std::vector<ImpressionParams> out;
+  if (placed_.empty()) return out;
+  const double t = std::fmod(std::max(0.0, tMs), kSceneCycleMs);
+  if (t < kPlaceMs || t >= kLiftMs) return out;
+  const float press = Ramp(t, kPlaceMs, kHoldMs);
+  for (const Placed &pl : placed_) {
+    ImpressionParams p = pl.base;
+    // Pressing down: the contact grows from its centre and the ridges widen.
+    const float grow = 0.55f + 0.45f * press;
+    p.contactHalfWidth *= grow;
+    p.contactHalfHeight *= grow;
+    p.pressure = 0.2f + 0.35f * press;
+    p.dryness = 0.1f;
+    p.distortion = 1.5f * press;
+    if (spec_.kind == SceneKind::kFlatFinger && spec_.moving && t > kHoldMs) {
+      const double phase = 2 * 3.14159265358979 * (t - kHoldMs) / 4000;
+      p.centreX += float(40 * std::sin(phase));
+      p.centreY += float(20 * std::sin(2 * phase));
+      p.rotation += float(0.08 * std::sin(phase));
+    }
+    if (spec_.kind == SceneKind::kRollingFinger) {
+      // The band that touches moves from one side of the print to the other.
+      const float half = p.contactHalfWidth, band = 0.45f * pl.base.contactHalfWidth;
+      const float roll = Ramp(t, kRollStartMs, kLiftMs - 500);
+      const float centre = p.centreX - half + band + roll * 2 * (half - band);
+      p.bandLeft = centre - band;
+      p.bandRight = centre + band;
+    }
+    out.push_back(p);
+  }
+  return out;
+}
+
+bool SceneRenderer::FingerPresent(double tMs) const { return !ParamsAt(tMs).empty(); }
+
+std::vector<Impression> SceneRenderer::Placements(double tMs) const {
+  std::vector<Impression> out;
+  const std::vector<ImpressionParams> params = ParamsAt(tMs);
+  for (size_t i = 0; i < params.size(); ++i) {
+    const Finger &f = fingers_[placed_[i].finger];
+    Impression im;
+    im.width = width_;
+    im.height = height_;
+    im.params = params[i];
+    for (const Minutia &m : f.minutiae) {
+      const Minutia q = MinutiaInImage(params[i], m);
+      if (q.x >= 0 && q.y >= 0 && q.x < width_ && q.y < height_ &&
+          ContactWeight(params[i], q.x, q.y) >= 0.999f)
+        im.minutiae.push_back(q);
+    }
+    out.push_back(std::move(im));
+  }
+  return out;
+}
+
+void SceneRenderer::Render(double tMs, uint8_t *out) const {
+  const size_t n = size_t(width_) * height_;
+  std::vector<float> dark(n, 0.0f);
+  const std::vector<ImpressionParams> params = ParamsAt(tMs);
+  for (size_t i = 0; i < params.size(); ++i)
+    DrawFinger(fingers_[placed_[i].finger], params[i], width_, height_, dark.data());
+  ShadeDarkness(dark.data(), width_, height_, kSceneNoise, HashCombine(spec_.seed, FrameIndex(tMs)),
+                out);
+  if (spec_.kind == SceneKind::kImage && image_.width > 0) {
+    // Centred, cropped to the view; the rest stays bare platen.
+    const int ox = (width_ - image_.width) / 2, oy = (height_ - image_.height) / 2;
+    for (int y = std::max(0, oy); y < std::min(height_, oy + image_.height); ++y)
+      for (int x = std::max(0, ox); x < std::min(width_, ox + image_.width); ++x)
+        out[size_t(y) * width_ + x] = image_.pixels[size_t(y - oy) * image_.width + (x - ox)];
+  }
+}
+
+}  // namespace belnor::sim

@@ -1,0 +1,87 @@
+// What lies on the platen at a given time: the ideal corrected image a
+// scanner of each type should deliver, before its optics.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "finger_impression.h"
+#include "grey_bmp.h"
+
+namespace belnor::sim {
+
+enum class SceneKind {
+  kEmpty,         // bare platen
+  kFlatFinger,    // one finger placed, held (optionally moving) and lifted
+  kRollingFinger, // a rolled print revealed by a contact band moving across, then lifted
+  kSlapLeft,      // four fingers of the left hand
+  kSlapRight,     // four fingers of the right hand
+  kTwoThumbs,     // both thumbs side by side
+  kImage,         // a grey BMP file, centred on the platen
+};
+
+struct SceneSpec {
+  SceneKind kind = SceneKind::kEmpty;
+  uint32_t seed = 1;
+  bool moving = false;    // flat finger drifts about while held
+  std::string imagePath;  // kImage
+};
+
+// Text form used in configuration: "empty", "flat", "flat-moving", "roll",
+// "slap-left", "slap-right", "thumbs", "image:PATH", each optionally followed
+// by "@SEED" (finger kinds), e.g. "slap-right@7". False for unknown text.
+bool ParseSceneSpec(const std::string &text, SceneSpec *spec);
+
+// Timeline of the finger kinds, in milliseconds from the scene's start,
+// repeating every kSceneCycleMs: platen bare until kPlaceMs, the finger
+// pressing down until kHoldMs, held (rolled, for a rolling finger) until
+// kLiftMs, bare again until the cycle ends.
+constexpr double kSceneCycleMs = 8000, kPlaceMs = 400, kHoldMs = 700, kLiftMs = 6500;
+
+// Size of the image a scene is drawn at for a device type: the corrected
+// image, except type 2, whose corrected image is turned a quarter (the
+// library reflects it about its anti-diagonal) and whose scenes are drawn
+// upright at 258 x 360. 0 x 0 for an unknown type.
+void SceneViewSize(int deviceType, int *width, int *height);
+
+// The corrected image for a view drawn at SceneViewSize: a copy, except for
+// type 2, where it is the view reflected about its anti-diagonal.
+void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected);
+
+class SceneRenderer {
+ public:
+  // A scene drawn at width x height (see SceneViewSize). An image scene whose
+  // file cannot be read shows the bare platen.
+  SceneRenderer(const SceneSpec &spec, int width, int height);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  const SceneSpec &spec() const { return spec_; }
+
+  // The view at tMs milliseconds since the scene started; the same time
+  // gives the same image.
+  void Render(double tMs, uint8_t *out) const;
+
+  // Whether any finger touches the platen at tMs.
+  bool FingerPresent(double tMs) const;
+
+  // The placement of each finger on the platen at tMs (empty when none
+  // touches), with its minutiae where they appear in the view.
+  std::vector<Impression> Placements(double tMs) const;
+
+ private:
+  struct Placed {
+    size_t finger;
+    ImpressionParams base;
+  };
+  std::vector<ImpressionParams> ParamsAt(double tMs) const;
+
+  SceneSpec spec_;
+  int width_, height_;
+  std::vector<Finger> fingers_;
+  std::vector<Placed> placed_;
+  GreyImage image_;
+};
+
+}  // namespace belnor::sim

@@ -1,0 +1,160 @@
+// Inverting the remap: every corrected pixel cell, with its four corners'
+// sensor positions from the maps, claims the sensor pixels inside it.
+#include "scanner_optics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "calib_grids.h"
+
+namespace belnor::sim {
+namespace {
+
+constexpr float kNowhere = -1e9f;
+
+struct Vec {
+  float x, y;
+};
+
+// (s, t) with corner interpolation a + s (b - a) + t (c - a) + s t (a - b - c + d) = p.
+bool InverseBilinear(Vec a, Vec b, Vec c, Vec d, Vec p, float *s, float *t) {
+  float u = 0.5f, v = 0.5f;
+  for (int i = 0; i < 8; ++i) {
+    const float ex = a.x + u * (b.x - a.x) + v * (c.x - a.x) + u * v * (a.x - b.x - c.x + d.x) - p.x;
+    const float ey = a.y + u * (b.y - a.y) + v * (c.y - a.y) + u * v * (a.y - b.y - c.y + d.y) - p.y;
+    const float j00 = (b.x - a.x) + v * (a.x - b.x - c.x + d.x), j01 = (c.x - a.x) + u * (a.x - b.x - c.x + d.x);
+    const float j10 = (b.y - a.y) + v * (a.y - b.y - c.y + d.y), j11 = (c.y - a.y) + u * (a.y - b.y - c.y + d.y);
+    const float det = j00 * j11 - j01 * j10;
+    if (std::fabs(det) < 1e-12f) return false;
+    const float du = (ex * j11 - ey * j01) / det, dv = (ey * j00 - ex * j10) / det;
+    u -= du;
+    v -= dv;
+    if (std::fabs(du) < 1e-6f && std::fabs(dv) < 1e-6f) break;
+  }
+  constexpr float kSlack = 1e-4f;
+  if (u < -kSlack || u > 1 + kSlack || v < -kSlack || v > 1 + kSlack) return false;
+  *s = std::clamp(u, 0.0f, 1.0f);
+  *t = std::clamp(v, 0.0f, 1.0f);
+  return true;
+}
+
+// Catmull-Rom weights of the four samples around a fraction.
+void CubicWeights(float t, float w[4]) {
+  const float t2 = t * t, t3 = t2 * t;
+  w[0] = 0.5f * (-t3 + 2 * t2 - t);
+  w[1] = 0.5f * (3 * t3 - 5 * t2 + 2);
+  w[2] = 0.5f * (-3 * t3 + 4 * t2 + t);
+  w[3] = 0.5f * (t3 - t2);
+}
+
+// The corrected image between its pixels: bicubic, so that the optics add
+// little blur of their own to what the library's bilinear remap takes away.
+// Positions are held to the image's edge.
+float SampleCubic(const uint8_t *img, int w, int h, float x, float y) {
+  x = std::clamp(x, 0.0f, float(w - 1));
+  y = std::clamp(y, 0.0f, float(h - 1));
+  const int ix = int(x), iy = int(y);
+  float wx[4], wy[4];
+  CubicWeights(x - float(ix), wx);
+  CubicWeights(y - float(iy), wy);
+  float sum = 0;
+  for (int j = 0; j < 4; ++j) {
+    const uint8_t *row = img + size_t(std::clamp(iy - 1 + j, 0, h - 1)) * w;
+    float r = 0;
+    for (int i = 0; i < 4; ++i) r += wx[i] * float(row[std::clamp(ix - 1 + i, 0, w - 1)]);
+    sum += wy[j] * r;
+  }
+  return sum;
+}
+
+}  // namespace
+
+void SensorSize(int deviceType, int *width, int *height) {
+  if (const BuiltinGrid *g = FindBuiltinGrid(deviceType)) {
+    *width = g->sensorWidth;
+    *height = g->sensorHeight;
+  } else if (deviceType == 3) {
+    *width = 1280;
+    *height = 720;
+  } else {
+    *width = *height = 0;
+  }
+}
+
+ScannerOptics::ScannerOptics(int deviceType, const std::vector<uint8_t> &record) : type_(deviceType) {
+  SensorSize(deviceType, &sensorW_, &sensorH_);
+  const CalibReader read = [&record](uint32_t offset, uint8_t *out, size_t length) {
+    if (offset > record.size() || length > record.size() - offset) return false;
+    std::memcpy(out, record.data() + offset, length);
+    return true;
+  };
+  LoadCalibration(deviceType, sensorW_, sensorH_, read, &cal_);
+  const size_t pixels = size_t(sensorW_) * sensorH_;
+  sourceX_.assign(pixels, kNowhere);
+  sourceY_.assign(pixels, kNowhere);
+  const int W = cal_.maps.width, H = cal_.maps.height;
+  if (!cal_.maps.x) {
+    // No optics: the library crops the centre of the frame.
+    const int ox = (sensorW_ - W) / 2, oy = (sensorH_ - H) / 2;
+    for (int v = 0; v < H; ++v)
+      for (int u = 0; u < W; ++u) {
+        const size_t k = size_t(v + oy) * sensorW_ + (u + ox);
+        sourceX_[k] = float(u);
+        sourceY_[k] = float(v);
+      }
+    return;
+  }
+  // The maps with one extrapolated node all round, so that the sensor pixels
+  // the remap reads beside the image's edge pixels are covered too.
+  const int EW = W + 2, EH = H + 2;
+  std::vector<Vec> e(size_t(EW) * EH);
+  auto at = [&](int u, int v) -> Vec & { return e[size_t(v + 1) * EW + (u + 1)]; };
+  for (int v = 0; v < H; ++v)
+    for (int u = 0; u < W; ++u) {
+      const size_t k = size_t(v) * W + u;
+      at(u, v) = {float(cal_.maps.x[k]) / 256.0f, float(cal_.maps.y[k]) / 256.0f};
+    }
+  for (int v = 0; v < H; ++v) {
+    at(-1, v) = {2 * at(0, v).x - at(1, v).x, 2 * at(0, v).y - at(1, v).y};
+    at(W, v) = {2 * at(W - 1, v).x - at(W - 2, v).x, 2 * at(W - 1, v).y - at(W - 2, v).y};
+  }
+  for (int u = -1; u <= W; ++u) {
+    at(u, -1) = {2 * at(u, 0).x - at(u, 1).x, 2 * at(u, 0).y - at(u, 1).y};
+    at(u, H) = {2 * at(u, H - 1).x - at(u, H - 2).x, 2 * at(u, H - 1).y - at(u, H - 2).y};
+  }
+  for (int v = -1; v < H; ++v) {
+    for (int u = -1; u < W; ++u) {
+      const Vec a = at(u, v), b = at(u + 1, v), c = at(u, v + 1), d = at(u + 1, v + 1);
+      const int x0 = std::max(0, int(std::ceil(std::min({a.x, b.x, c.x, d.x}))));
+      const int x1 = std::min(sensorW_ - 1, int(std::floor(std::max({a.x, b.x, c.x, d.x}))));
+      const int y0 = std::max(0, int(std::ceil(std::min({a.y, b.y, c.y, d.y}))));
+      const int y1 = std::min(sensorH_ - 1, int(std::floor(std::max({a.y, b.y, c.y, d.y}))));
+      for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x) {
+          float s, t;
+          if (!InverseBilinear(a, b, c, d, {float(x), float(y)}, &s, &t)) continue;
+          const size_t k = size_t(y) * sensorW_ + x;
+          sourceX_[k] = float(u) + s;
+          sourceY_[k] = float(v) + t;
+        }
+    }
+  }
+}
+
+void ScannerOptics::Render(const uint8_t *corrected, uint8_t *frame) const {
+  const int W = correctedWidth(), H = correctedHeight();
+  const bool invert = type_ == 2 || type_ == 5, flip = type_ == 5;
+  for (int y = 0; y < sensorH_; ++y) {
+    uint8_t *row = frame + size_t(flip ? sensorH_ - 1 - y : y) * sensorW_;
+    for (int x = 0; x < sensorW_; ++x) {
+      const size_t k = size_t(y) * sensorW_ + x;
+      float v = kOutsideGrey;
+      if (sourceX_[k] != kNowhere) v = SampleCubic(corrected, W, H, sourceX_[k], sourceY_[k]);
+      const uint8_t g = uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f));
+      row[x] = invert ? uint8_t(255 - g) : g;
+    }
+  }
+}
+
+}  // namespace belnor::sim
