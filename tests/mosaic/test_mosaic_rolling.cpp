@@ -120,6 +120,38 @@ TEST_F(MosaicRolling, FramesThatAddNothingChangeNothing) {
   EXPECT_NE(mosaic, WhiteImage(kSize, kSize));
 }
 
+TEST_F(MosaicRolling, AWiderFrameOverTheWholeMosaicReplacesIt) {
+  const Image print = MakePrint(kSize, kSize);
+  Image mosaic(kSize * kSize);
+  ASSERT_EQ(MOSAIC_Start(mosaic.data(), kSize, kSize), 1);
+  Band narrow{320};
+  narrow.halfWidth = 60;
+  Image first = ContactFrame(print, kSize, kSize, narrow);
+  ASSERT_EQ(MOSAIC_DoMosaic(first.data(), kSize, kSize), 1);
+  Band wide{320};
+  wide.halfWidth = 140;
+  Image second = ContactFrame(print, kSize, kSize, wide);
+  // Darker, so that even blocks left as they were would show a change.
+  for (unsigned char &v : second) {
+    if (v != 255) v = static_cast<unsigned char>(v / 2);
+  }
+  ASSERT_EQ(MOSAIC_DoMosaic(second.data(), kSize, kSize), 1);
+  EXPECT_EQ(quisal::g_MosaicState.mergeState, quisal::kMergeWhole);
+  // The whole selection is the frame: the middle of the print is the new
+  // frame's, also where the first frame had pasted.
+  long fromSecond = 0, lattice = 0;
+  for (int y = 2; y < kSize; y += 4) {
+    for (int x = 2; x < kSize; x += 4) {
+      const int i = y * kSize + x;
+      if (std::abs(x - 320) > 40 || mosaic[i] == 255) continue;
+      ++lattice;
+      fromSecond += mosaic[i] == second[i];
+    }
+  }
+  EXPECT_GT(lattice, 1000);
+  EXPECT_EQ(fromSecond, lattice);
+}
+
 TEST_F(MosaicRolling, HeightsOffTheBlockGridStayInsideTheBuffers) {
   // A textured band over the full height reaches the last, partial block
   // row; bytes after the mosaic and the frame must stay untouched.
