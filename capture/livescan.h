@@ -146,6 +146,16 @@ LIVESCAN_API int LIVESCAN_GetUserSpace(void);
  * them from lamps (non-zero = on). */
 LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read);
 
+/* ---- Minutiae templates ----------------------------------------------- */
+
+/* Extracts an FTemplate (at most 606 bytes; feature must hold that many)
+ * from an 8-bit BMP of 256..640 x 360..640 pixels (extraction itself takes
+ * widths 256, 400, 640 and heights 360, 400, 640). bmpSize must cover the
+ * 1078-byte header and width x height pixel bytes (rows without padding).
+ * Returns the template quality 0..100; 0 also when nothing was written. */
+LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
+                                            unsigned char *feature);
+
 #ifdef __cplusplus
 }
 #endif
