@@ -1,4 +1,5 @@
-// LIVESCAN_FeatureExtractMem: BMP checks and row flip around the extractor.
+// LIVESCAN_FeatureExtractMem (BMP checks and row flip around the extractor)
+// and LIVESCAN_FeatureMatchMem.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "bmp_format.h"
 #include "device_state.h"
 #include "extract_driver.h"
+#include "matcher.h"
 #include "livescan.h"
 #include "result_codes.h"
 
@@ -40,4 +42,15 @@ extern "C" int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
     std::memcpy(pixels.data() + size_t(k) * width, rows + size_t(height - 1 - k) * width, size_t(width));
   const int q = minutiae::extractFTemplate(pixels.data(), width, height, feature);
   return std::clamp(q, 0, 100);
+}
+
+extern "C" int LIVESCAN_FeatureMatchMem(const unsigned char *feature1, const unsigned char *feature2,
+                                        float *score) {
+  if (!feature1 || !feature2 || !score) return LS_ERR_PARAM;
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
+  *score = 0.0f;
+  const int r = minutiae::matchFTemplates(feature1, feature2, score);
+  if (r < 0) return r;
+  if (*score > 1.0f) *score = 1.0f;
+  return LS_OK;
 }

@@ -155,6 +155,11 @@ LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read
  * Returns the template quality 0..100; 0 also when nothing was written. */
 LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
                                             unsigned char *feature);
+/* Compares two FTemplates (each buffer must hold 606 bytes; only the first
+ * byte and the count are checked). score gets 0..1. Returns 1, or -1 for a
+ * null pointer or a template not starting with 'F'. */
+LIVESCAN_API int LIVESCAN_FeatureMatchMem(const unsigned char *feature1,
+                                          const unsigned char *feature2, float *score);
 
 #ifdef __cplusplus
 }
