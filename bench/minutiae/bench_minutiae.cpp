@@ -1,10 +1,12 @@
-// Extraction time for synthetic prints of 256 x 360, 400 x 400 and 640 x 640.
+// Extraction time for synthetic prints of 256 x 360, 400 x 400 and 640 x 640,
+// and match time for genuine and impostor template pairs.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "extract_driver.h"
 #include "ftemplate.h"
+#include "matcher.h"
 #include "synthetic_print.h"
 
 namespace {
@@ -32,6 +34,29 @@ void BM_ExtractFTemplate(benchmark::State &state) {
   for (auto _ : state) benchmark::DoNotOptimize(minutiae::extractFTemplate(img.data(), w, h, tpl));
 }
 BENCHMARK(BM_ExtractFTemplate)->Args({256, 360})->Args({400, 400})->Args({640, 640})->Unit(benchmark::kMillisecond);
+
+// Two impressions of one synthetic finger (shifted core and minutiae) and a
+// print of another finger.
+void BM_MatchFTemplates(benchmark::State &state) {
+  const bool genuine = state.range(0) != 0;
+  testprint::PrintSpec a = testprint::DefaultPrint(2);
+  testprint::PrintSpec b = genuine ? a : testprint::DefaultPrint(9);
+  if (genuine) {
+    b.seed = 77;
+    b.coreX += 6;
+    for (auto &sp : b.spirals) sp.x += 6;
+  }
+  uint8_t ta[minutiae::kFTemplateMax], tb[minutiae::kFTemplateMax];
+  minutiae::extractFTemplate(testprint::Render(a).data(), 400, 400, ta);
+  minutiae::extractFTemplate(testprint::Render(b).data(), 400, 400, tb);
+  float score = 0;
+  for (auto _ : state) {
+    minutiae::matchFTemplates(ta, tb, &score);
+    benchmark::DoNotOptimize(score);
+  }
+  state.counters["score"] = score;
+}
+BENCHMARK(BM_MatchFTemplates)->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "device_state.h"
 #include "extract_driver.h"
 #include "ftemplate.h"
+#include "matcher.h"
 #include "livescan.h"
 #include "synthetic_print.h"
 
@@ -165,4 +166,44 @@ TEST(ExtractSamples, TemplatesOfRealPrintsAreValid) {
       }
     }
   EXPECT_GE(extracted * 10, total * 8) << extracted << " of " << total;
+}
+
+TEST(ExtractSamples, GenuinePairsOutscoreImpostors) {
+  const std::filesystem::path dir = SampleDir();
+  if (dir.empty()) GTEST_SKIP() << "sample prints not present";
+  std::vector<std::vector<uint8_t>> tpl;
+  std::vector<int> finger;
+  for (int f = 101; f <= 110; ++f)
+    for (int imp : {1, 2, 3}) {
+      const auto file = dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp");
+      if (!std::filesystem::exists(file)) continue;
+      const std::vector<uint8_t> img = LoadPadded(file);
+      std::vector<uint8_t> t(kFTemplateMax, 0);
+      if (extractFTemplate(img.data(), 400, 400, t.data()) <= 0) continue;
+      tpl.push_back(t);
+      finger.push_back(f);
+    }
+  if (tpl.size() < 4) GTEST_SKIP() << "too few sample prints";
+  double genuine = 0, impostor = 0;
+  int ng = 0, ni = 0;
+  for (size_t a = 0; a < tpl.size(); ++a)
+    for (size_t b = 0; b < tpl.size(); ++b) {
+      if (a == b) continue;
+      float s = -1;
+      ASSERT_EQ(matchFTemplates(tpl[a].data(), tpl[b].data(), &s), 1);
+      ASSERT_GE(s, 0.0f);
+      ASSERT_LE(s, 1.0f);
+      if (finger[a] == finger[b]) {
+        genuine += s;
+        ++ng;
+      } else {
+        impostor += s;
+        ++ni;
+      }
+    }
+  ASSERT_GT(ng, 0);
+  ASSERT_GT(ni, 0);
+  EXPECT_GT(genuine / ng, 0.5);
+  EXPECT_LT(impostor / ni, 0.1);
+  EXPECT_GT(genuine / ng, impostor / ni + 0.4);
 }
