@@ -135,8 +135,12 @@ struct SetResult {
   std::vector<int> members;
 };
 
+using SetList = std::vector<std::vector<Correspondence>>;
+
 // Best set score (64-bit: the products overflow 32 bits on good matches).
-int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m) {
+// Unless the short return is taken, the best `keep` sets go to `sets`.
+int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m,
+                       SetList *sets, int keep) {
   const int n = int(list.size());
   if (n > 1) BuildCompatibility(A, B, list, m);
   else m.Reset(n);
@@ -197,8 +201,101 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   }
   const int64_t o = std::max<int64_t>(0, best[0].score);
   const int64_t P = int64_t(A.count) * B.count;
+  if (sets) sets->clear();
   if (o / P <= 36863) return int(0.625 * std::sqrt(double(o) * 6.25 / double(P)));
+  if (sets)
+    for (int k = 0; k < keep; ++k) {
+      sets->emplace_back();
+      if (best[k].score >= 0)
+        for (int mm : best[k].members) sets->back().push_back(list[size_t(mm)]);
+    }
   return int(std::min<int64_t>(int64_t(double(o) * 0.0625 + 0.5), 0x70000000));
+}
+
+int CircularDiff(int x, int y) {
+  const int d = std::abs(x - y);
+  return d > 128 ? 256 - d : d;
+}
+
+// Clears the voted cells that clash with the set; false when none was cleared.
+bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
+                            std::vector<uint8_t> &flag) {
+  const Minutia *ma = A.record->minutiae, *mb = B.record->minutiae;
+  bool cleared = false;
+  for (int b = 0; b < B.count; ++b)
+    for (int a = 0; a < A.count; ++a) {
+      uint8_t &f = flag[size_t(b) * 120 + a];
+      if (!f) continue;
+      bool member = false, clash = false;
+      int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
+      for (const Correspondence &c : set) {
+        if (c.b == b && c.a == a) {
+          member = true;
+          break;
+        }
+        if (c.b == b || c.a == a) {
+          clash = true;
+          continue;
+        }
+        const int gA = pointDistance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
+        const int gB = pointDistance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
+        const int dl = std::abs(gA - gB);
+        const int d1 = CircularDiff(B.Rel(b, c.b), A.Rel(a, c.a)), d2 = CircularDiff(B.Rel(c.b, b), A.Rel(c.a, a));
+        if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
+        if (gB > 10 && (nearest < 0 || gB < nearestG)) {
+          nearest = c.b;
+          nearestG = gB;
+          nearLen = dl;
+          nearAng = std::max(d1, d2);
+        }
+      }
+      if (member) continue;
+      if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
+      if (clash) {
+        f = 0;
+        cleared = true;
+      }
+    }
+  return cleared;
+}
+
+std::vector<Correspondence> MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v,
+                                            const std::vector<uint8_t> &flag) {
+  std::vector<int> bestRow(size_t(A.count), -1), bestCol(size_t(B.count), -1);
+  for (int b = 0; b < B.count; ++b)
+    for (int a = 0; a < A.count; ++a) {
+      if (!flag[size_t(b) * 120 + a]) continue;
+      const int value = v.Vote(b, a);
+      if (bestRow[size_t(a)] < 0 || value > v.Vote(bestRow[size_t(a)], a)) bestRow[size_t(a)] = b;
+      if (bestCol[size_t(b)] < 0 || value > v.Vote(b, bestCol[size_t(b)])) bestCol[size_t(b)] = a;
+    }
+  std::vector<Correspondence> out;
+  for (int b = 0; b < B.count; ++b) {
+    const int a = bestCol[size_t(b)];
+    if (a >= 0 && bestRow[size_t(a)] == b) out.push_back({int16_t(b), int16_t(a), v.Weighted(b, a)});
+  }
+  return out;
+}
+
+// Mid-range results: regrow each kept set from the votes that agree with it.
+int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, SetList &sets, int t) {
+  for (auto &set : sets) {
+    if (set.empty()) break;
+    std::vector<uint8_t> flag(120 * 120, 0);
+    for (int b = 0; b < B.count; ++b)
+      for (int a = 0; a < A.count; ++a) flag[size_t(b) * 120 + a] = v.Vote(b, a) != 0;
+    if (!PruneInconsistentVotes(A, B, set, flag)) break;
+    set = MutualBestCells(A, B, v, flag);
+    if (set.empty()) break;
+    Compat m;
+    SetList best;
+    const int score = GrowConsistentSets(A, B, set, m, &best, 1);
+    if (score > t) {
+      t = score;
+      if (!best.empty()) sets[0] = best[0];
+    }
+  }
+  return t;
 }
 
 int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Correspondence> &list, const VoteState &v,
@@ -291,7 +388,22 @@ int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB) {
   std::vector<Correspondence> list;
   if (collectCorrespondences(A, B, v, list) == 0) return 0;
   Compat m;
-  const int t = GrowConsistentSets(A, B, list, m);
+  SetList sets;
+  int t = GrowConsistentSets(A, B, list, m, &sets, 4);
+  if (t > 184) {
+    int64_t s = 1, k = 1;
+    if (B.count > 10) {
+      s = B.count;
+      k = 10;
+    }
+    if (A.count > 10) {
+      s *= A.count;
+      k *= 10;
+    }
+    const int M = int(0.625 * std::sqrt(double(t) * double(k) / double(s)) + 0.5);
+    if (M > 500 && M < 800) t = RefineMatchScore(A, B, v, sets, t);
+  }
+  // Scaled whatever t is, so that scores rise monotonically with t.
   return ComputeMatchScore(A, B, list, v, m, t);
 }
 

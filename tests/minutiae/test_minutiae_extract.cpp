@@ -145,59 +145,64 @@ TEST(FeatureExtractMem, ArgumentAndStateChecks) {
   EXPECT_EQ(0, std::memcmp(direct, tpl, FTemplateSize(tpl[4])));
 }
 
-TEST(ExtractSamples, TemplatesOfRealPrintsAreValid) {
-  const std::filesystem::path dir = SampleDir();
-  if (dir.empty()) GTEST_SKIP() << "sample prints not present";
-  int extracted = 0, total = 0;
-  for (int finger = 101; finger <= 110; ++finger)
-    for (int imp : {1, 2}) {
-      const auto file = dir / (std::to_string(finger) + "_" + std::to_string(imp) + ".bmp");
-      if (!std::filesystem::exists(file)) continue;
-      const std::vector<uint8_t> img = LoadPadded(file);
-      ASSERT_FALSE(img.empty());
-      ++total;
-      uint8_t tpl[kFTemplateMax];
-      const int q = extractFTemplate(img.data(), 400, 400, tpl);
-      ASSERT_GE(q, 0);
-      ASSERT_LE(q, 100);
-      if (q > 0) {
-        ++extracted;
-        ExpectValidTemplate(tpl, q);
+struct SampleTemplates {
+  int total = 0;  // prints read
+  std::vector<std::vector<uint8_t>> templates;
+  std::vector<int> finger;
+};
+
+// Three impressions of each of the ten fingers, extracted once for all tests.
+const SampleTemplates &Samples() {
+  static const SampleTemplates s = [] {
+    SampleTemplates out;
+    const std::filesystem::path dir = SampleDir();
+    if (dir.empty()) return out;
+    for (int f = 101; f <= 110; ++f)
+      for (int imp : {1, 2, 3}) {
+        const auto file = dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp");
+        if (!std::filesystem::exists(file)) continue;
+        const std::vector<uint8_t> img = LoadPadded(file);
+        if (img.empty()) continue;
+        ++out.total;
+        std::vector<uint8_t> t(kFTemplateMax, 0xEE);
+        const int q = extractFTemplate(img.data(), 400, 400, t.data());
+        EXPECT_GE(q, 0);
+        EXPECT_LE(q, 100);
+        if (q <= 0) continue;
+        ExpectValidTemplate(t.data(), q);
+        out.templates.push_back(t);
+        out.finger.push_back(f);
       }
-    }
-  EXPECT_GE(extracted * 10, total * 8) << extracted << " of " << total;
+    return out;
+  }();
+  return s;
+}
+
+TEST(ExtractSamples, TemplatesOfRealPrintsAreValid) {
+  const SampleTemplates &s = Samples();
+  if (s.total == 0) GTEST_SKIP() << "sample prints not present";
+  EXPECT_GE(int(s.templates.size()) * 10, s.total * 8) << s.templates.size() << " of " << s.total;
 }
 
 TEST(ExtractSamples, GenuinePairsOutscoreImpostors) {
-  const std::filesystem::path dir = SampleDir();
-  if (dir.empty()) GTEST_SKIP() << "sample prints not present";
-  std::vector<std::vector<uint8_t>> tpl;
-  std::vector<int> finger;
-  for (int f = 101; f <= 110; ++f)
-    for (int imp : {1, 2, 3}) {
-      const auto file = dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp");
-      if (!std::filesystem::exists(file)) continue;
-      const std::vector<uint8_t> img = LoadPadded(file);
-      std::vector<uint8_t> t(kFTemplateMax, 0);
-      if (extractFTemplate(img.data(), 400, 400, t.data()) <= 0) continue;
-      tpl.push_back(t);
-      finger.push_back(f);
-    }
-  if (tpl.size() < 4) GTEST_SKIP() << "too few sample prints";
+  const SampleTemplates &s = Samples();
+  if (s.templates.size() < 4) GTEST_SKIP() << "too few sample prints";
+  const auto &tpl = s.templates;
+  const auto &finger = s.finger;
   double genuine = 0, impostor = 0;
   int ng = 0, ni = 0;
   for (size_t a = 0; a < tpl.size(); ++a)
     for (size_t b = 0; b < tpl.size(); ++b) {
       if (a == b) continue;
-      float s = -1;
-      ASSERT_EQ(matchFTemplates(tpl[a].data(), tpl[b].data(), &s), 1);
-      ASSERT_GE(s, 0.0f);
-      ASSERT_LE(s, 1.0f);
+      float sc = -1;
+      ASSERT_EQ(matchFTemplates(tpl[a].data(), tpl[b].data(), &sc), 1);
+      ASSERT_GE(sc, 0.0f);
+      ASSERT_LE(sc, 1.0f);
       if (finger[a] == finger[b]) {
-        genuine += s;
+        genuine += sc;
         ++ng;
       } else {
-        impostor += s;
+        impostor += sc;
         ++ni;
       }
     }
