@@ -7,6 +7,7 @@
 
 #include "alg_codes.h"
 #include "image_prep.h"
+#include "plane_sums.h"
 #include "ridge_filters.h"
 
 namespace minutiae {
@@ -23,29 +24,7 @@ int Weighted(int v, int w) {
   return p >= 0 ? (p + 16) / 32 : (p - 16) / 32;
 }
 
-// Prefix sums over a cell grid for clipped square windows.
-class GridSums {
- public:
-  void Build(const std::vector<int64_t> &v, int cw, int ch) {
-    cw_ = cw;
-    s_.assign(size_t(cw + 1) * (ch + 1), 0);
-    for (int r = 0; r < ch; ++r) {
-      int64_t row = 0;
-      for (int c = 0; c < cw; ++c) {
-        row += v[size_t(r) * cw + c];
-        s_[Idx(c + 1, r + 1)] = s_[Idx(c + 1, r)] + row;
-      }
-    }
-  }
-  int64_t Sum(int c0, int r0, int c1, int r1) const {
-    return s_[Idx(c1 + 1, r1 + 1)] - s_[Idx(c0, r1 + 1)] - s_[Idx(c1 + 1, r0)] + s_[Idx(c0, r0)];
-  }
-
- private:
-  size_t Idx(int c, int r) const { return size_t(r) * (cw_ + 1) + c; }
-  int cw_ = 0;
-  std::vector<int64_t> s_;
-};
+using GridSums = SummedArea<int64_t>;
 
 struct Window {
   int c0, r0, c1, r1;
@@ -71,7 +50,7 @@ void AllComponents(const uint8_t *image, int w, int cw, int ch, std::vector<int6
 void DirectionsFromComponents(std::vector<int64_t> comp[5], int cw, int ch, int radius,
                               uint8_t *field) {
   GridSums sums[4];
-  for (int k = 0; k < 4; ++k) sums[k].Build(comp[k], cw, ch);
+  for (int k = 0; k < 4; ++k) sums[k].Build(comp[k].data(), cw, ch);
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const Window win = Clip(r, c, radius, cw, ch);
@@ -150,7 +129,7 @@ int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, i
     DirectionsFromComponents(comp, cw, ch, 5, field);
 
     GridSums sums[5];
-    for (int k = 0; k < 5; ++k) sums[k].Build(comp[k], cw, ch);
+    for (int k = 0; k < 5; ++k) sums[k].Build(comp[k].data(), cw, ch);
     std::vector<int64_t> fg(cells, 0);
     for (int r = 0; r < ch; ++r)
       for (int c = 0; c < cw; ++c) {
@@ -162,7 +141,7 @@ int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, i
         fg[size_t(r) * cw + c] = !(act < 240 * n || mag < 432 * n);
       }
     GridSums fgSums;
-    fgSums.Build(fg, cw, ch);
+    fgSums.Build(fg.data(), cw, ch);
     for (int r = 0; r < ch; ++r)
       for (int c = 0; c < cw; ++c) {
         const Window win = Clip(r, c, 5, cw, ch);

@@ -1,41 +1,13 @@
 #include "int_geometry.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 
 namespace minutiae {
 
-namespace {
-
-std::array<uint8_t, 256> MakeSqrtTable() {
-  std::array<uint8_t, 256> t{};
-  for (int i = 0; i < 256; ++i) {
-    int v = int(std::sqrt(double(i)) * 16.0);
-    while ((v + 1) * (v + 1) <= 256 * i) ++v;  // exact floor
-    while (v * v > 256 * i) --v;
-    t[size_t(i)] = uint8_t(v);
-  }
-  return t;
-}
-
-const std::array<uint8_t, 256> kSqrt = MakeSqrtTable();
-
-}  // namespace
-
-const uint8_t g_sqrtTable[256] = {
-#define E(i) kSqrt[i]
-#define R8(i) E(i), E(i + 1), E(i + 2), E(i + 3), E(i + 4), E(i + 5), E(i + 6), E(i + 7)
-#define R64(i) R8(i), R8(i + 8), R8(i + 16), R8(i + 24), R8(i + 32), R8(i + 40), R8(i + 48), R8(i + 56)
-    R64(0), R64(64), R64(128), R64(192)
-#undef R64
-#undef R8
-#undef E
-};
-
 int intSqrt(int n) {
-  const uint8_t *T = kSqrt.data();
+  const uint8_t *T = g_sqrtTable.data();
   if (n < 0) return -1;
   if (n < 256) return (T[n] + 8) >> 4;
   if (n < 65536) {

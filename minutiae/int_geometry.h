@@ -1,13 +1,25 @@
 // Integer geometry shared by the extractor and the matcher: table-seeded square
 // root, a float arctangent and the direction conversions built on it.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace minutiae {
 
-extern const uint8_t g_sqrtTable[256];  // floor(16 * sqrt(i))
+constexpr std::array<uint8_t, 256> MakeSqrtTable() {
+  std::array<uint8_t, 256> t{};
+  for (int i = 0; i < 256; ++i) {
+    int v = 0;
+    while ((v + 1) * (v + 1) <= 256 * i) ++v;
+    t[size_t(i)] = uint8_t(v);
+  }
+  return t;
+}
+
+// floor(16 * sqrt(i)): the seeds of intSqrt.
+inline constexpr std::array<uint8_t, 256> g_sqrtTable = MakeSqrtTable();
 
 // Close to the rounded root (272 -> 17); -1 for negative n.
 int intSqrt(int n);

@@ -1,4 +1,4 @@
-// Summed-area table of a byte plane: window sums in constant time whatever
+// Summed-area table of a plane or cell grid: window sums in constant time whatever
 // the window size (the contrast normalisation uses radii up to 319).
 #pragma once
 #include <cstdint>
@@ -7,9 +7,11 @@
 
 namespace minutiae {
 
-class PlaneSums {
+template <typename SumT>
+class SummedArea {
  public:
-  bool Build(const uint8_t *image, int w, int h) {
+  template <typename T>
+  bool Build(const T *image, int w, int h) {
     w_ = w;
     try {
       s_.assign(size_t(w + 1) * (h + 1), 0);
@@ -17,7 +19,7 @@ class PlaneSums {
       return false;
     }
     for (int y = 0; y < h; ++y) {
-      uint32_t row = 0;
+      SumT row = 0;
       for (int x = 0; x < w; ++x) {
         row += image[size_t(y) * w + x];
         s_[Idx(x + 1, y + 1)] = s_[Idx(x + 1, y)] + row;
@@ -26,14 +28,17 @@ class PlaneSums {
     return true;
   }
   // Inclusive rectangle.
-  uint32_t Sum(int x0, int y0, int x1, int y1) const {
+  SumT Sum(int x0, int y0, int x1, int y1) const {
     return s_[Idx(x1 + 1, y1 + 1)] - s_[Idx(x0, y1 + 1)] - s_[Idx(x1 + 1, y0)] + s_[Idx(x0, y0)];
   }
 
  private:
   size_t Idx(int x, int y) const { return size_t(y) * (w_ + 1) + x; }
   int w_ = 0;
-  std::vector<uint32_t> s_;
+  std::vector<SumT> s_;
 };
+
+// Byte planes fit 32 bits (640 x 640 x 255).
+using PlaneSums = SummedArea<uint32_t>;
 
 }  // namespace minutiae
