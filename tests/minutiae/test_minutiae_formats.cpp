@@ -77,18 +77,15 @@ TEST(FTemplate, RoundTripThroughTheReader) {
 }
 
 TEST(FTemplate, QualityAdjustmentByCount) {
-  EXPECT_EQ(adjustTemplateQuality(55, 12, 256, 360), 44);
-  EXPECT_EQ(adjustTemplateQuality(5, 90, 256, 360), 0);
-  EXPECT_EQ(adjustTemplateQuality(5, 90, 640, 640), 5);
-  EXPECT_EQ(adjustTemplateQuality(50, 7, 400, 400), 35);
-  EXPECT_EQ(adjustTemplateQuality(50, 9, 400, 400), 35);
-  EXPECT_EQ(adjustTemplateQuality(50, 10, 400, 400), 40);
-  EXPECT_EQ(adjustTemplateQuality(50, 19, 400, 400), 45);
-  EXPECT_EQ(adjustTemplateQuality(50, 20, 400, 400), 50);
-  EXPECT_EQ(adjustTemplateQuality(50, 60, 400, 400), 50);
-  EXPECT_EQ(adjustTemplateQuality(50, 61, 400, 400), 44);
-  EXPECT_EQ(adjustTemplateQuality(50, 61, 640, 400), 50);
-  EXPECT_EQ(adjustTemplateQuality(100, 30, 400, 400), 100);
+  struct Case {
+    int q, n, w, h, want;
+  };
+  const Case cases[] = {{55, 12, 256, 360, 44}, {5, 90, 256, 360, 0},   {5, 90, 640, 640, 5},
+                        {50, 7, 400, 400, 35},  {50, 9, 400, 400, 35},  {50, 10, 400, 400, 40},
+                        {50, 19, 400, 400, 45}, {50, 20, 400, 400, 50}, {50, 60, 400, 400, 50},
+                        {50, 61, 400, 400, 44}, {50, 61, 640, 400, 50}, {100, 30, 400, 400, 100}};
+  for (const Case &c : cases)
+    EXPECT_EQ(adjustTemplateQuality(c.q, c.n, c.w, c.h), c.want) << c.q << " " << c.n << " " << c.w << "x" << c.h;
 }
 
 TEST(IntSqrt, VectorsAndCloseness) {
