@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "bmp_format.h"
@@ -211,4 +212,33 @@ TEST(ExtractSamples, GenuinePairsOutscoreImpostors) {
   EXPECT_GT(genuine / ng, 0.5);
   EXPECT_LT(impostor / ni, 0.1);
   EXPECT_GT(genuine / ng, impostor / ni + 0.4);
+}
+
+TEST(ExtractSynthetic, EveryDriverSizeAndNoiseStaysInBounds) {
+  std::mt19937 rng(17);
+  for (int w : {256, 400, 640})
+    for (int h : {360, 400, 640}) {
+      testprint::PrintSpec s = testprint::DefaultPrint(w + h);
+      s.width = w;
+      s.height = h;
+      s.maskA = 0.4 * w;
+      s.maskB = 0.45 * h;
+      s.coreX = w / 2.0;
+      for (auto &sp : s.spirals) {
+        sp.x = w / 2.0 + (sp.x - 200) * w / 500.0;
+        sp.y = h / 2.0 + (sp.y - 200) * h / 500.0;
+      }
+      const std::vector<uint8_t> img = testprint::Render(s);
+      uint8_t tpl[kFTemplateMax];
+      const int q = extractFTemplate(img.data(), w, h, tpl);
+      ASSERT_GE(q, 0) << w << "x" << h;
+      ASSERT_LE(q, 100);
+      if (q > 0) ExpectValidTemplate(tpl, q);
+      EXPECT_GT(q, 0) << w << "x" << h;
+      std::vector<uint8_t> noise(size_t(w) * h);
+      for (uint8_t &b : noise) b = uint8_t(rng());
+      const int qn = extractFTemplate(noise.data(), w, h, tpl);
+      EXPECT_GE(qn, 0);
+      EXPECT_LE(qn, 100);
+    }
 }
