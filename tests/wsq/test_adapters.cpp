@@ -1,0 +1,184 @@
+// The adapters' result codes, the attributes an encoded stream carries, and
+// deterministic corruption of a small stream.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "fp_wsq.h"
+#include "nistcom.h"
+#include "synthetic_print.h"
+#include "wsq_codec.h"
+#include "wsq_test_util.h"
+
+using wsqtest::Builder;
+using wsqtest::Bytes;
+using wsqtest::StderrCapture;
+
+namespace {
+
+Bytes Encoded(int w, int h, float rate = 0.75f, uint32_t seed = 1) {
+  const Bytes px = wsqtest::SyntheticPrint(w, h, seed);
+  Bytes out(size_t(w) * size_t(h) + 4096);
+  int cap = int(out.size());
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), w, h, out.data(), &cap, rate), 1);
+  out.resize(size_t(cap));
+  return out;
+}
+
+}  // namespace
+
+TEST(Adapters, EncodeCodes) {
+  const Bytes px = wsqtest::SyntheticPrint(256, 360);
+  const Bytes stream = Encoded(256, 360);
+  Bytes out(stream.size() + 10, 0xEE);
+  int cap = int(stream.size()) - 1;
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 5);
+  EXPECT_EQ(cap, int(stream.size()) - 1);
+  EXPECT_EQ(out, Bytes(stream.size() + 10, 0xEE));
+  cap = int(stream.size());
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 1);
+  EXPECT_EQ(cap, int(stream.size()));
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + cap), stream);
+
+  EXPECT_EQ(fp_wsq_encode(nullptr, 0, 256, 360, out.data(), &cap, 0.75f), 2);
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()) - 1, 256, 360, out.data(), &cap, 0.75f), 2);
+  StderrCapture err;
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 0, 360, out.data(), &cap, 0.75f), 4);
+  // Tiny images encode: their headers outweigh their pixels.
+  const uint8_t one = 9;
+  cap = int(out.size());
+  EXPECT_EQ(fp_wsq_encode(&one, 1, 1, 1, out.data(), &cap, 0.75f), 1);
+}
+
+TEST(Adapters, DecodeCodes) {
+  const Bytes stream = Encoded(256, 360);
+  Bytes out(256 * 360, 0xEE);
+  EXPECT_EQ(fp_wsq_decode(stream.data(), int(stream.size()), out.data(), 256 * 360 - 1), 3);
+  EXPECT_EQ(out, Bytes(256 * 360, 0xEE));
+  EXPECT_EQ(fp_wsq_decode(stream.data(), int(stream.size()), out.data(), 256 * 360), 1);
+  EXPECT_GE(wsqtest::Psnr(out, wsqtest::SyntheticPrint(256, 360)), 30.0);
+  StderrCapture err;
+  const Bytes junk(100, 0x42);
+  EXPECT_EQ(fp_wsq_decode(junk.data(), int(junk.size()), out.data(), int(out.size())), 2);
+  EXPECT_EQ(fp_wsq_decode(stream.data(), int(stream.size()) / 2, out.data(), int(out.size())), 2);
+
+  int w = 0, h = 0;
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), nullptr, 0, &w, &h), 1);
+  EXPECT_EQ(w, 256);
+  EXPECT_EQ(h, 360);
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), out.data(), 100, &w, &h), 3);
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), out.data(), int(out.size()), &w, &h), 1);
+  EXPECT_EQ(fp_wsq_decode_dims(junk.data(), int(junk.size()), nullptr, 0, &w, &h), 2);
+
+  // A huge frame is refused on its header, before any allocation.
+  Builder big;
+  big.u16(0xFFA0).segment(0xFFA2, wsqtest::SofBody(65535, 65535)).segment(0xFFA3, {0}).u16(0xFFA1);
+  EXPECT_EQ(fp_wsq_decode(big.b.data(), int(big.b.size()), out.data(), 92160), 3);
+}
+
+TEST(Adapters, InfoAndAttributes) {
+  const Bytes stream = Encoded(256, 360);
+  int w = 0, h = 0, ppi = 0;
+  ASSERT_EQ(fp_wsq_info(stream.data(), int(stream.size()), &w, &h, &ppi), 0);
+  EXPECT_EQ(w, 256);
+  EXPECT_EQ(h, 360);
+  EXPECT_EQ(ppi, 500);
+  wsq::FetPtr fet;
+  ASSERT_EQ(wsq::getc_nistcom_wsq(&fet, stream.data(), stream.size()), 0);
+  ASSERT_TRUE(fet);
+  auto value = [&](const char *name) {
+    wsq::FetValue v;
+    EXPECT_EQ(wsq::lookupfet(&v, name, *fet), 1) << name;
+    return v.value_or("");
+  };
+  EXPECT_EQ(value("NIST_COM"), "9");
+  EXPECT_EQ(value("PIX_WIDTH"), "256");
+  EXPECT_EQ(value("PIX_HEIGHT"), "360");
+  EXPECT_EQ(value("PIX_DEPTH"), "8");
+  EXPECT_EQ(value("PPI"), "500");
+  EXPECT_EQ(value("LOSSY"), "1");
+  EXPECT_EQ(value("WSQ_BITRATE"), "0.750000");
+
+  // The stream starts SOI, the 120-byte NISTCOM, "Morvek", then the DTT.
+  const std::string nist =
+      "NIST_COM 9\nPIX_WIDTH 256\nPIX_HEIGHT 360\nPIX_DEPTH 8\nPPI 500\nLOSSY 1\nCOLORSPACE GRAY\n"
+      "COMPRESSION WSQ\nWSQ_BITRATE 0.750000";
+  const Bytes prefix = Builder()
+                           .raw({0xFF, 0xA0, 0xFF, 0xA8, 0x00, 0x7A})
+                           .text(nist)
+                           .raw({0xFF, 0xA8, 0x00, 0x08})
+                           .text("Morvek")
+                           .raw({0xFF, 0xA4, 0x00, 0x3A, 0x09, 0x07})
+                           .b;
+  ASSERT_GT(stream.size(), prefix.size());
+  EXPECT_EQ(Bytes(stream.begin(), stream.begin() + long(prefix.size())), prefix);
+
+  // Without a NISTCOM comment the ppi is unknown; cut before SOF fails.
+  std::vector<uint8_t> plain;
+  const Bytes px = wsqtest::SyntheticPrint(40, 40);
+  ASSERT_EQ(wsq::wsq_encode_1(&plain, px.data(), 40, 40, 8, 1.0f, 500, nullptr), 0);
+  const size_t comLen = size_t((plain[4] << 8) | plain[5]) + 2;
+  plain.erase(plain.begin() + 2, plain.begin() + 2 + long(comLen));
+  ASSERT_EQ(fp_wsq_info(plain.data(), int(plain.size()), &w, &h, &ppi), 0);
+  EXPECT_EQ(ppi, -1);
+  EXPECT_EQ(w, 40);
+  StderrCapture err;
+  EXPECT_EQ(fp_wsq_info(stream.data(), 200, &w, &h, &ppi), -1);
+}
+
+TEST(Corruption, EveryPrefixAndEveryByteChange) {
+  const Bytes s = Encoded(64, 64, 1.0f, 3);
+  ASSERT_LT(s.size(), 3000u);
+  StderrCapture err;
+  Bytes out(64 * 64);
+  auto decode = [&](const Bytes &b) {
+    std::vector<uint8_t> px;
+    int w, h, d, p, l;
+    const int ret = wsq::wsq_decode_mem(&px, &w, &h, &d, &p, &l, b.data(), b.size());
+    if (ret == 0) {
+      EXPECT_EQ(px.size(), size_t(w) * size_t(h));
+    } else {
+      EXPECT_LT(ret, 0);
+      EXPECT_TRUE(px.empty());
+    }
+    return std::make_pair(ret, px);
+  };
+  int accepted = 0;
+  for (size_t n = 0; n < s.size(); ++n) {
+    const Bytes cut(s.begin(), s.begin() + long(n));
+    accepted += decode(cut).first == 0;
+  }
+  // Only a cut inside the last block's data or its EOI can still decode.
+  EXPECT_LT(accepted, 8);
+  for (size_t i = 0; i < s.size(); ++i) {
+    for (uint8_t change : {uint8_t(s[i] ^ 0xFF), uint8_t(0xFF)}) {
+      if (change == s[i]) continue;
+      Bytes bad = s;
+      bad[i] = change;
+      const auto first = decode(bad);
+      // Deterministic: the same bytes decode the same way.
+      if (i % 64 == 0) {
+        EXPECT_EQ(decode(bad), first) << i;
+      }
+    }
+  }
+}
+
+// WSQ_WRITE_CORPUS=dir writes encoder outputs as fuzz seeds for the decoder.
+TEST(Corpus, SeedsFromTheEncoder) {
+  const char *dir = std::getenv("WSQ_WRITE_CORPUS");
+  if (!dir) GTEST_SKIP() << "set WSQ_WRITE_CORPUS to write seeds";
+  for (auto [w, h] : {std::pair{16, 16}, {64, 48}, {100, 90}})
+    for (float r : {0.3f, 0.75f, 2.25f}) {
+      const Bytes s = Encoded(w, h, r);
+      wsqtest::WriteFile(std::string(dir) + "/decode/enc_" + std::to_string(w) + "x" + std::to_string(h) + "_" +
+                             std::to_string(int(r * 100)),
+                         s);
+    }
+  for (int i = 0; i < 6; ++i) {
+    Bytes seed{uint8_t(7 + 29 * i), uint8_t(3 + 17 * i), uint8_t(40 * i)};
+    const Bytes px = wsqtest::SyntheticPrint(24, 24, uint32_t(i));
+    seed.insert(seed.end(), px.begin(), px.end());
+    wsqtest::WriteFile(std::string(dir) + "/roundtrip/seed_" + std::to_string(i), seed);
+  }
+}
