@@ -146,6 +146,21 @@ LIVESCAN_API int LIVESCAN_GetUserSpace(void);
  * them from lamps (non-zero = on). */
 LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read);
 
+/* ---- Minutiae templates ----------------------------------------------- */
+
+/* Extracts an FTemplate (at most 606 bytes; feature must hold that many)
+ * from an 8-bit BMP of 256..640 x 360..640 pixels (extraction itself takes
+ * widths 256, 400, 640 and heights 360, 400, 640). bmpSize must cover the
+ * 1078-byte header and width x height pixel bytes (rows without padding).
+ * Returns the template quality 0..100; 0 also when nothing was written. */
+LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
+                                            unsigned char *feature);
+/* Compares two FTemplates (each buffer must hold 606 bytes; only the first
+ * byte and the count are checked). score gets 0..1. Returns 1, or -1 for a
+ * null pointer or a template not starting with 'F'. */
+LIVESCAN_API int LIVESCAN_FeatureMatchMem(const unsigned char *feature1,
+                                          const unsigned char *feature2, float *score);
+
 #ifdef __cplusplus
 }
 #endif

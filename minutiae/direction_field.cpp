@@ -1,0 +1,171 @@
+#include "direction_field.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "alg_codes.h"
+#include "image_prep.h"
+#include "plane_sums.h"
+#include "ridge_filters.h"
+
+namespace minutiae {
+
+namespace {
+
+const int kBase[8] = {0, 71, 120, 169, 240, 311, 360, 409};
+const int kGap[8] = {71, 49, 49, 71, 71, 49, 49, 71};
+const int kSlit[8] = {0, 18, 30, 42, 60, 78, 90, 102};
+const int kWeight[4] = {48, 43, 34, 43};
+
+int Weighted(int v, int w) {
+  const int p = v * w;
+  return p >= 0 ? (p + 16) / 32 : (p - 16) / 32;
+}
+
+using GridSums = SummedArea<int64_t>;
+
+struct Window {
+  int c0, r0, c1, r1;
+  int Count() const { return (c1 - c0 + 1) * (r1 - r0 + 1); }
+};
+Window Clip(int r, int c, int radius, int cw, int ch) {
+  return {std::max(0, c - radius), std::max(0, r - radius), std::min(cw - 1, c + radius),
+          std::min(ch - 1, r + radius)};
+}
+
+// Components of every cell, one plane per component plus activity.
+void AllComponents(const uint8_t *image, int w, int cw, int ch, std::vector<int64_t> comp[5]) {
+  for (int k = 0; k < 5; ++k) comp[k].assign(size_t(cw) * ch, 0);
+  for (int r = 0; r < ch; ++r)
+    for (int c = 0; c < cw; ++c) {
+      const SlitComponents s = cellSlitComponents(image, w, 3 * c + 2, 3 * r + 2);
+      const size_t i = size_t(r) * cw + c;
+      for (int k = 0; k < 4; ++k) comp[k][i] = s.c[k];
+      comp[4][i] = s.activity;
+    }
+}
+
+void DirectionsFromComponents(std::vector<int64_t> comp[5], int cw, int ch, int radius,
+                              uint8_t *field) {
+  GridSums sums[4];
+  for (int k = 0; k < 4; ++k) sums[k].Build(comp[k].data(), cw, ch);
+  for (int r = 0; r < ch; ++r)
+    for (int c = 0; c < cw; ++c) {
+      const Window win = Clip(r, c, radius, cw, ch);
+      int64_t s[4];
+      for (int k = 0; k < 4; ++k) s[k] = sums[k].Sum(win.c0, win.r0, win.c1, win.r1);
+      field[size_t(r) * cw + c] = uint8_t(sectorDirection(s));
+    }
+}
+
+}  // namespace
+
+SlitComponents cellSlitComponents(const uint8_t *img, int w, int cx, int cy) {
+  auto P = [&](int dy, int dx) { return int(img[size_t(cy + dy) * w + cx + dx]); };
+  const int K = P(0, 0), U = P(-1, 0), D = P(1, 0), L = P(0, -1), R = P(0, 1);
+  auto a = [](int x, int y) { return std::abs(x - y); };
+  const int E0 = 2 * a(K, P(-2, 0)) + 2 * a(K, P(2, 0)) + a(L, P(-2, -1)) + a(L, P(2, -1)) +
+                 a(R, P(-2, 1)) + a(R, P(2, 1));
+  const int F0 = 2 * a(K, P(0, 2)) + 2 * a(K, P(0, -2)) + a(U, P(-1, 2)) + a(U, P(-1, -2)) +
+                 a(D, P(1, 2)) + a(D, P(1, -2));
+  const int E1 = 2 * a(K, P(-2, 1)) + 2 * a(K, P(2, -1)) + a(L, P(-2, 0)) + a(L, P(2, -2)) +
+                 a(R, P(2, 0)) + a(R, P(-2, 2));
+  const int F1 = 2 * a(K, P(1, 2)) + 2 * a(K, P(-1, -2)) + a(U, P(0, 2)) + a(U, P(-2, -2)) +
+                 a(D, P(0, -2)) + a(D, P(2, 2));
+  const int E2 = 2 * a(K, P(-2, 2)) + 2 * a(K, P(2, -2)) + a(U, P(1, -2)) + a(L, P(-2, 1)) +
+                 a(R, P(2, -1)) + a(D, P(-1, 2));
+  const int F2 = 2 * a(K, P(-2, -2)) + 2 * a(K, P(2, 2)) + a(L, P(2, 1)) + a(R, P(-2, -1)) +
+                 a(U, P(1, 2)) + a(D, P(-1, -2));
+  const int E3 = 2 * a(K, P(1, -2)) + 2 * a(K, P(-1, 2)) + a(D, P(2, -2)) + a(D, P(0, 2)) +
+                 a(U, P(-2, 2)) + a(U, P(0, -2));
+  const int F3 = 2 * a(K, P(2, 1)) + 2 * a(K, P(-2, -1)) + a(R, P(2, 2)) + a(R, P(-2, 0)) +
+                 a(L, P(2, 0)) + a(L, P(-2, -2));
+  SlitComponents s;
+  s.c[0] = Weighted(E0 - F0, kWeight[0]);
+  s.c[1] = Weighted(E1 - F1, kWeight[1]);
+  s.c[2] = Weighted(E2 - F2, kWeight[2]);
+  s.c[3] = Weighted(E3 - F3, kWeight[3]);
+  s.activity = (E1 + F1 + E3 + F3 + 2) / 4;
+  return s;
+}
+
+int sectorDirection(const int64_t s[4]) {
+  int64_t T[8];
+  for (int k = 0; k < 4; ++k) {
+    T[k] = s[k];
+    T[k + 4] = -s[k];
+  }
+  int best = 0;
+  for (int k = 1; k < 8; ++k)
+    if (T[k] + T[(k + 1) & 7] > T[best] + T[(best + 1) & 7]) best = k;
+  const int64_t t0 = T[best], t1 = T[(best + 1) & 7], t2 = T[(best + 2) & 7], tm = T[(best + 7) & 7];
+  const int64_t V = t0 + t1 - t2 - tm;
+  int64_t d;
+  if (V != 0) {
+    const int64_t a = (V / 2 + kGap[best] * (t1 - tm)) / V + kBase[best] + 2;
+    d = a / 4;
+  } else {
+    d = kSlit[best];
+  }
+  return d < 0 || d > 119 ? 0 : int(d);
+}
+
+void computeBlockDirection(const uint8_t *image, int w, int h, uint8_t *field) {
+  const int cw = cellCols(w), ch = cellRows(h);
+  std::vector<int64_t> comp[5];
+  AllComponents(image, w, cw, ch, comp);
+  DirectionsFromComponents(comp, cw, ch, 4, field);
+}
+
+int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, int h,
+                          uint8_t *field) {
+  const int cw = cellCols(w), ch = cellRows(h);
+  const size_t cells = size_t(cw) * ch;
+  try {
+    std::vector<int64_t> comp[5];
+    AllComponents(normalised, w, cw, ch, comp);
+    DirectionsFromComponents(comp, cw, ch, 5, field);
+
+    GridSums sums[5];
+    for (int k = 0; k < 5; ++k) sums[k].Build(comp[k].data(), cw, ch);
+    std::vector<int64_t> fg(cells, 0);
+    for (int r = 0; r < ch; ++r)
+      for (int c = 0; c < cw; ++c) {
+        const Window win = Clip(r, c, 5, cw, ch);
+        const int64_t n = win.Count();
+        const int64_t act = sums[4].Sum(win.c0, win.r0, win.c1, win.r1);
+        int64_t mag = 0;
+        for (int k = 0; k < 4; ++k) mag += std::llabs(sums[k].Sum(win.c0, win.r0, win.c1, win.r1));
+        fg[size_t(r) * cw + c] = !(act < 240 * n || mag < 432 * n);
+      }
+    GridSums fgSums;
+    fgSums.Build(fg.data(), cw, ch);
+    for (int r = 0; r < ch; ++r)
+      for (int c = 0; c < cw; ++c) {
+        const Window win = Clip(r, c, 5, cw, ch);
+        if (fgSums.Sum(win.c0, win.r0, win.c1, win.r1) < 61) field[size_t(r) * cw + c] |= kBackground;
+      }
+
+    enhanceAlongDirection(smoothed, w, h, field);
+
+    std::vector<uint8_t> m3(smoothed, smoothed + size_t(w) * h), m7 = m3, x(size_t(w) * h);
+    if (boxMean(m3.data(), w, h, 3) != ALG_OK || boxMean(m7.data(), w, h, 7) != ALG_OK)
+      return ALG_NO_MEMORY;
+    for (size_t i = 0; i < x.size(); ++i)
+      x[i] = 2 * int(smoothed[i]) >= int(m3[i]) + int(m7[i]) ? 255 : 0;
+    std::vector<uint8_t> block(cells);
+    computeBlockDirection(x.data(), w, h, block.data());
+    for (size_t i = 0; i < cells; ++i) field[i] = uint8_t((field[i] & kBackground) | block[i]);
+  } catch (const std::bad_alloc &) {
+    return ALG_NO_MEMORY;
+  }
+  return ALG_OK;
+}
+
+void mergeDirectionFields(const uint8_t *first, uint8_t *second, int cw, int ch) {
+  for (size_t i = 0; i < size_t(cw) * ch; ++i) second[i] ^= first[i] & kBackground;
+}
+
+}  // namespace minutiae

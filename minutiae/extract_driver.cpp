@@ -1,0 +1,110 @@
+#include "extract_driver.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "alg_codes.h"
+#include "direction_field.h"
+#include "ftemplate.h"
+#include "image_prep.h"
+#include "int_geometry.h"
+#include "minutiae_stages.h"
+#include "ridge_filters.h"
+
+namespace minutiae {
+
+const ExtractProfile kCaptureExtract{kMaxCandidates, kMaxMinutiae, false, directionFromVector,
+                                     angleFromVector};
+
+namespace {
+
+bool DriverSize(int w, int h) {
+  return (w == 256 || w == 400 || w == 640) && (h == 360 || h == 400 || h == 640);
+}
+
+int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
+  const ExtractProfile &prof = kCaptureExtract;
+  const int cw = cellCols(w), ch = cellRows(h);
+  const size_t plane = size_t(w) * h, cells = size_t(cw) * ch;
+  std::vector<uint8_t> block(2 * plane + cells);
+  uint8_t *A = block.data(), *B = A + plane, *D = B + plane;
+
+  std::memcpy(A, pixels, plane);
+  if (smoothMean3x3(A, w, h) != ALG_OK) return ALG_NO_MEMORY;
+  if (isBlankImage(pixels, A, w, h)) {
+    *quality = 0;
+    return ALG_OK;
+  }
+  std::memcpy(B, A, plane);
+  if (normalizeLocalContrast(B, w, h) != ALG_OK) return ALG_NO_MEMORY;
+  if (computeDirectionField(A, B, w, h, D) != ALG_OK) return ALG_NO_MEMORY;
+  const int q = computeQualityScore(B, A, w, h, D);
+  *quality = std::min(q, 100);
+  if (q <= 0) {
+    *quality = 0;
+    return ALG_OK;
+  }
+  enhanceAlongDirection(A, w, h, D);
+  smoothCross5(B, A, w, h, prof.crossLastRowFromLast);
+
+  std::vector<uint8_t> P(cells, 0), E(cells, 0);
+  const int bound = h / 3 - 1;
+  estimateRidgePeriod(B, w, h, D, P.data());
+  filterByContext(A, w, h, D, P.data());
+  binarizeFiltered(A, w, h, P.data(), bound);
+
+  computeBlockDirection(A, w, h, E.data());
+  enhanceAlongDirection(A, w, h, E.data());
+  mergeDirectionFields(D, E.data(), cw, ch);
+
+  std::fill(P.begin(), P.end(), 0);
+  estimateRidgePeriod(A, w, h, E.data(), P.data());
+  filterByContext(A, w, h, E.data(), P.data());
+  binarizeFiltered(A, w, h, P.data(), bound);
+
+  removeSmallIslands(A, w, h);
+  std::memcpy(B, A, plane);
+  thinRidges(A, w, h);
+
+  auto candidates = std::make_unique<CandidateList>();
+  detectMinutiae(A, B, w, h, D, *candidates, prof);
+  removeFalseMinutiae(A, w, h, *candidates, prof);
+  auto out = std::make_unique<MinutiaeRecord>();
+  selectMinutiae(A, w, h, D, *candidates, *out, prof);
+  out->kind = 0;
+  if (out->count <= 6) return ALG_NO_FEATURE;
+  if (copyOut) *record = *out;
+  return ALG_OK;
+}
+
+}  // namespace
+
+int extractMinutiae(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
+  if (!DriverSize(w, h)) return ALG_BAD_SIZE;
+  try {
+    return RunPipeline(pixels, w, h, quality, record, copyOut);
+  } catch (const std::bad_alloc &) {
+    return ALG_NO_MEMORY;
+  }
+}
+
+int extractMinutiaeQuality(const uint8_t *pixels, int w, int h, MinutiaeRecord *record) {
+  int quality = 0;
+  const int r = extractMinutiae(pixels, w, h, &quality, record, true);
+  return r == ALG_OK ? quality : 0;
+}
+
+int extractFTemplate(const uint8_t *pixels, int w, int h, uint8_t *tpl) {
+  if (!pixels || !tpl || w < 256 || w > 640 || h < 360 || h > 640) return -1;
+  auto record = std::make_unique<MinutiaeRecord>();
+  const int q = extractMinutiaeQuality(pixels, w, h, record.get());
+  if (q <= 0) return 0;
+  const int adjusted = adjustTemplateQuality(q, record->count, w, h);
+  packFTemplate(*record, adjusted, tpl);
+  return tpl[3];
+}
+
+}  // namespace minutiae

@@ -1,0 +1,251 @@
+// Template contexts, pair descriptors, candidate search, neighbourhood vote
+// and the choice of correspondences.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "int_geometry.h"
+#include "matcher.h"
+
+namespace minutiae {
+
+namespace {
+
+inline int Signed8(int v) { return int(int8_t(uint8_t(v & 255))); }
+
+struct Slot {
+  int32_t d2;
+  int16_t nb;
+};
+
+}  // namespace
+
+void buildPairTable(SetContext &ctx) {
+  ctx.distance2.assign(120 * 120, 0);
+  ctx.relAngle.assign(120 * 120, 0);
+  const Minutia *m = ctx.record->minutiae;
+  for (int i = 0; i < ctx.count; ++i)
+    for (int j = i + 1; j < ctx.count; ++j) {
+      int d2 = 0;
+      const int t = segmentLengthAngle(m[i].x, m[i].y, m[j].x, m[j].y, &d2, nullptr);
+      ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
+      ctx.relAngle[size_t(i) * 120 + j] = uint8_t(t - m[i].angle);
+      ctx.relAngle[size_t(j) * 120 + i] = uint8_t(t - m[j].angle - 128);
+    }
+}
+
+int buildNeighbourPairs(SetContext &ctx, bool indexed) {
+  const int n = ctx.count;
+  std::vector<Slot> sector(size_t(n) * 9, Slot{0, 0}), octant(size_t(n) * 8, Slot{0, 0});
+  auto take = [](Slot &s, int d2, int nb) {
+    if (s.d2 == 0 || d2 < s.d2) s = {d2, int16_t(nb)};
+  };
+  for (int i = 0; i < n; ++i)
+    for (int j = i + 1; j < n; ++j) {
+      const int d2 = ctx.D2(i, j);
+      if (d2 < 256 || d2 > 32400) continue;
+      take(sector[size_t(i) * 9 + ((ctx.Rel(i, j) * 9) >> 8)], d2, j);
+      take(sector[size_t(j) * 9 + ((ctx.Rel(j, i) * 9) >> 8)], d2, i);
+      if (d2 <= 12099) {
+        take(octant[size_t(i) * 8 + (ctx.Rel(i, j) >> 5)], d2, j);
+        take(octant[size_t(j) * 8 + (ctx.Rel(j, i) >> 5)], d2, i);
+      }
+    }
+  ctx.pairs.clear();
+  int pairs = 0;
+  for (int j = 0; j < n; ++j)
+    for (int k = 0; k < 9 && pairs < kMaxPairs; ++k) {
+      const Slot s = sector[size_t(j) * 9 + k];
+      if (s.d2 == 0) continue;
+      const int c = s.nb;
+      Slot &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
+      if (back.d2 != 0 && back.nb == j) back = {0, 0};
+      const int16_t len = int16_t(intSqrt(s.d2));
+      ctx.pairs.push_back({int16_t(j), int16_t(c), len, ctx.Rel(j, c), ctx.Rel(c, j)});
+      if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
+      ++pairs;
+    }
+  ctx.octants.assign(size_t(n) * 8, OctantNeighbour{0, 0, 0, 0});
+  for (int j = 0; j < n; ++j)
+    for (int k = 0; k < 8; ++k) {
+      const Slot s = octant[size_t(j) * 8 + k];
+      if (s.d2 == 0) continue;
+      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(intSqrt(s.d2)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
+    }
+  return pairs;
+}
+
+void fillBucketIndex(SetContext &a) {
+  for (auto &b : a.buckets) b.clear();
+  for (size_t i = 0; i < a.pairs.size(); ++i) {
+    const PairDescriptor &d = a.pairs[i];
+    const int r1 = ((d.angleNear - 12) & 255) >> 5, r2 = ((d.angleNear + 12) & 255) >> 5;
+    const int c1 = ((d.angleFar - 12) & 255) >> 5, c2 = ((d.angleFar + 12) & 255) >> 5;
+    a.buckets[r1 * 8 + c1].push_back(int(i));
+    if (r2 != r1) a.buckets[r2 * 8 + c1].push_back(int(i));
+    if (c2 != c1) a.buckets[r1 * 8 + c2].push_back(int(i));
+    if (r2 != r1 && c2 != c1) a.buckets[r2 * 8 + c2].push_back(int(i));
+  }
+}
+
+int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed) {
+  ctx.record = &rec;
+  ctx.count = std::min<int>(rec.count, kMaxMinutiae);
+  buildPairTable(ctx);
+  if (ctx.count < 2) return 0;
+  const int pairs = buildNeighbourPairs(ctx, indexed);
+  if (indexed) fillBucketIndex(ctx);
+  return indexed ? 2 * pairs : pairs;
+}
+
+int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v) {
+  v.candidates.clear();
+  if (b.pairs.empty()) return 0;
+  const Minutia *ma = a.record->minutiae, *mb = b.record->minutiae;
+  for (size_t qi = 0; qi < b.pairs.size(); ++qi) {
+    const PairDescriptor &q = b.pairs[qi];
+    for (int si : a.buckets[(q.angleNear / 32) * 8 + q.angleFar / 32]) {
+      const PairDescriptor &s = a.pairs[size_t(si)];
+      const int dl = std::abs(s.length - q.length);
+      if (dl > 15) continue;
+      const int d1 = Signed8(q.angleNear - s.angleNear), d2 = Signed8(q.angleFar - s.angleFar);
+      if (std::abs(d1) > 12 || std::abs(d2) > 12) continue;
+      int score = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
+      if (score <= 145) continue;
+      const int ft = ma[s.farIdx].type, qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
+      if (ft == qn && ft == qf) score = (score * 1229 + 512) >> 10;
+      else if (ft != qn && ft != qf) score = (score * 853 + 512) >> 10;
+      if (int(v.candidates.size()) >= kMaxMatchCandidates) break;
+      const int e = std::abs(d1 - d2);
+      const int turn = e < 4 ? score : ((35 - e) * score) >> 5;
+      v.candidates.push_back({si, int(qi), score, turn});
+    }
+  }
+  for (const MatchCandidate &c : v.candidates) {
+    const PairDescriptor &s = a.pairs[size_t(c.aDesc)], &q = b.pairs[size_t(c.bDesc)];
+    v.Vote(q.nearIdx, s.nearIdx) += c.score;
+    v.Vote(q.farIdx, s.farIdx) += c.score;
+  }
+  return int(v.candidates.size());
+}
+
+int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
+  for (auto &s : v.support) s.assign(120 * 120, 0.0f);
+  for (int bi = 0; bi < b.count; ++bi)
+    for (int ai = 0; ai < a.count; ++ai) {
+      if (v.Vote(bi, ai) == 0) continue;
+      uint32_t bestB[8] = {}, bestA[8] = {};
+      bool matchedA[8] = {};
+      int pickB[8], pickA[8];
+      std::fill(pickB, pickB + 8, -1);
+      std::fill(pickA, pickA + 8, -1);
+      int total = 0;
+      for (int k = 0; k < 8; ++k) {
+        const OctantNeighbour &ob = b.octants[size_t(bi) * 8 + k];
+        if (ob.length == 0) continue;
+        bool found = false;
+        for (int f : {(k + 7) & 7, k, (k + 1) & 7}) {
+          const OctantNeighbour &oa = a.octants[size_t(ai) * 8 + f];
+          if (oa.length == 0) continue;
+          const int d1 = Signed8(oa.angleNear - ob.angleNear);
+          if (std::abs(d1) > 15) continue;
+          matchedA[f] = true;
+          found = true;
+          const int d2 = Signed8(oa.angleFar - ob.angleFar);
+          const int e = std::abs(oa.length - ob.length);
+          if (std::abs(d1) > 14 || std::abs(d2) > 14 || e > 15) continue;
+          const int s = 836 - 15 * (std::abs(d1) + std::abs(d2)) - 26 * e;
+          if (s > 0 && uint32_t(s) > bestB[k]) {
+            bestB[k] = uint32_t(s);
+            pickB[k] = f;
+          }
+          if (s > 0 && uint32_t(s) > bestA[f]) {
+            bestA[f] = uint32_t(s);
+            pickA[f] = k;
+          }
+        }
+        total += found;
+      }
+      for (bool m : matchedA) total += m;
+      uint32_t sum = 0;
+      for (int k = 0; k < 8; ++k)
+        if (pickB[k] >= 0 && pickA[pickB[k]] == k) sum += bestB[k];
+      if (total > 0) {
+        const float fs = float(sum);
+        v.support[0][size_t(bi) * 120 + ai] = fs / float(390 * total);
+        v.support[1][size_t(bi) * 120 + ai] = std::sqrt(fs * fs / (950625.0f * float(total)));
+      }
+    }
+  std::fill(v.votes.begin(), v.votes.end(), 0);
+  std::fill(v.weightedVotes.begin(), v.weightedVotes.end(), 0);
+  int64_t result = 0;
+  for (const MatchCandidate &c : v.candidates) {
+    const PairDescriptor &s = a.pairs[size_t(c.aDesc)], &q = b.pairs[size_t(c.bDesc)];
+    const int w1 = int(std::floor(float(c.score) * (v.Support(1, q.nearIdx, s.nearIdx) + v.Support(1, q.farIdx, s.farIdx))));
+    const int w2 = int(std::floor(float(c.turnScore) * (v.Support(0, q.nearIdx, s.nearIdx) + v.Support(0, q.farIdx, s.farIdx))));
+    v.Vote(q.nearIdx, s.nearIdx) += w1;
+    v.Vote(q.farIdx, s.farIdx) += w1;
+    v.Weighted(q.nearIdx, s.nearIdx) += w2;
+    v.Weighted(q.farIdx, s.farIdx) += w2;
+    result += w2;
+  }
+  return result;
+}
+
+int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &v,
+                           std::vector<Correspondence> &list) {
+  struct Two {
+    int idx[2] = {-1, -1};
+    int val[2] = {0, 0};
+    void Offer(int i, int value) {
+      if (idx[0] < 0 || value > val[0]) {
+        idx[1] = idx[0];
+        val[1] = val[0];
+        idx[0] = i;
+        val[0] = value;
+      } else if (idx[1] < 0 || value > val[1]) {
+        idx[1] = i;
+        val[1] = value;
+      }
+    }
+  };
+  std::vector<Two> cols(size_t(a.count)), rows(size_t(b.count));
+  for (int bi = 0; bi < b.count; ++bi)
+    for (int ai = 0; ai < a.count; ++ai) {
+      const int value = v.Vote(bi, ai);
+      if (value == 0) continue;
+      cols[size_t(ai)].Offer(bi, value);
+      rows[size_t(bi)].Offer(ai, value);
+    }
+  std::vector<Correspondence> raw;
+  std::vector<int> uses(size_t(a.count), 0);
+  for (int bi = 0; bi < b.count; ++bi)
+    for (int k = 0; k < 2; ++k) {
+      const int ai = rows[size_t(bi)].idx[k];
+      if (ai < 0) continue;
+      if (rows[size_t(bi)].val[k] < 270) break;
+      Two &col = cols[size_t(ai)];
+      for (int r = 0; r < 2; ++r)
+        if (col.idx[r] == bi) {
+          col.idx[r] = -2;  // removed
+          ++uses[size_t(ai)];
+        }
+      raw.push_back({int16_t(bi), int16_t(ai), v.Weighted(bi, ai)});
+    }
+  for (int ai = 0; ai < a.count; ++ai)
+    for (int k = 0; k < 2; ++k) {
+      if (uses[size_t(ai)] > 1) break;
+      const int bi = cols[size_t(ai)].idx[k];
+      if (bi < 0) continue;
+      if (cols[size_t(ai)].val[k] < 270) break;
+      raw.push_back({int16_t(bi), int16_t(ai), v.Weighted(bi, ai)});
+      ++uses[size_t(ai)];
+    }
+  list.clear();
+  for (int bi = 0; bi < b.count; ++bi)
+    for (const Correspondence &c : raw)
+      if (c.b == bi && c.weight != 0 && int(list.size()) < kMaxCorrespondences) list.push_back(c);
+  return int(list.size());
+}
+
+}  // namespace minutiae

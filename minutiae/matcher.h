@@ -1,0 +1,87 @@
+// The capture library's minutiae matcher: local pair descriptors vote for
+// correspondences, which grow into geometrically consistent sets.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "minutiae_types.h"
+
+namespace minutiae {
+
+struct PairDescriptor {
+  int16_t nearIdx;
+  int16_t farIdx;
+  int16_t length;
+  uint8_t angleNear;
+  uint8_t angleFar;
+};
+
+struct OctantNeighbour {
+  int16_t neighbour;
+  int16_t length;  // 0: empty slot
+  uint8_t angleNear;
+  uint8_t angleFar;
+};
+
+struct MatchCandidate {
+  int aDesc;  // index into A's descriptors
+  int bDesc;  // index into B's descriptors
+  int32_t score;
+  int32_t turnScore;
+};
+
+struct Correspondence {
+  int16_t b;
+  int16_t a;
+  int32_t weight;
+};
+
+// One side of a match. A (indexed) stores both directions of each pair and a
+// bucket index; B (probe) stores one direction.
+struct SetContext {
+  const MinutiaeRecord *record = nullptr;
+  int count = 0;
+  std::vector<int32_t> distance2;  // [120][120]
+  std::vector<uint8_t> relAngle;   // [120][120]
+  std::vector<PairDescriptor> pairs;
+  std::vector<OctantNeighbour> octants;  // 8 per minutia
+  std::vector<int> buckets[64];          // descriptor indices per bucket
+  int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
+  uint8_t Rel(int i, int j) const { return relAngle[size_t(i) * 120 + j]; }
+};
+
+constexpr int kMaxPairs = 700;
+constexpr int kMaxMatchCandidates = 5600;
+constexpr int kMaxCorrespondences = 800;
+
+void buildPairTable(SetContext &ctx);
+int buildNeighbourPairs(SetContext &ctx, bool indexed);
+void fillBucketIndex(SetContext &a);
+int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed);
+
+struct VoteState {
+  int nA = 0, nB = 0;
+  std::vector<int32_t> votes, weightedVotes;  // [b][a], 120 x 120
+  std::vector<float> support[2];
+  std::vector<MatchCandidate> candidates;
+  int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
+  int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
+  float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }
+};
+
+int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v);
+int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v);
+int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &v,
+                           std::vector<Correspondence> &list);
+
+// Relative-angle closeness to the pair axis (0/128) and the quarter axis (64/192), 0..16.
+int foldAngleDistance(int a, int b);
+int foldAngleDistanceQuarter(int a, int b);
+
+int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b);
+float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b);
+// -1 for a null argument or a template not starting with 'F'; else 1. Each
+// template buffer must hold 606 bytes (the reader takes no length).
+int matchFTemplates(const uint8_t *t1, const uint8_t *t2, float *score);
+
+}  // namespace minutiae

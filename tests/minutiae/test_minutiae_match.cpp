@@ -1,0 +1,213 @@
+// Matcher: descriptor rules, invariance, genuine against impostor, fuzzing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "device_state.h"
+#include "ftemplate.h"
+#include "livescan.h"
+#include "matcher.h"
+
+using namespace minutiae;
+
+namespace {
+
+MinutiaeRecord RandomSet(std::mt19937 &rng, int n, int w = 256, int h = 360) {
+  MinutiaeRecord r{};
+  std::uniform_int_distribution<int> ux(20, w - 21), uy(20, h - 21), ua(0, 255);
+  while (r.count < n) {
+    const Minutia m{uint16_t(ux(rng)), uint16_t(uy(rng)), 1, uint8_t(ua(rng))};
+    bool ok = true;
+    for (int i = 0; i < r.count; ++i)
+      ok = ok && std::hypot(r.minutiae[i].x - m.x, r.minutiae[i].y - m.y) >= 12;
+    if (ok) r.minutiae[r.count++] = m;
+  }
+  return r;
+}
+
+// Rotates by deg about the centre, shifts, jitters and drops a share.
+MinutiaeRecord Impression(const MinutiaeRecord &src, std::mt19937 &rng, double deg, int sx, int sy, double jitter,
+                          double drop) {
+  MinutiaeRecord r{};
+  std::normal_distribution<double> j(0, jitter);
+  std::uniform_real_distribution<double> u(0, 1);
+  const double a = deg * M_PI / 180, c = std::cos(a), s = std::sin(a);
+  for (int i = 0; i < src.count; ++i) {
+    if (u(rng) < drop) continue;
+    const double x = src.minutiae[i].x - 128, y = src.minutiae[i].y - 180;
+    const int nx = int(std::lround(128 + c * x - s * y + sx + j(rng)));
+    const int ny = int(std::lround(180 + s * x + c * y + sy + j(rng)));
+    const int na = int(std::lround(src.minutiae[i].angle + deg * 256 / 360 + j(rng))) & 255;
+    if (nx < 0 || ny < 0) continue;
+    r.minutiae[r.count++] = {uint16_t(nx), uint16_t(ny), 1, uint8_t(na)};
+  }
+  return r;
+}
+
+}  // namespace
+
+TEST(MatchContext, PairsNeedSixteenToOneHundredEightyPixels) {
+  MinutiaeRecord r{};
+  r.count = 3;
+  r.minutiae[0] = {100, 100, 1, 0};
+  r.minutiae[1] = {115, 100, 1, 0};  // d2 = 225
+  r.minutiae[2] = {100, 281, 1, 0};  // d2 = 32761
+  SetContext ctx;
+  EXPECT_EQ(buildTemplateContext(ctx, r, true), 0);
+  r.minutiae[1] = {116, 100, 1, 0};  // d2 = 256
+  SetContext ctx2;
+  EXPECT_EQ(buildTemplateContext(ctx2, r, true), 2);
+  ASSERT_EQ(ctx2.pairs.size(), 2u);
+  EXPECT_EQ(ctx2.pairs[0].length, 16);
+  EXPECT_EQ(ctx2.pairs[0].angleNear, 0);
+  EXPECT_EQ(ctx2.pairs[1].angleNear, 128);
+  // Octant neighbours only up to d2 = 12099.
+  EXPECT_EQ(ctx2.octants[0].length, 16);
+}
+
+TEST(MatchContext, BucketsCoverTwelveUnitsEitherSide) {
+  SetContext a;
+  MinutiaeRecord r{};
+  a.record = &r;
+  a.pairs = {{0, 1, 30, 20, 112}, {1, 0, 30, 112, 20}};
+  fillBucketIndex(a);
+  // angleNear 20 -> rows 0 and 1; angleFar 112 -> column 3 only.
+  EXPECT_EQ(a.buckets[0 * 8 + 3].size(), 1u);
+  EXPECT_EQ(a.buckets[1 * 8 + 3].size(), 1u);
+  EXPECT_EQ(a.buckets[3 * 8 + 0].size(), 1u);
+  EXPECT_EQ(a.buckets[3 * 8 + 1].size(), 1u);
+  int total = 0;
+  for (auto &b : a.buckets) total += int(b.size());
+  EXPECT_EQ(total, 4);
+}
+
+TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
+  std::mt19937 rng(4);
+  const MinutiaeRecord r = RandomSet(rng, 20);
+  SetContext a, b;
+  ASSERT_GT(buildTemplateContext(a, r, true), 0);
+  ASSERT_GT(buildTemplateContext(b, r, false), 0);
+  VoteState v;
+  v.votes.assign(120 * 120, 0);
+  v.weightedVotes.assign(120 * 120, 0);
+  ASSERT_GT(matchPairDescriptors(a, b, v), 0);
+  int best = 0;
+  for (const MatchCandidate &c : v.candidates) {
+    EXPECT_GT(c.score, 145);
+    EXPECT_LE(c.score, 1386);
+    EXPECT_LE(c.turnScore, c.score);
+    best = std::max(best, c.score);
+  }
+  EXPECT_EQ(best, 1386);
+  ASSERT_GT(voteAlignments(b, a, v), 0);
+  std::vector<Correspondence> list;
+  ASSERT_GT(collectCorrespondences(a, b, v, list), 0);
+  int identity = 0;
+  for (size_t k = 0; k < list.size(); ++k) {
+    identity += list[k].a == list[k].b;
+    if (k) {
+      EXPECT_LE(list[k - 1].b, list[k].b);
+    }
+  }
+  EXPECT_GE(identity, 15);
+}
+
+TEST(MatchFold, AxisAndQuarterDistances) {
+  EXPECT_EQ(foldAngleDistance(100, 140), 0);
+  EXPECT_EQ(foldAngleDistance(120, 125), 3);
+  EXPECT_EQ(foldAngleDistance(130, 135), 2);
+  EXPECT_EQ(foldAngleDistance(5, 250), 0);
+  EXPECT_EQ(foldAngleDistance(3, 9), 3);
+  EXPECT_EQ(foldAngleDistance(250, 240), 6);
+  EXPECT_EQ(foldAngleDistance(253, 250), 3);
+  EXPECT_EQ(foldAngleDistance(60, 10), 16);
+  EXPECT_EQ(foldAngleDistanceQuarter(70, 40), 0);
+  EXPECT_EQ(foldAngleDistanceQuarter(70, 75), 6);
+  EXPECT_EQ(foldAngleDistanceQuarter(70, 10), 16);
+  EXPECT_EQ(foldAngleDistanceQuarter(60, 62), 2);
+  EXPECT_EQ(foldAngleDistanceQuarter(200, 150), 0);
+  EXPECT_EQ(foldAngleDistanceQuarter(200, 210), 8);
+  EXPECT_EQ(foldAngleDistanceQuarter(180, 185), 7);
+  EXPECT_EQ(foldAngleDistanceQuarter(0, 64), 16);
+}
+
+TEST(MatchScore, SelfMatchesScoreOne) {
+  std::mt19937 rng(21);
+  for (int k = 0; k < 20; ++k) {
+    const MinutiaeRecord r = RandomSet(rng, 12 + 5 * k % 100);
+    EXPECT_FLOAT_EQ(scoreMinutiaeSets(&r, &r), 1.0f) << r.count;
+  }
+}
+
+TEST(MatchScore, GenuineImpressionsBeatImpostors) {
+  std::mt19937 rng(8);
+  int genuinePass = 0, impostorPass = 0;
+  const int trials = 30;
+  for (int k = 0; k < trials; ++k) {
+    const MinutiaeRecord finger = RandomSet(rng, 40);
+    const double deg = std::uniform_real_distribution<double>(-30, 30)(rng);
+    const int sx = std::uniform_int_distribution<int>(-30, 30)(rng), sy = std::uniform_int_distribution<int>(-30, 30)(rng);
+    const MinutiaeRecord imp = Impression(finger, rng, deg, sx, sy, 1.5, 0.2);
+    const MinutiaeRecord other = RandomSet(rng, 40);
+    const float g = scoreMinutiaeSets(&finger, &imp), i = scoreMinutiaeSets(&finger, &other);
+    EXPECT_GE(g, 0.0f);
+    EXPECT_LE(g, 1.0f);
+    genuinePass += g >= 0.3f;
+    impostorPass += i >= 0.3f;
+  }
+  EXPECT_GE(genuinePass, trials * 9 / 10);
+  EXPECT_EQ(impostorPass, 0);
+  // A rigid move without jitter keeps the score at 1.
+  const MinutiaeRecord f = RandomSet(rng, 35);
+  const MinutiaeRecord moved = Impression(f, rng, 0, 25, -17, 0, 0);
+  EXPECT_FLOAT_EQ(scoreMinutiaeSets(&f, &moved), 1.0f);
+}
+
+TEST(MatchScore, SmallAndEmptySets) {
+  MinutiaeRecord empty{}, one{};
+  one.count = 1;
+  one.minutiae[0] = {50, 50, 1, 0};
+  EXPECT_EQ(scoreMinutiaeSets(&empty, &empty), 0.0f);
+  EXPECT_EQ(scoreMinutiaeSets(&one, &one), 0.0f);
+  EXPECT_EQ(scoreMinutiaeSets(nullptr, &one), 0.0f);
+}
+
+TEST(MatchFTemplates, ChecksAndFuzz) {
+  uint8_t a[kFTemplateMax] = {0x46, 0x10, 0x63, 50, 0}, b[kFTemplateMax] = {0x47};
+  float s = -1;
+  EXPECT_EQ(matchFTemplates(a, b, &s), -1);
+  EXPECT_EQ(matchFTemplates(nullptr, a, &s), -1);
+  EXPECT_EQ(matchFTemplates(a, a, &s), 1);
+  EXPECT_EQ(s, 0.0f);
+  std::mt19937 rng(99);
+  for (int k = 0; k < 60; ++k) {
+    uint8_t t1[kFTemplateMax], t2[kFTemplateMax];
+    for (uint8_t &x : t1) x = uint8_t(rng());
+    for (uint8_t &x : t2) x = uint8_t(rng());
+    t1[0] = t2[0] = 0x46;
+    ASSERT_EQ(matchFTemplates(t1, t2, &s), 1);
+    ASSERT_GE(s, 0.0f);
+    ASSERT_LE(s, 1.0f);
+  }
+}
+
+TEST(FeatureMatchMem, ArgumentStateAndClamp) {
+  std::mt19937 rng(2);
+  MinutiaeRecord r = RandomSet(rng, 30);
+  uint8_t t[kFTemplateMax];
+  packFTemplate(r, 60, t);
+  float s = -1;
+  belnor::g_bInitialized = 0;
+  EXPECT_EQ(LIVESCAN_FeatureMatchMem(nullptr, t, &s), -1);
+  EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, t, nullptr), -1);
+  EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, t, &s), -5);
+  belnor::g_bInitialized = 1;
+  EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, t, &s), 1);
+  EXPECT_FLOAT_EQ(s, 1.0f);
+  uint8_t bad[kFTemplateMax] = {0x00};
+  EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, bad, &s), -1);
+  EXPECT_EQ(s, 0.0f);
+  belnor::g_bInitialized = 0;
+}
