@@ -19,10 +19,7 @@ extern "C" int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int 
     case WindowChange::kUnchanged: return LS_OK;
     case WindowChange::kApplied: break;
   }
-  g_WindowX = w.x;
-  g_WindowY = w.y;
-  g_WindowWidth = w.width;
-  g_WindowHeight = w.height;
+  StoreCaptureWindow(w.x, w.y, w.width, w.height);
   g_SensorWidth = w.sensorWidth;
   g_SensorHeight = w.sensorHeight;
   return LS_OK;

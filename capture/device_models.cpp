@@ -50,19 +50,17 @@ int SelectDeviceModel(const char* deviceString) {
     g_nDevType = model.deviceType;
     DeviceGeometry geometry{};
     if (GeometryOfType(model.deviceType, &geometry)) {
-      g_WindowWidth = geometry.windowWidth;
-      g_WindowHeight = geometry.windowHeight;
+      StoreCaptureWindow(0, 0, geometry.windowWidth, geometry.windowHeight);
       g_SensorWidth = geometry.sensorWidth;
       g_SensorHeight = geometry.sensorHeight;
     } else {
+      StoreCaptureWindow(0, 0, g_WindowWidth, g_WindowHeight);
       g_SensorWidth = 0;
       g_SensorHeight = 0;
     }
     // Always from the defaults: a type-1 scanner after a type-2 one must not
     // inherit the type-2 addresses.
     g_FlashLayout = FlashLayoutOfType(model.deviceType);
-    g_WindowX = 0;
-    g_WindowY = 0;
     std::snprintf(g_DeviceString, sizeof g_DeviceString, "%s", model.deviceString);
     return 1;
   }

@@ -32,6 +32,30 @@ std::atomic<int> g_WindowHeight{640};
 std::atomic<int> g_SensorWidth{0};
 std::atomic<int> g_SensorHeight{0};
 
+namespace {
+// Odd while a window change is being written.
+std::atomic<unsigned> g_WindowSequence{0};
+}  // namespace
+
+void StoreCaptureWindow(int x, int y, int width, int height) {
+  g_WindowSequence.fetch_add(1, std::memory_order_acq_rel);
+  g_WindowX.store(x);
+  g_WindowY.store(y);
+  g_WindowWidth.store(width);
+  g_WindowHeight.store(height);
+  g_WindowSequence.fetch_add(1, std::memory_order_acq_rel);
+}
+
+WindowSnapshot LoadCaptureWindow() {
+  for (;;) {
+    const unsigned before = g_WindowSequence.load(std::memory_order_acquire);
+    if (before & 1u) continue;
+    const WindowSnapshot w{g_WindowX.load(), g_WindowY.load(), g_WindowWidth.load(),
+                           g_WindowHeight.load()};
+    if (g_WindowSequence.load(std::memory_order_acquire) == before) return w;
+  }
+}
+
 FlashLayout g_FlashLayout = DefaultFlashLayout();
 
 SettingsRecord g_Settings = {kSettingsMagic, kSettingsVersion, {}, 0};

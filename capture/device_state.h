@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstddef>
 #include <mutex>
 
 #include "flash_records.h"
@@ -51,6 +52,16 @@ extern std::atomic<int> g_WindowHeight;
 extern std::atomic<int> g_SensorWidth;
 extern std::atomic<int> g_SensorHeight;
 
+// Origin and size of the capture window, read together.
+struct WindowSnapshot {
+  int x, y, width, height;
+};
+// Writers (window setter, model selection) hold g_CaptureLock; the frame
+// worker cannot take it, so it reads all four through this sequence-checked
+// snapshot and never sees half of a change.
+void StoreCaptureWindow(int x, int y, int width, int height);
+WindowSnapshot LoadCaptureWindow();
+
 extern FlashLayout g_FlashLayout;
 
 // Settings block as in flash; g_ImgAttr is its attribute part.
@@ -84,6 +95,10 @@ class DeviceAccess {
 // Opens, configures and starts the scanner chosen by index (the body of
 // LIVESCAN_InitEx): 1, -4, -102 or -107. Takes g_CaptureLock.
 int InitCaptureDevice(int index);
+
+// LIVESCAN_GetFPRawData into a buffer of capacity bytes: a window larger
+// than that is -101. window (optional) receives the window the frame has.
+int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window);
 
 // Installs next as g_pCaptureDevice (may be null) and destroys the previous
 // object: its worker is stopped first, then the exclusive guard is taken.

@@ -1,8 +1,13 @@
 // Brightness, contrast and the image-attribute set. The camera controls need
-// no lock of their own: libuvc control transfers run beside the stream.
+// no lock of their own: libuvc control transfers run beside the stream. The
+// frame worker steps brightness and contrast through the same setters, so
+// g_ImgAttr itself is only touched under a short lock of its own, never
+// held over a transfer.
 #include "image_attr.h"
 
 #include <algorithm>
+#include <atomic>
+#include <mutex>
 
 #include "capture_device.h"
 #include "device_state.h"
@@ -17,6 +22,15 @@
 namespace belnor {
 
 namespace {
+
+std::mutex g_AttrLock;  // g_ImgAttr (and g_Settings) in memory
+std::atomic<unsigned> g_AttrFlags{0};
+
+template <typename Change>
+void WithAttr(Change change) {
+  std::lock_guard<std::mutex> hold(g_AttrLock);
+  change(g_ImgAttr);
+}
 
 // The open device's camera for an attribute call, held for the call, after
 // the common checks; code() is the refusal when ok() is false.
@@ -47,7 +61,7 @@ int SetByteControl(int channel, int value, int lo, int hi,
   if (!camera.ok()) return camera.code();
   if (value < lo || value > hi) return LS_ERR_PARAM;
   const int r = MapUvcResult((camera.get()->*set)(uint16_t(value)));
-  if (r == LS_OK) g_ImgAttr.*field = uint8_t(value);
+  if (r == LS_OK) WithAttr([&](ImgAttr &a) { a.*field = uint8_t(value); });
   return r;
 }
 
@@ -98,10 +112,13 @@ namespace {
 // Stores g_Settings in flash; the result tells whether it is really there.
 int SaveSettings(int channel) {
   if (!HasFlashWritePath(g_nDevType)) return LS_ERR_NOT_IMPLEMENTED;
-  g_Settings.magic = kSettingsMagic;
-  g_Settings.version = kSettingsVersion;
   uint8_t bytes[kSettingsRecordSize];
-  EncodeSettingsRecord(g_Settings, bytes);
+  {
+    std::lock_guard<std::mutex> hold(g_AttrLock);
+    g_Settings.magic = kSettingsMagic;
+    g_Settings.version = kSettingsVersion;
+    EncodeSettingsRecord(g_Settings, bytes);
+  }
   BeginFlashWrite();
   const int written = WriteVendorData(channel, bytes, g_FlashLayout.settingsAddress, sizeof bytes);
   // Type 2 only fills its page shadow here; the commit is the flash write.
@@ -110,6 +127,14 @@ int SaveSettings(int channel) {
 }
 
 }  // namespace
+
+void PublishAttrFlags(const ImgAttr &attr) {
+  g_AttrFlags.store((attr.bAutoAdjust ? kAttrAutoAdjust : 0u) |
+                    (attr.bClearBk ? kAttrClearBackground : 0u) |
+                    (attr.bAutoPos ? kAttrAutoPosition : 0u));
+}
+
+unsigned LoadAttrFlags() { return g_AttrFlags.load(std::memory_order_relaxed); }
 
 }  // namespace belnor
 
@@ -124,7 +149,7 @@ int LIVESCAN_SetBright(int channel, int value) {
   const int r =
       MapUvcResult(camera->SetBrightness(int16_t(BrightnessToDevice(g_nDevType, value))));
   if (r != LS_OK) return r;
-  g_ImgAttr.Bright = uint8_t(value);
+  WithAttr([&](ImgAttr &a) { a.Bright = uint8_t(value); });
   return LS_OK;
 }
 
@@ -135,7 +160,7 @@ int LIVESCAN_SetContrast(int channel, int value) {
   const int sent = ContrastToDevice(g_nDevType, value);
   const int r = MapUvcResult(camera->SetContrast(uint16_t(sent)));
   if (r != LS_OK) return r;
-  g_ImgAttr.Contrast = uint8_t(sent);
+  WithAttr([&](ImgAttr &a) { a.Contrast = uint8_t(sent); });
   return LS_OK;
 }
 
@@ -146,7 +171,7 @@ int LIVESCAN_GetBright(int channel, int* value) {
   int16_t v = 0;
   if (MapUvcResult(camera->GetBrightness(&v)) != LS_OK) return LS_ERR_ACCESS_DENIED;
   *value = BrightnessFromDevice(g_nDevType, v);
-  g_ImgAttr.Bright = uint8_t(v);
+  WithAttr([&](ImgAttr &a) { a.Bright = uint8_t(v); });
   return LS_OK;
 }
 
@@ -159,7 +184,7 @@ int LIVESCAN_GetContrast(int channel, int* value) {
   if (r != LS_OK) v = 0;
   *value = v;
   if (r == LS_OK) {
-    g_ImgAttr.Contrast = uint8_t(v);
+    WithAttr([&](ImgAttr &a) { a.Contrast = uint8_t(v); });
     *value = ContrastFromDevice(g_nDevType, v);
   }
   return r;
@@ -183,7 +208,8 @@ int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr) {
   }
   SetExposureAttr(channel, attr.Exposure);
   if (type != 1) SetGammaAttr(channel, attr.Gamma);
-  g_ImgAttr = attr;
+  WithAttr([&](ImgAttr &a) { a = attr; });
+  PublishAttrFlags(attr);
   if (!bSave) return LS_OK;
   return SaveSettings(channel);
 }
@@ -193,14 +219,19 @@ int LIVESCAN_GetImgAttr(int channel, ImgAttr* attr, int bStored) {
   if (!camera.ok()) return camera.code();
   if (!attr) return LS_ERR_PARAM;
   if (bStored) {
-    SettingsRecord record = g_Settings;
+    SettingsRecord record;
+    {
+      std::lock_guard<std::mutex> hold(g_AttrLock);
+      record = g_Settings;
+    }
     const int r = ReadSettingsRecord(channel, &record);
     if (r == LS_OK) *attr = record.attr;
     return r;
   }
   const int type = g_nDevType;
   // A control that cannot be read keeps the value last set.
-  const ImgAttr current = g_ImgAttr;
+  ImgAttr current;
+  WithAttr([&](ImgAttr &a) { current = a; });
   int bright = current.Bright, contrast = current.Contrast;
   int gain = current.Gain, exposure = current.Exposure, gamma = current.Gamma;
   int b = 0, c = 0;
@@ -213,6 +244,7 @@ int LIVESCAN_GetImgAttr(int channel, ImgAttr* attr, int bStored) {
   } else {
     GetGammaAttr(channel, &gamma);
   }
+  std::lock_guard<std::mutex> hold(g_AttrLock);
   g_Settings.magic = kSettingsMagic;
   g_ImgAttr.Bright = uint8_t(bright);
   g_ImgAttr.Contrast = uint8_t(contrast);

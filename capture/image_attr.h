@@ -19,4 +19,11 @@ int GetExposureAttr(int channel, int* exposure);  // fails on an exposure of 0
 int SetGammaAttr(int channel, int gamma);
 int GetGammaAttr(int channel, int* gamma);
 
+// The attribute switches the frame worker reads every frame, kept apart
+// from g_ImgAttr so that reading them never waits: refreshed by
+// LIVESCAN_SetImgAttr and at init.
+constexpr unsigned kAttrAutoAdjust = 1, kAttrClearBackground = 2, kAttrAutoPosition = 4;
+void PublishAttrFlags(const ImgAttr& attr);
+unsigned LoadAttrFlags();
+
 }  // namespace belnor

@@ -1,4 +1,5 @@
 // Init, close and frame fetch of the capture interface.
+#include <cstdint>
 #include <cstring>
 
 #include "calibration.h"
@@ -52,6 +53,8 @@ void CloseLocked() {
     }
     ReplaceCaptureDevice(nullptr);
   }
+  // The worker has ended: nothing runs the pipeline any more.
+  StopFramePipeline();
   FreeRemapMaps();
   g_bInitialized = 0;
   ResetFlashPageCache();
@@ -105,12 +108,14 @@ int InitLocked(int index) {
   }
   SetSensorMode(1);
   ReadSettingsRecord(0, &g_Settings);
+  PublishAttrFlags(g_ImgAttr);
   if (g_Settings.magic == kSettingsMagic && (type == 1 || type == 2))
     ProgramCamera(*device->Camera(), g_Settings);
 
   SetLedMode(1);
   device->StartStreaming();
   LIVESCAN_SetImgAttr(0, 0, g_ImgAttr);
+  StartFramePipeline();
   device->SetProcessCallback(ProcessFrameCallback);
 
   const uint32_t t0 = GetTickMs();
@@ -128,6 +133,29 @@ int InitCaptureDevice(int index) {
   // A concurrent init may have finished while this one waited for the lock.
   if (g_bInitialized) return LS_OK;
   return InitLocked(index);
+}
+
+int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window) {
+  if (!raw || BadChannel(channel)) return LS_ERR_PARAM;
+  if (!g_bInitialized || !g_pCaptureDevice.load()) return LS_ERR_NOT_INIT;
+  const uint32_t t0 = GetTickMs();
+  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  // Close may have run while this call waited for the lock.
+  CCaptureDevice* device = g_pCaptureDevice.load();
+  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
+  // The window cannot change while the lock is held.
+  const WindowSnapshot w = LoadCaptureWindow();
+  if (size_t(w.width) * size_t(w.height) > capacity) return LS_ERR_ACCESS_DENIED;
+  if (window) *window = w;
+  do {
+    int frameWidth = 0;
+    int frameHeight = 0;
+    const int r = device->GetFrame(raw, w.width * w.height, &frameWidth, &frameHeight);
+    // Only a frame of the window's shape is one the caller can read.
+    if (r == 0 && frameWidth == w.width && frameHeight == w.height) return LS_OK;
+    SleepMs(1);
+  } while (GetTickMs() - t0 <= kFetchRetryMs);
+  return LS_ERR_ACCESS_DENIED;
 }
 
 }  // namespace belnor
@@ -179,24 +207,7 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel) {
 }
 
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char* raw) {
-  if (!raw || BadChannel(channel)) return LS_ERR_PARAM;
-  if (!g_bInitialized || !g_pCaptureDevice.load()) return LS_ERR_NOT_INIT;
-  const uint32_t t0 = GetTickMs();
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
-  // Close may have run while this call waited for the lock.
-  CCaptureDevice* device = g_pCaptureDevice.load();
-  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
-  const int width = g_WindowWidth;
-  const int height = g_WindowHeight;
-  do {
-    int frameWidth = 0;
-    int frameHeight = 0;
-    const int r = device->GetFrame(raw, width * height, &frameWidth, &frameHeight);
-    // Only a frame of the window's shape is one the caller can read.
-    if (r == 0 && frameWidth == width && frameHeight == height) return LS_OK;
-    SleepMs(1);
-  } while (GetTickMs() - t0 <= kFetchRetryMs);
-  return LS_ERR_ACCESS_DENIED;
+  return FetchWindowFrame(channel, raw, SIZE_MAX, nullptr);
 }
 
 }  // extern "C"

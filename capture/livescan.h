@@ -68,6 +68,17 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel);
  * -1 (null buffer, channel), -5 (not open), -101 (no frame within 2 s). */
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
 
+/* One frame as an 8-bit BmpImage. A window up to 399 x 399 comes whole
+ * (result 1); a larger one is cut to 400 x 400 around the finger (3, or 2
+ * when no finger was found), and -1 when that does not fit the window. bmp
+ * must hold 1078 + padded row length * height bytes.
+ * -5 (not open), or the fetch's error. */
+LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp);
+
+/* Type 5 only (-3 otherwise), with a 1600 x 1500 window (-101 otherwise):
+ * one frame halved to 800 x 750, each pixel the mean of a 2 x 2 block. */
+LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer);
+
 /* ---- Image conversions ------------------------------------------------
  * RawImage: width*height grey bytes, top row first, no padding.
  * BmpImage: 1078-byte header (file header, info header, grey palette), then

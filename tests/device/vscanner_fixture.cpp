@@ -5,7 +5,10 @@
 
 #include <cstdlib>
 
+#include "calibration.h"
+#include "device_state.h"
 #include "livescan.h"
+#include "remap.h"
 
 namespace belnor_test {
 
@@ -52,14 +55,32 @@ TypeGeometry GeometryOf(const std::string& usbId) {
 std::vector<uint8_t> ExpectedWindow(const TypeGeometry& g) {
   const bool invert = g.type == 2 || g.type == 5;
   const bool flip = g.type == 5;
-  const int x0 = (g.sensorWidth - g.windowWidth) / 2;
-  const int y0 = (g.sensorHeight - g.windowHeight) / 2;
+  // The sensor frame as the worker hands it to the pipeline.
+  std::vector<uint8_t> sensor(static_cast<size_t>(g.sensorWidth) * g.sensorHeight);
+  for (int y = 0; y < g.sensorHeight; ++y)
+    for (int x = 0; x < g.sensorWidth; ++x) {
+      const int sy = flip ? g.sensorHeight - 1 - y : y;
+      uint8_t v = SceneLight(x, sy, g.sensorWidth, g.sensorHeight);
+      if (invert) v = static_cast<uint8_t>(255 - v);
+      sensor[static_cast<size_t>(y) * g.sensorWidth + x] = v;
+    }
+  // Corrected through the maps of the open scanner, then the window placed.
+  const int rw = belnor::g_RemapWidth, rh = belnor::g_RemapHeight;
+  std::vector<uint8_t> k(static_cast<size_t>(rw) * rh);
+  belnor::RemapBilinear(k.data(), rw, rh, sensor.data(), g.sensorWidth, belnor::g_RemapX,
+                        belnor::g_RemapY);
+  const int wx = belnor::g_WindowX, wy = belnor::g_WindowY;
   std::vector<uint8_t> out(static_cast<size_t>(g.windowWidth) * g.windowHeight);
   for (int y = 0; y < g.windowHeight; ++y)
     for (int x = 0; x < g.windowWidth; ++x) {
-      const int sy = flip ? g.sensorHeight - 1 - (y0 + y) : y0 + y;
-      uint8_t v = SceneLight(x0 + x, sy, g.sensorWidth, g.sensorHeight);
-      if (invert) v = static_cast<uint8_t>(255 - v);
+      uint8_t v;
+      if (g.type == 2) {
+        // Reflected about the anti-diagonal (rh wide, rw high), centred.
+        const int ty = (rw - g.windowHeight) / 2 + y, tx = (rh - g.windowWidth) / 2 + x;
+        v = k[static_cast<size_t>(rh - 1 - tx) * rw + (rw - 1 - ty)];
+      } else {
+        v = k[static_cast<size_t>(wy + y) * rw + wx + x];
+      }
       out[static_cast<size_t>(y) * g.windowWidth + x] = v;
     }
   return out;

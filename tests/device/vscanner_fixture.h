@@ -60,8 +60,9 @@ struct TypeGeometry {
 };
 TypeGeometry GeometryOf(const std::string& usbId);
 
-// What the library delivers for the scene with the placeholder pipeline:
-// the window cut from the centre of the (inverted/flipped) sensor frame.
+// What the library delivers for the scene with the open scanner's maps and
+// window, brightness and background left alone: the (inverted/flipped)
+// sensor frame corrected, then the window placed as its type places it.
 std::vector<uint8_t> ExpectedWindow(const TypeGeometry& g);
 
 // Largest and mean absolute difference.

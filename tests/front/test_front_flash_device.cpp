@@ -145,7 +145,8 @@ INSTANTIATE_TEST_SUITE_P(Types, InitAndClose, testing::ValuesIn(kInitCases),
 
 // ---- Saving the settings -------------------------------------------------
 
-const ImgAttr kSaved{1, 0, 1, 77, 140, 3000, 12, -6, 33};
+// Automatic brightness stays off: the child checks the stored values on the camera.
+const ImgAttr kSaved{0, 1, 1, 77, 140, 3000, 12, -6, 33};
 
 TEST(SaveSettings, Type1WritesTheRecordStraightToFlash) {
   Attach(kType1.id);
