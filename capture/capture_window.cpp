@@ -90,6 +90,12 @@ WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int heig
   return WindowChange::kApplied;
 }
 
+void ApplyCaptureWindow(const CaptureWindow &w) {
+  StoreCaptureWindow(w.x, w.y, w.width, w.height);
+  g_SensorWidth = w.sensorWidth;
+  g_SensorHeight = w.sensorHeight;
+}
+
 }  // namespace belnor
 
 using namespace belnor;

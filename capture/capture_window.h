@@ -33,4 +33,8 @@ bool WindowRequestInRange(int x, int y, int width, int height);
 WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int height,
                                   CaptureWindow *window);
 
+// Makes w the capture window and sensor size. The caller holds
+// g_CaptureLock.
+void ApplyCaptureWindow(const CaptureWindow &w);
+
 }  // namespace belnor

@@ -19,8 +19,6 @@ extern "C" int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int 
     case WindowChange::kUnchanged: return LS_OK;
     case WindowChange::kApplied: break;
   }
-  StoreCaptureWindow(w.x, w.y, w.width, w.height);
-  g_SensorWidth = w.sensorWidth;
-  g_SensorHeight = w.sensorHeight;
+  ApplyCaptureWindow(w);
   return LS_OK;
 }

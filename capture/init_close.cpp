@@ -13,6 +13,7 @@
 #include "livescan.h"
 #include "result_codes.h"
 #include "tick.h"
+#include "variant.h"
 #include "vendor_commands.h"
 
 namespace belnor {
@@ -111,6 +112,7 @@ int InitLocked(int index) {
   PublishAttrFlags(g_ImgAttr);
   if (g_Settings.magic == kSettingsMagic && (type == 1 || type == 2))
     ProgramCamera(*device->Camera(), g_Settings);
+  VariantAfterCameraProgrammed();
 
   SetLedMode(1);
   device->StartStreaming();
@@ -165,11 +167,6 @@ using namespace belnor;
 extern "C" {
 
 LIVESCAN_API int LIVESCAN_Init(void) { return LIVESCAN_InitEx(g_nActiveDev); }
-
-LIVESCAN_API int LIVESCAN_InitEx(int index) {
-  if (g_bInitialized) return LS_OK;
-  return InitCaptureDevice(index);
-}
 
 LIVESCAN_API int LIVESCAN_Close(void) {
   std::lock_guard<std::mutex> lock(g_CaptureLock);

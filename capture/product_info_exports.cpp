@@ -10,6 +10,7 @@
 #include "livescan.h"
 #include "product_info.h"
 #include "result_codes.h"
+#include "variant.h"
 #include "vendor_commands.h"
 
 namespace belnor {
@@ -22,8 +23,11 @@ namespace {
 constexpr int kSerialReads = 3;
 
 // Opens the scanner init would open, as a temporary g_pCaptureDevice, and
-// selects its model. false when none could be opened.
+// selects its model. false when none could be opened. A probe device kept
+// from an earlier call is used again rather than replaced: a second open of
+// the scanner beside it would fail.
 bool OpenTemporaryDevice() {
+  if (g_pCaptureDevice.load() && g_DeviceString[0]) return true;
   ReplaceCaptureDevice(new CCaptureDevice(0));
   DeviceAccess device;
   int counts[kDeviceModelCount];
@@ -92,7 +96,7 @@ extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
   if (info != &g_ProductInfoCache) std::memcpy(&g_ProductInfoCache, info, sizeof *info);
   g_ProductInfoValid = valid ? 1 : 0;
 
-  if (temporary) CloseTemporaryDevice();
+  if (temporary && !VariantKeepsProbeDevice()) CloseTemporaryDevice();
   return valid ? 1 : 0;
 }
 

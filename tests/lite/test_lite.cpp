@@ -1,0 +1,182 @@
+// The reduced build through the virtual scanner: its one capture window, its
+// binary description and the probe device it keeps, the buffer filler and
+// the finger check.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "device_state.h"
+#include "finger_scenes.h"
+#include "livescan_lite.h"
+#include "result_codes.h"
+#include "scanner_optics.h"
+#include "vscanner_access.h"
+#include "vscanner_fixture.h"
+
+using namespace belnor;
+using belnor_test::VScannerTest;
+
+namespace {
+
+class Lite : public VScannerTest {
+ protected:
+  // A still picture as the scanner's scene (set after Attach).
+  static int Still(void *user, uint64_t frame, int width, int height, uint8_t *light) {
+    const auto *p = static_cast<const std::vector<uint8_t> *>(user);
+    if (frame > 0 || p->size() != size_t(width) * height) return 0;
+    std::memcpy(light, p->data(), p->size());
+    return 1;
+  }
+  void ShowScene(const char *spec, int type) {
+    sim::SceneSpec s;
+    ASSERT_TRUE(sim::ParseSceneSpec(spec, &s));
+    const sim::ScannerOptics optics(type, {});
+    int vw, vh;
+    sim::SceneViewSize(type, &vw, &vh);
+    std::vector<uint8_t> view(size_t(vw) * vh), corrected(view.size());
+    sim::SceneRenderer(s, vw, vh).Render(3000, view.data());
+    sim::ViewToCorrected(type, view.data(), corrected.data());
+    // The scanner renders a scene again only when its source changes: each
+    // new picture gets the other buffer.
+    std::vector<uint8_t> &picture = pictures[shown++ % 2];
+    picture.resize(size_t(optics.sensorWidth()) * optics.sensorHeight());
+    optics.Render(corrected.data(), picture.data());
+    sim.setScene(0, Still, &picture);
+  }
+  void TearDown() override {
+    VScannerTest::TearDown();
+    sim.setScene(0, nullptr, nullptr);
+  }
+  std::vector<uint8_t> pictures[2];
+  int shown = 0;
+};
+
+WindowSnapshot Window() {
+  WindowSnapshot w{};
+  EXPECT_EQ(LIVESCAN_GetCaptWindow(0, &w.x, &w.y, &w.width, &w.height), LS_OK);
+  return w;
+}
+
+void ExpectWindow(int x, int y) {
+  const WindowSnapshot w = Window();
+  EXPECT_EQ(w.x, x);
+  EXPECT_EQ(w.y, y);
+  EXPECT_EQ(w.width, 256);
+  EXPECT_EQ(w.height, 360);
+}
+
+TEST(LiteClosed, CallsThatNeedNoScanner) {
+  uint8_t buffer[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  EXPECT_EQ(LIVESCAN_SetBufferEmpty(nullptr, 10), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetBufferEmpty(buffer, 0), LS_OK);
+  EXPECT_EQ(buffer[0], 1);
+  EXPECT_EQ(LIVESCAN_SetBufferEmpty(buffer, 5), LS_OK);
+  EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + 8), (std::vector<uint8_t>{0, 0, 0, 0, 0, 6, 7, 8}));
+  EXPECT_EQ(LIVESCAN_CheckFingerPress(), LS_ERR_NOT_INIT);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 256, 360), LS_ERR_NOT_INIT);
+  EXPECT_EQ(LIVESCAN_GetDesc(nullptr), LS_ERR_PARAM);
+
+  // No scanner: the product fields are zero, so the text follows the digits.
+  VS(vscanner_reset)("");
+  std::vector<char> text(1024, 'x');
+  ASSERT_EQ(LIVESCAN_GetDesc(text.data()), LS_OK);
+  EXPECT_EQ(text[0], 9);
+  EXPECT_EQ(std::string(text.data() + 1, 9), "519472602");
+  EXPECT_STREQ(text.data() + 10, ",便携式指纹采集仪,QX735");
+  EXPECT_EQ(text[1023], 0);
+}
+
+TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
+  Attach("8899:1001/fps=30");
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ExpectWindow(192, 216);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 400, 400), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 385, 0, 256, 360), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 281, 256, 360), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(9, 0, 0, 256, 360), LS_ERR_PARAM);
+  ExpectWindow(192, 216);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 384, 280, 256, 360), LS_OK);
+  ExpectWindow(384, 280);
+  std::vector<uint8_t> frame(256 * 360);
+  EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 256, 360), LS_OK);
+  ExpectWindow(192, 216);
+  LIVESCAN_Close();
+
+  Attach("8899:1003/fps=15");
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ExpectWindow(672, 1076);
+  EXPECT_EQ(g_SensorWidth.load(), 2592);
+  EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
+  LIVESCAN_Close();
+
+  Attach("8899:1002/fps=30");
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 100, 100, 256, 360), LS_OK);
+  ExpectWindow(0, 0);
+  EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
+}
+
+std::vector<uint8_t> ProductBytes(const char *serial, int year, int month, int day) {
+  std::vector<uint8_t> b(serial, serial + 16);
+  for (int v : {year & 0xFF, year >> 8, month, day, 0, 0, 0, 0}) b.push_back(uint8_t(v));
+  return b;
+}
+
+TEST_F(Lite, DescriptionCarriesTheProductRecord) {
+  Attach("8899:1002");
+  const auto product = ProductBytes("ABCDEFGHJKLMNPQR", 2024, 5, 9);
+  ASSERT_EQ(VS(vscanner_write_flash)(0, 0x20040, product.data(), 24), 0);
+  std::vector<char> text(1024, 'x');
+  ASSERT_EQ(LIVESCAN_GetDesc(text.data()), LS_OK);
+  std::string want("\x07" "519472602" "KLMNPQR" "\xE8\x07\x05\x09" ",指纹采集仪,QX-M720");
+  EXPECT_EQ(std::string(text.data()), want);
+  EXPECT_EQ(text[want.size()], 0);
+  for (size_t i = want.size(); i < text.size(); ++i) ASSERT_EQ(text[i], 0) << i;
+}
+
+TEST_F(Lite, TheProbeDeviceStaysOpenUntilInitAndIsNeverOpenedTwice) {
+  // Blank flash: no valid serial, so every call reads the scanner again.
+  Attach("8899:1001/fps=30");
+  std::vector<char> text(1024);
+  ASSERT_EQ(LIVESCAN_GetDesc(text.data()), LS_OK);
+  EXPECT_EQ(sim.openHandles(0), 1);
+  const int opened = sim.openCount(0);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(LIVESCAN_GetDesc(text.data()), LS_OK);
+    EXPECT_EQ(sim.openHandles(0), 1) << i;
+  }
+  EXPECT_EQ(sim.openCount(0), opened);
+  // Init replaces the probe with the capture device.
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  EXPECT_EQ(sim.openHandles(0), 1);
+  ExpectWindow(192, 216);
+  LIVESCAN_Close();
+  EXPECT_EQ(sim.openHandles(0), 0);
+  // Close also drops a probe kept before any init.
+  ASSERT_EQ(LIVESCAN_GetDesc(text.data()), LS_OK);
+  EXPECT_EQ(sim.openHandles(0), 1);
+  LIVESCAN_Close();
+  EXPECT_EQ(sim.openHandles(0), 0);
+}
+
+TEST_F(Lite, FingerPressTellsAFingerFromABarePlaten) {
+  Attach("8899:1001/fps=30");
+  ShowScene("flat@3", 1);
+  const belnor_test::PowerUpControls controls(sim, 0);
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  controls.Restore();
+  int pressed = 0;
+  for (int i = 0; i < 10 && pressed != LS_OK; ++i) pressed = LIVESCAN_CheckFingerPress();
+  EXPECT_EQ(pressed, LS_OK);
+  ShowScene("empty", 1);
+  int bare = LS_OK;
+  for (int i = 0; i < 10 && bare != 0; ++i) bare = LIVESCAN_CheckFingerPress();
+  EXPECT_EQ(bare, 0);
+  ASSERT_EQ(VS(vscanner_set_fault)(0, VSCANNER_FAULT_NO_FRAMES, 1000), 0);
+  EXPECT_EQ(LIVESCAN_CheckFingerPress(), LS_ERR_ACCESS_DENIED);
+}
+
+}  // namespace
