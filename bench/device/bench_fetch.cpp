@@ -5,23 +5,17 @@
 // "lib_cpu_ms" is the process's CPU time minus the time the virtual scanner
 // spent producing frames, per delivered frame.
 #include <benchmark/benchmark.h>
-#include <time.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "livescan.h"
 #include "vscanner_control.h"
+#include "vscanner_main.h"
 
 namespace {
 
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
+using belnor_bench::ProcessCpuSeconds;
 
 struct Model {
   const char* id;
@@ -86,16 +80,5 @@ BENCHMARK(BM_GetFPRawData)
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Runs itself again on the virtual scanner when started on the real libusb.
-  if (!VSCANNER_LOOKUP(vscanner_reset)) {
-    if (getenv("BELNOR_BENCH_REEXEC")) return 1;
-    setenv("BELNOR_BENCH_REEXEC", "1", 1);
-    setenv("LD_LIBRARY_PATH", BELNOR_VSCANNER_DIR, 1);
-    execv("/proc/self/exe", argv);
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return belnor_bench::RunOnVirtualScanner(argc, argv, BELNOR_VSCANNER_DIR);
 }

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "vscanner_control.h"
+#include "vscanner_main.h"
 
 namespace {
 
@@ -81,19 +82,5 @@ BENCHMARK(BM_Type2Mjpeg)->Arg(30)->Iterations(1)->UseManualTime()->Unit(benchmar
 } // namespace
 
 int main(int argc, char** argv) {
-    // Re-run on the replacement libusb when started without it.
-    if (!VSCANNER_LOOKUP(vscanner_reset)) {
-        if (getenv("VSCANNER_BENCH_REEXEC")) {
-            std::fprintf(stderr, "the virtual scanner is not in %s\n", VSCANNER_DIR);
-            return 1;
-        }
-        setenv("VSCANNER_BENCH_REEXEC", "1", 1);
-        setenv("LD_LIBRARY_PATH", VSCANNER_DIR, 1);
-        execv("/proc/self/exe", argv);
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return belnor_bench::RunOnVirtualScanner(argc, argv, VSCANNER_DIR);
 }
