@@ -8,7 +8,7 @@ namespace {
 
 std::vector<std::shared_ptr<Device>> Build(const char* devices) {
     const BusConfig config = ReadConfig(devices);
-    const Scene scene = SceneByName(config.scene);
+    const std::string scene = SceneNameOrPattern(config.scene);
     std::vector<std::shared_ptr<Device>> out;
     for (size_t i = 0; i < config.devices.size(); ++i)
         out.push_back(std::make_shared<Device>(config.devices[i], int(i), scene, config.trace));

@@ -227,9 +227,13 @@ int vscanner_wire_clear(int dev) {
 
 int vscanner_set_scene(int dev, vscanner_scene_fn fn, void* user) {
     return WithDevice(dev, [&](Device& d) {
-        d.scene = fn ? vscanner::Scene{fn, user} : d.defaultScene;
+        d.InstallScene(fn, user);
         return 0;
     });
+}
+
+int vscanner_set_scene_name(int dev, const char* name) {
+    return WithDevice(dev, [&](Device& d) { return name && d.SelectScene(name) ? 0 : -2; });
 }
 
 } // extern "C"

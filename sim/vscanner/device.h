@@ -10,6 +10,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -29,7 +30,8 @@ void CompleteTransfer(libusb_transfer* transfer, int status, int actualLength);
 
 class Device {
 public:
-    Device(const DeviceConfig& config, int number, const Scene& scene, bool trace);
+    // sceneName: a known scene (KnownScene).
+    Device(const DeviceConfig& config, int number, const std::string& sceneName, bool trace);
     ~Device();
     Device(const Device&) = delete;
     Device& operator=(const Device&) = delete;
@@ -78,8 +80,10 @@ public:
     int programmed = 0, rejected = 0;
     FlashMemory flash;
     std::vector<vscanner_wire_entry> wireLog;
-    Scene scene;
-    const Scene defaultScene;
+    // Scene selection: by name (false for an unknown one), or a callback
+    // (null: the configured scene again).
+    bool SelectScene(const std::string& name);
+    void InstallScene(vscanner_scene_fn fn, void* user);
     int Claimed() const;
     bool streaming() const { return streaming_; }
     int streamFormatCode() const;
@@ -112,6 +116,9 @@ private:
              int result, const uint8_t* data);
     void FailInFlight(int status);
 
+    void ShowNamedScene();
+    std::vector<uint8_t> CalibrationRecord() const;
+
     void StartStream(const void* owner);
     void StreamLoop();
     bool SendFrame(std::unique_lock<std::mutex>& lock, const std::vector<uint8_t>& frame, uint8_t fid,
@@ -132,6 +139,13 @@ private:
     bool writeOpen_ = false, writeAnnounced_ = false;
     uint32_t writeAddress_ = 0, writeLength_ = 0, writeCrc_ = 0;
     std::vector<uint8_t> writeData_;
+
+    // Scene: named scenes are made while streaming, so that a finger scene
+    // sees the calibration record the flash holds when it starts.
+    const std::string configuredScene_;
+    std::string sceneName_; // empty while a callback is installed
+    Scene scene_{RenderTestPattern, nullptr};
+    NamedScenes namedScenes_;
 
     // Video streaming.
     StreamParams probe_, commit_;

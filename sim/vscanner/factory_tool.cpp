@@ -19,24 +19,6 @@ namespace {
 
 constexpr uint32_t kFlashSize = 4u << 20;
 
-struct Layout {
-    uint32_t productInfo;
-    uint32_t calibration; // 0: the type keeps none
-};
-
-Layout LayoutOf(int type) {
-    switch (type) {
-    case 2:
-        return {0x20040, 0x20080};
-    case 5:
-        return {0x20800, 0x2001A};
-    case 3:
-        return {0xCA040, 0};
-    default:
-        return {0xCA040, 0xCA080};
-    }
-}
-
 // The corrected image and grid of each type's calibration.
 struct Grid {
     int width, height, nx, ny;
@@ -185,7 +167,7 @@ int main(int argc, char** argv) {
         if (in)
             in.read(reinterpret_cast<char*>(flash.data()), kFlashSize);
     }
-    const Layout layout = LayoutOf(m->type);
+    const vscanner::RecordAddresses layout = vscanner::RecordAddressesOf(m->type);
     // ProductInfo: 16 serial characters (not terminated), year, month, day,
     // operator, 2 reserved bytes.
     std::vector<uint8_t> info(24, 0);

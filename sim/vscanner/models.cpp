@@ -42,4 +42,17 @@ uint32_t MaxFrameBytes(const Model& model, Format format) {
     return pixels * 2;
 }
 
+RecordAddresses RecordAddressesOf(int type) {
+    switch (type) {
+    case 2:
+        return {0x20040, 0x20080};
+    case 5:
+        return {0x20800, 0x2001A};
+    case 3:
+        return {0xCA040, 0};
+    default:
+        return {0xCA040, 0xCA080};
+    }
+}
+
 } // namespace vscanner

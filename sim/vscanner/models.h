@@ -25,4 +25,12 @@ Format DefaultFormat(const Model& model);
 // Bytes of one frame (MJPEG: the most a frame may take).
 uint32_t MaxFrameBytes(const Model& model, Format format);
 
+// Where a type keeps its factory records in flash, as the capture library
+// reads them.
+struct RecordAddresses {
+    uint32_t productInfo;
+    uint32_t calibration; // 0: the type keeps none
+};
+RecordAddresses RecordAddressesOf(int type);
+
 } // namespace vscanner

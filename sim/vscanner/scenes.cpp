@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "finger_scene_source.h"
+
 namespace vscanner {
 
 int RenderTestPattern(void*, uint64_t frame, int width, int height, uint8_t* light) {
@@ -28,18 +30,40 @@ int RenderTestPattern(void*, uint64_t frame, int width, int height, uint8_t* lig
     return 1;
 }
 
-Scene SceneByName(const std::string& name) {
-    static const struct {
-        const char* name;
-        vscanner_scene_fn fn;
-    } kScenes[] = {
-        {"pattern", RenderTestPattern},
-    };
-    for (const auto& s : kScenes)
-        if (name == s.name)
-            return {s.fn, nullptr};
+bool KnownScene(const std::string& name) {
+    belnor::sim::SceneSpec spec;
+    return name == "pattern" || belnor::sim::ParseSceneSpec(name, &spec);
+}
+
+std::string SceneNameOrPattern(const std::string& name) {
+    if (KnownScene(name))
+        return name;
     std::fprintf(stderr, "vscanner: no scene '%s', showing the test pattern\n", name.c_str());
-    return {RenderTestPattern, nullptr};
+    return "pattern";
+}
+
+struct NamedScenes::Made {
+    Made(const std::string& n, const std::vector<uint8_t>& r, const belnor::sim::SceneSpec& spec, int type,
+         double fps)
+        : name(n), record(r), source(spec, type, r, fps) {}
+    const std::string name;
+    const std::vector<uint8_t> record;
+    belnor::sim::FingerSceneSource source;
+};
+
+NamedScenes::NamedScenes(int deviceType, double fps) : type_(deviceType), fps_(fps) {}
+
+NamedScenes::~NamedScenes() = default;
+
+Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& record) {
+    belnor::sim::SceneSpec spec;
+    if (!belnor::sim::ParseSceneSpec(name, &spec))
+        return {RenderTestPattern, nullptr};
+    for (const auto& m : made_)
+        if (m->name == name && m->record == record)
+            return {belnor::sim::FingerSceneSource::Render, &m->source};
+    made_.push_back(std::make_unique<Made>(name, record, spec, type_, fps_));
+    return {belnor::sim::FingerSceneSource::Render, &made_.back()->source};
 }
 
 } // namespace vscanner

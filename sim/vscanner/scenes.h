@@ -1,8 +1,12 @@
-// Frame sources ("scenes"): the light the sensor sees. Further scenes (the
-// synthetic fingers) register by name in scenes.cpp.
+// Frame sources ("scenes"): the light the sensor sees, chosen by name:
+// "pattern", the built-in test pattern, or a finger scene of sim/fingers
+// (any text ParseSceneSpec accepts, e.g. "flat@3").
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "vscanner_control.h"
 
@@ -17,8 +21,31 @@ struct Scene {
 // (so flips show), a 64-pixel grid and a ring pattern in the middle.
 int RenderTestPattern(void* user, uint64_t frame, int width, int height, uint8_t* light);
 
-// The scene of that name; the test pattern (with a note on stderr) for an
-// unknown name.
-Scene SceneByName(const std::string& name);
+bool KnownScene(const std::string& name);
+
+// name when it is known, else "pattern" with a note on stderr.
+std::string SceneNameOrPattern(const std::string& name);
+
+// The named scenes of one device. A finger scene is drawn for the device's
+// type and frame rate through a calibration record (what its flash holds).
+// Every scene made is kept until this is destroyed: the frame thread may
+// still render with one after another was chosen.
+class NamedScenes {
+public:
+    NamedScenes(int deviceType, double fps);
+    ~NamedScenes();
+    NamedScenes(const NamedScenes&) = delete;
+    NamedScenes& operator=(const NamedScenes&) = delete;
+
+    // Made at the first request for this name and record, then reused; the
+    // test pattern for a name that is not a finger scene.
+    Scene Get(const std::string& name, const std::vector<uint8_t>& record);
+
+private:
+    struct Made;
+    const int type_;
+    const double fps_;
+    std::vector<std::unique_ptr<Made>> made_;
+};
 
 } // namespace vscanner

@@ -70,6 +70,7 @@ void Device::FailInFlight(int status) {
 void Device::StartStream(const void* owner) {
     streamOwner_ = owner;
     streaming_ = true;
+    ShowNamedScene();
     ++streamSerial_;
     streamCv_.notify_all();
     if (!producer_.joinable())
@@ -121,7 +122,7 @@ void Device::StreamLoop() {
             const bool cut = FaultHit(VSCANNER_FAULT_SHORT_FRAME);
             const bool garble = FaultHit(VSCANNER_FAULT_CORRUPT_FRAME);
             const Format format = config.formats[size_t(commit_.formatIndex - 1)];
-            const Scene sceneNow = scene;
+            const Scene sceneNow = scene_;
             const CameraSettings settings = SettingsOf(controls);
             const uint64_t version = controlsVersion;
             lock.unlock();

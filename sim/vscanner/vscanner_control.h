@@ -132,11 +132,18 @@ VSCANNER_API int vscanner_wire_clear(int dev);
  * camera's exposure, gain, brightness, contrast and gamma. Called on the
  * device's frame thread for each frame; returns 0 when the picture equals
  * the one of the previous call (the device then reuses its last frame),
- * nonzero when it wrote a new one. NULL restores the built-in pattern
- * (or the scene named by VSCANNER_SCENE). */
+ * nonzero when it wrote a new one. NULL restores the scene named by
+ * VSCANNER_SCENE (the built-in pattern by default). */
 typedef int (*vscanner_scene_fn)(void* user, uint64_t frame, int width, int height,
                                  uint8_t* light);
 VSCANNER_API int vscanner_set_scene(int dev, vscanner_scene_fn fn, void* user);
+
+/* Frame source by name, as VSCANNER_SCENE: "pattern" or a finger scene
+ * ("flat@3", "image:PATH", ...), drawn through the calibration record the
+ * flash holds when it is selected or the stream starts. May be switched
+ * while streaming; a finger scene's time counts from the stream's start.
+ * -2 for an unknown name (the scene stays). */
+VSCANNER_API int vscanner_set_scene_name(int dev, const char* name);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,155 @@
+// Scenes chosen by name: the finger scenes of sim/fingers rendered by the
+// device itself, through the calibration record its flash holds, selected
+// at start (VSCANNER_SCENE) or while streaming (vscanner_set_scene_name).
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "calib_record_writer.h"
+#include "finger_scene_source.h"
+#include "vscanner_test.h"
+
+namespace sim = belnor::sim;
+
+namespace {
+
+// Device 0 streaming YUYV through plain libuvc.
+class Stream {
+public:
+    Stream(int width, int height) {
+        list_ = nullptr;
+        EXPECT_EQ(uvc_get_device_list(ctx_.get(), &list_), UVC_SUCCESS);
+        EXPECT_EQ(uvc_open(list_[0], &devh_), UVC_SUCCESS);
+        uvc_stream_ctrl_t ctrl;
+        EXPECT_EQ(uvc_get_stream_ctrl_format_size(devh_, &ctrl, UVC_FRAME_FORMAT_YUYV, width, height, 0),
+                  UVC_SUCCESS);
+        EXPECT_EQ(uvc_start_streaming(devh_, &ctrl, FrameSink::OnFrame, &sink, 0), UVC_SUCCESS);
+    }
+    ~Stream() { Stop(); }
+
+    // Stops and gives the luma of the last frame.
+    std::vector<uint8_t> Stop() {
+        if (devh_) {
+            uvc_stop_streaming(devh_);
+            uvc_close(devh_);
+            uvc_free_device_list(list_, 1);
+            devh_ = nullptr;
+        }
+        std::lock_guard<std::mutex> lock(sink.mu);
+        std::vector<uint8_t> y(sink.last.size() / 2);
+        for (size_t i = 0; i < y.size(); ++i)
+            y[i] = sink.last[2 * i];
+        return y;
+    }
+
+    FrameSink sink;
+
+private:
+    UvcContext ctx_;
+    uvc_device_t** list_ = nullptr;
+    uvc_device_handle_t* devh_ = nullptr;
+};
+
+// Waits until the device has sent this many frames in all.
+bool WaitForSent(int64_t n) {
+    for (int i = 0; i < 10000 && VS(vscanner_frames_sent)(0) < n; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return VS(vscanner_frames_sent)(0) >= n;
+}
+
+int MaxDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    int most = 0;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+        most = std::max(most, std::abs(int(a[i]) - int(b[i])));
+    return a.size() == b.size() ? most : 256;
+}
+
+// The frame number (0..last) whose light the source renders as the
+// delivered picture, or -1. Power-up camera settings pass light unchanged.
+int64_t MatchingFrame(const std::vector<uint8_t>& luma, sim::FingerSceneSource& source, int64_t last) {
+    const int w = source.optics().sensorWidth(), h = source.optics().sensorHeight();
+    std::vector<uint8_t> light(size_t(w) * size_t(h));
+    for (int64_t k = last; k >= 0; --k) {
+        if (!sim::FingerSceneSource::Render(&source, uint64_t(k), w, h, light.data()))
+            return -1;
+        if (MaxDifference(luma, light) <= 1)
+            return k;
+    }
+    return -1;
+}
+
+sim::SceneSpec Spec(const char* text) {
+    sim::SceneSpec spec;
+    EXPECT_TRUE(sim::ParseSceneSpec(text, &spec)) << text;
+    return spec;
+}
+
+TEST(SceneNames, SelectedWhileStreamingShowsThatFingerScene) {
+    // A slow rate: scene time goes by frames, and sanitizers render slowly.
+    AttachDevices("8899:1002", "5");
+    Stream stream(1280, 720);
+    ASSERT_TRUE(stream.sink.WaitFor(2, std::chrono::seconds(5)));
+    ASSERT_EQ(VS(vscanner_set_scene_name)(0, "flat@3"), 0);
+    // Names that do not parse are refused and leave flat@3 showing.
+    EXPECT_EQ(VS(vscanner_set_scene_name)(0, "flat@x"), -2);
+    EXPECT_EQ(VS(vscanner_set_scene_name)(0, "no-such-scene"), -2);
+    EXPECT_EQ(VS(vscanner_set_scene_name)(0, ""), -2);
+    EXPECT_EQ(VS(vscanner_set_scene_name)(0, nullptr), -2);
+    EXPECT_EQ(VS(vscanner_set_scene_name)(1, "flat@3"), -1);
+    // Past the pressing down (700 ms at 5 fps), before the lift.
+    ASSERT_TRUE(WaitForSent(8));
+    const std::vector<uint8_t> luma = stream.Stop();
+    ASSERT_EQ(luma.size(), 1280u * 720u);
+
+    sim::FingerSceneSource source(Spec("flat@3"), 2, {}, 5);
+    const int64_t k = MatchingFrame(luma, source, VS(vscanner_frames_sent)(0) + 2);
+    ASSERT_GE(k, 0);
+    EXPECT_TRUE(source.scene().FingerPresent(source.FrameTimeMs(uint64_t(k))));
+}
+
+TEST(SceneNames, EnvironmentChoosesTheSceneDrawnThroughTheFlashRecord) {
+    setenv("VSCANNER_DEVICES", "8899:1001", 1);
+    setenv("VSCANNER_FPS", "5", 1);
+    setenv("VSCANNER_SCENE", "slap-right@7", 1);
+    // Written after the device exists but before the stream starts, as a
+    // test prepares a scanner before the library's init.
+    const auto record = sim::EncodeCalibRecord(sim::TranslationGrid(640, 640, 392, 172), 1424, 984);
+    ASSERT_EQ(VS(vscanner_write_flash)(0, 0xCA080, record.data(), uint32_t(record.size())), 0);
+    Stream stream(1424, 984);
+    ASSERT_TRUE(WaitForSent(6));
+    const std::vector<uint8_t> luma = stream.Stop();
+    ASSERT_EQ(luma.size(), 1424u * 984u);
+
+    sim::FingerSceneSource source(Spec("slap-right@7"), 1, record, 5);
+    const int64_t k = MatchingFrame(luma, source, VS(vscanner_frames_sent)(0) + 2);
+    ASSERT_GE(k, 0);
+    EXPECT_TRUE(source.scene().FingerPresent(source.FrameTimeMs(uint64_t(k))));
+    // The built-in optics would have put the fingers elsewhere.
+    sim::FingerSceneSource builtin(Spec("slap-right@7"), 1, {}, 5);
+    std::vector<uint8_t> light(luma.size());
+    sim::FingerSceneSource::Render(&builtin, uint64_t(k), 1424, 984, light.data());
+    EXPECT_GT(MaxDifference(luma, light), 50);
+}
+
+int Grey(void*, uint64_t, int width, int height, uint8_t* light) {
+    std::memset(light, 90, size_t(width) * size_t(height));
+    return 1;
+}
+
+TEST(SceneNames, SwitchingRepeatedlyWhileStreamingKeepsFramesComing) {
+    AttachDevices("8899:1002", "60");
+    Stream stream(1280, 720);
+    ASSERT_TRUE(stream.sink.WaitFor(1, std::chrono::seconds(5)));
+    const char* const names[] = {"flat@1", "roll@2", "pattern", "thumbs", "empty", "flat-moving@1", "slap-left"};
+    for (int i = 0; i < 42; ++i) {
+        ASSERT_EQ(VS(vscanner_set_scene_name)(0, names[i % 7]), 0);
+        if (i % 6 == 5) {
+            ASSERT_EQ(VS(vscanner_set_scene)(0, i % 12 == 5 ? Grey : nullptr, nullptr), 0);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(4));
+    }
+    const int before = stream.sink.Count();
+    EXPECT_TRUE(stream.sink.WaitFor(before + 3, std::chrono::seconds(5)));
+}
+
+} // namespace
