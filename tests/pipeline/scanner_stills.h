@@ -95,6 +95,22 @@ inline Picture ViewWindow(const Picture &view, int type, int x, int y, int width
   return Crop(view, x, y, width, height);
 }
 
+// Origin of window in the larger picture, found by its content.
+inline bool Locate(const Picture &window, const Picture &in, int *ox, int *oy) {
+  for (int y = 0; y + window.height <= in.height; ++y)
+    for (int x = 0; x + window.width <= in.width; ++x) {
+      if (std::memcmp(&in.pixels[size_t(y) * in.width + x], window.pixels.data(),
+                      size_t(window.width)) != 0)
+        continue;
+      if (Crop(in, x, y, window.width, window.height).pixels == window.pixels) {
+        *ox = x;
+        *oy = y;
+        return true;
+      }
+    }
+  return false;
+}
+
 inline double Psnr(const std::vector<uint8_t> &a, const std::vector<uint8_t> &b) {
   if (a.size() != b.size() || a.empty()) return 0;
   double se = 0;

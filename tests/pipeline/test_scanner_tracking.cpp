@@ -21,22 +21,6 @@ class Tracking : public ScannerRun, public testing::WithParamInterface<Size> {
     return d ? d->LastProcessResult() : -1000;
   }
 
-  // Origin of the window in the view, found by its content.
-  static bool Locate(const Picture &window, const Picture &view, int *ox, int *oy) {
-    for (int y = 0; y + window.height <= view.height; ++y)
-      for (int x = 0; x + window.width <= view.width; ++x) {
-        if (std::memcmp(&view.pixels[size_t(y) * view.width + x], window.pixels.data(),
-                        size_t(window.width)) != 0)
-          continue;
-        if (Crop(view, x, y, window.width, window.height).pixels == window.pixels) {
-          *ox = x;
-          *oy = y;
-          return true;
-        }
-      }
-    return false;
-  }
-
   // Dark-pixel centroid relative to the window's centre.
   static void DarkOffset(const Picture &p, double *dx, double *dy) {
     double sx = 0, sy = 0, n = 0;
