@@ -205,7 +205,19 @@ class ScannerRun : public testing::Test {
     SetSwitches(switches);
   }
 
-  void Show(const Picture &view) { stills.Show(SensorPicture(model.type, record, view)); }
+  void Show(const Picture &view) {
+    stills.Show(SensorPicture(model.type, record, view));
+    SkipStaleFrames();
+  }
+
+  // Frames the scanner made before a change of picture or camera may still
+  // be on their way; a loaded machine can queue two equal ones.
+  void SkipStaleFrames() {
+    if (!g_bInitialized) return;
+    const int64_t start = sim.framesSent(0);
+    for (int i = 0; i < 30 && sim.framesSent(0) < start + 3; ++i) Fetch();
+    Fetch();
+  }
 
   // The switches through the attribute set; the camera then goes back to
   // its power-up values, which the set may have changed.
@@ -217,6 +229,7 @@ class ScannerRun : public testing::Test {
     a.bAutoPos = s.autoPosition;
     ASSERT_EQ(LIVESCAN_SetImgAttr(0, 0, a), LS_OK);
     powerUp->Restore();
+    SkipStaleFrames();
   }
 
   Picture Fetch() {
