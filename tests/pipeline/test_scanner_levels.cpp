@@ -14,7 +14,8 @@ constexpr int kQuietFrames = 15;   // frames without a level request that count 
 
 struct LevelStart {
   Model model;
-  int shift;  // grey levels the start adds to the delivered picture
+  int shift;         // grey levels the start adds to the delivered picture
+  int32_t contrast;  // camera contrast at the start, 0 for as it is
 };
 
 void PrintTo(const LevelStart &s, std::ostream *os) { *os << s.model.id << " shift " << s.shift; }
@@ -60,14 +61,16 @@ class AutoLevels : public ScannerRun, public testing::WithParamInterface<LevelSt
   // brightness or contrast, or the limit has certainly passed.
   Outcome WaitQuiet() {
     sim.wireClear(0);
-    const int64_t start = sim.framesSent(0);
+    // Frames the pipeline delivered: each fetch waits for a newer one.
+    const int64_t start = 0;
+    int64_t now = 0;
     int64_t lastRequest = start;
     int seen = 0;
     std::vector<std::pair<int64_t, bool>> requests;  // frame, write
     int32_t b = Control(0x02), c = Control(0x03);
     for (;;) {
       Fetch();
-      const int64_t now = sim.framesSent(0);
+      ++now;
       const int n = sim.wireCount(0);
       for (; seen < n; ++seen) {
         vscanner_wire_entry e{};
@@ -107,6 +110,7 @@ TEST_P(AutoLevels, SettlesAndThenLeavesTheCameraAlone) {
 
   const int32_t start = CameraBrightnessFor(type, p.shift);
   ASSERT_EQ(sim.setControl(0, VSCANNER_UNIT_PROCESSING, 0x02, start), 0);
+  if (p.contrast) ASSERT_EQ(sim.setControl(0, VSCANNER_UNIT_PROCESSING, 0x03, p.contrast), 0);
   const Outcome o = WaitQuiet();
   const Picture image = FetchSettled();
   const int background = Percentile(image.pixels, 0.9), ridges = Percentile(image.pixels, 0.02);
@@ -118,6 +122,10 @@ TEST_P(AutoLevels, SettlesAndThenLeavesTheCameraAlone) {
   // brightness on every frame, but the value it hands LIVESCAN_SetBright for
   // a camera brightness below 0 is negative and refused, and contrast is
   // already under the loop's lower limit, so it never stops asking.
+  // Type 5 from too dark fails the same way when frames come slowly (the
+  // sanitizer build): the loop overshoots to a white platen with black
+  // ridges, where its raise step cannot lift the ridges, and runs into its
+  // limits.
   EXPECT_TRUE(o.settled) << "still stepping after " << o.frames << " frames: " << o.reads
                          << " reads and " << o.writes << " writes of brightness or contrast in the last "
                          << kQuietFrames << " frames";
@@ -127,12 +135,14 @@ TEST_P(AutoLevels, SettlesAndThenLeavesTheCameraAlone) {
   EXPECT_LT(ridges, 120);
 }
 
-const LevelStart kStarts[] = {{kType1, -70}, {kType1, 70}, {kType2, -70},
-                              {kType2, 70},  {kType5, -70}, {kType5, 70}};
+const LevelStart kStarts[] = {{kType1, -70, 0}, {kType1, 70, 0}, {kType2, -70, 0},
+                              {kType2, 70, 0},  {kType5, -70, 0}, {kType5, 70, 0},
+                              {kType1, 60, 220}};
 
 INSTANTIATE_TEST_SUITE_P(Starts, AutoLevels, testing::ValuesIn(kStarts),
                          [](const testing::TestParamInfo<LevelStart> &i) {
-                           return ModelName(i.param.model) + (i.param.shift < 0 ? "_dark" : "_bright");
+                           return ModelName(i.param.model) + (i.param.shift < 0 ? "_dark" : "_bright") +
+                                  (i.param.contrast ? "_hard" : "");
                          });
 
 }  // namespace
