@@ -42,8 +42,10 @@ std::map<uint16_t, int32_t> PowerOnControls(int type) {
     if (type == 2) {
         brightness = 182, contrast = 60, gain = 4, gamma = 75, wb = 4000, exposure = 312;
     } else if (type == 5) {
-        // Saturation is type 5's illumination switch: off at power-up.
-        brightness = 0, contrast = 28, gain = 1, gamma = 100, wb = 4600, exposure = 156, saturation = 0;
+        // Saturation is type 5's illumination switch: off at power-up. The
+        // host's blank-flash settings (bright 0, contrast 56) reach the
+        // camera halved and offset: brightness 63, contrast 56.
+        brightness = 63, contrast = 56, gain = 1, gamma = 100, wb = 4600, exposure = 156, saturation = 0;
     }
     return {
         {ControlKey(kCameraTerminal, kAeMode), 8},
