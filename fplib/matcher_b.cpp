@@ -2,6 +2,7 @@
 
 #include "match_tables.h"
 #include "matcher_b_alignment.h"
+#include "matcher_b_consolidation.h"
 #include "matcher_b_pairing.h"
 
 namespace fplib {
@@ -22,6 +23,7 @@ int CheckAndEvaluate(MatcherBSearch &s, const AlignmentB &al) {
 
 void Finish(MatcherBSearch &s, MatcherBResult &result) {
   copyBestEvaluation(result, s.eval);
+  consolidatePairs(s, result);
   AlignmentB al;
   if (!estimateFinalAlignment(s.A(), s.B(), result, al)) {
     result.score = 0;

@@ -75,7 +75,9 @@ void DropClaim(PairCandidatesB &pc, int index) {
   CompactCandidates(pc);
 }
 
-void RebuildSupports(MatcherBSearch &s, int m, int n) {
+}  // namespace
+
+void BuildSupportList(MatcherBSearch &s, int m, int n, int rotation, int minScore) {
   const PointSetB &A = s.A(), &B = s.B();
   PairCandidatesB &pm = s.candidates[size_t(m)];
   const PairCandidatesB &pn = s.candidates[size_t(n)];
@@ -88,8 +90,8 @@ void RebuildSupports(MatcherBSearch &s, int m, int n) {
       SideGeometryB gb{};
       if (!pairGeometryB(B.points[pn.list[j].second], B.points[pm.list[i].second], kGeoDirection | kGeoLength, gb))
         continue;
-      const int sc = sideConsistency(ga.length, ga.direction, gb.length, gb.direction, 0, true);
-      if (sc <= 300) continue;
+      const int sc = sideConsistency(ga.length, ga.direction, gb.length, gb.direction, rotation, true);
+      if (sc < minScore) continue;
       int at = pm.supportCount;
       while (at > 0 && pm.supports[at - 1].score < sc) --at;
       if (at >= 3) continue;
@@ -99,8 +101,6 @@ void RebuildSupports(MatcherBSearch &s, int m, int n) {
       if (pm.supportCount < 3) ++pm.supportCount;
     }
 }
-
-}  // namespace
 
 void checkNeighbourhoods(MatcherBSearch &s, const AlignmentB &al) {
   const int n = s.A().count;
@@ -203,7 +203,7 @@ void resolveNeighbourConflicts(MatcherBSearch &s, int m, const AlignmentB &al) {
         }
       } else {
         const int sh = shared[0];
-        RebuildSupports(s, m, n);
+        BuildSupportList(s, m, n, al.rotation, 301);
         int bestEntry = -1, bestSum = 0;
         for (int k = 0; k < pm.supportCount; ++k) {
           const SupportEntryB &se = pm.supports[k];

@@ -22,6 +22,11 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al);
 
 int CountWithCandidates(const MatcherBSearch &s);
 
+// m's support list rebuilt against n: candidate pairs naming different
+// second-set minutiae whose sides n -> m agree (widened) by at least
+// minScore; at most 3, best first, later entries after equal ones.
+void BuildSupportList(MatcherBSearch &s, int m, int n, int rotation, int minScore);
+
 // Removes entries of similarity 0 or less, keeping the order; the chosen
 // entry follows its candidate (none when it was removed, then the first).
 void CompactCandidates(PairCandidatesB &pc);

@@ -27,6 +27,9 @@ struct PairCandidatesB {
   int chosen = -1;
   SupportEntryB supports[3] = {};
   int supportCount = 0;
+  // Consolidation of the best pairing.
+  int linkPartner = -1, linked = 0, fixed = 0;
+  int assigned = -1, chainScore = 0, chainHead = -1;
 };
 
 struct EvaluationB {
