@@ -2,29 +2,13 @@
 
 #include "match_tables.h"
 #include "matcher_b_consolidation.h"
+#include "matcher_b_search_state.h"
 #include "matcher_b_test_sets.h"
 
 using namespace fplib;
 using namespace fplibtest;
 
 namespace {
-
-// A search state over two point sets with grids and groups built, as the
-// search leaves it before the consolidation.
-struct Search {
-  PointSetB a, b;
-  MatcherBSearch s;
-  Search(const PointSetB &first, const PointSetB &second) : a(first), b(second) {
-    EXPECT_TRUE(EnsureMatchTables());
-    EXPECT_TRUE(createMatcherBContext(s.first, true));
-    EXPECT_TRUE(createMatcherBContext(s.second, false));
-    s.first.points = &a;
-    s.second.points = &b;
-    s.candidates.assign(kMaxPointsB, PairCandidatesB());
-    prepareMatcherBContext(s.first);
-    buildPairGridB(b, s.second.grid, s.second.pairLists);
-  }
-};
 
 class MatcherBConsolidation : public ::testing::Test {
  protected:
@@ -38,7 +22,7 @@ void SetCandidates(PairCandidatesB &pc, std::initializer_list<std::pair<int, int
 
 TEST_F(MatcherBConsolidation, ChainScoreOfOneTwoAndThreeMembers) {
   const PointSetB a = ToPointSet(FingerSet(1, 10));
-  Search t(a, a);
+  SearchState t(a, a);
   auto &c = t.s.candidates;
   SetCandidates(c[0], {{4, 700}, {5, 900}});
   c[0].list[0].support = 300;  // 1000 against 900: the first wins
@@ -80,7 +64,7 @@ TEST_F(MatcherBConsolidation, ChainScoreOfOneTwoAndThreeMembers) {
 
 TEST_F(MatcherBConsolidation, StrongPairsOfASetWithItselfStay) {
   const PointSetB a = ToPointSet(FingerSet(2, 30));
-  Search t(a, a);
+  SearchState t(a, a);
   MatcherBResult result;
   for (int m = 0; m < a.count; ++m) {
     t.s.eval.chosen[m] = {m, 1000 - m, 0, 950, m % 2};  // half of them keep-flagged anchors
@@ -101,7 +85,7 @@ TEST_F(MatcherBConsolidation, StrongPairsOfASetWithItselfStay) {
 TEST_F(MatcherBConsolidation, PairsThatFitNoAlignmentAreDropped) {
   const PointSetB a = ToPointSet(FingerSet(3, 20));
   const PointSetB far = Transform(a, 0, -200, 0);  // nothing within reach
-  Search t(a, far);
+  SearchState t(a, far);
   MatcherBResult result;
   // Copied pairs whose mean alignment fits none of them.
   const int pairs[4][2] = {{0, 5}, {1, 9}, {2, 0}, {3, 14}};

@@ -152,6 +152,31 @@ TEST_F(MatcherB, DegenerateSetsEndWithinRange) {
   EXPECT_GE(r.score, 900);
 }
 
+TEST_F(MatcherB, RandomRecordsStayInRange) {
+  std::mt19937 rng(23);
+  std::uniform_int_distribution<int> byte(0, 255), count(0, 100);
+  for (int trial = 0; trial < 150; ++trial) {
+    Record r1{}, r2{};
+    for (auto *r : {&r1, &r2}) {
+      for (auto &b : *r) b = uint8_t(byte(rng));
+      (*r)[0] = kRecordType;
+      (*r)[kRecordCount] = uint8_t(count(rng));
+      // Keep y and the angle below 360 so that most records load.
+      for (int i = 0; i < 100; ++i) {
+        uint8_t *slot = r->data() + kRecordSlots + 4 * i;
+        if (slot[3] & 1) slot[1] %= 104;
+        if (slot[3] & 2) slot[2] %= 104;
+      }
+    }
+    const float s = ScoreMatcherB(r1.data(), r2.data());
+    ASSERT_GE(s, 0.0f);
+    ASSERT_LE(s, 1.0f);
+    if (r1[kRecordCount] >= 20) {  // sparser sets may hold no triangle
+      ASSERT_GE(ScoreMatcherB(r1.data(), r1.data()), 0.6f) << trial;
+    }
+  }
+}
+
 TEST_F(MatcherB, ScoreOfRecords) {
   const auto ms = FingerSet(21, 30);
   const Record rec = MakeRecord(ms);
