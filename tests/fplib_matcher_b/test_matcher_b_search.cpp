@@ -5,6 +5,8 @@
 
 #include "match_tables.h"
 #include "matcher_b.h"
+#include "matcher_b_alignment.h"
+#include "matcher_b_search_state.h"
 #include "matcher_b_test_sets.h"
 
 using namespace fplib;
@@ -209,6 +211,60 @@ TEST_F(MatcherB, ScoreOfRecords) {
   const float s = ScoreMatcherB(ex.data(), rec.data());
   EXPECT_GE(s, 0.0f);
   EXPECT_LE(ScoreMatcherB(ex.data(), ex.data()), 1.0f);
+}
+
+}  // namespace
+
+namespace {
+
+using fplibtest::SearchState;
+
+// Triangle votes and shift groups of a second set turned by r from the first.
+RotationTableB Votes(const PointSetB &a, int r) {
+  int cx, cy;
+  RotatePoint(128, 180, r, cx, cy);
+  SearchState t(a, Transform(a, r, cx - 128, cy - 180));
+  EXPECT_EQ(matchTrianglesB(t.s), 1);
+  RotationTableB table;
+  findRotationPeaks(t.s, table);
+  groupTranslations(t.s, table);
+  rankGroups(t.s, table);
+  return table;
+}
+
+TEST_F(MatcherB, VotesPeakAtTheTurnBetweenTheSets) {
+  const PointSetB a = ToPointSet(FingerSet(12, 40));
+  {
+    SearchState t(a, a);
+    ASSERT_EQ(matchTrianglesB(t.s), 1);
+    // Every triangle finds itself at no cost and no turn.
+    for (const TriangleB &tri : t.s.first.triangles) {
+      bool self = false;
+      for (const TriangleCandidate &c : tri.candidates)
+        self = self || (c.c0 == tri.p1 && c.c1 == tri.p2 && c.c2 == tri.p3 && c.rotation == 0 && c.cost == 0);
+      EXPECT_TRUE(self);
+    }
+  }
+  for (int r : {0, 30, -30}) {
+    const RotationTableB table = Votes(a, r);
+    ASSERT_GE(table.bestRow, 0) << r;
+    const TranslationGroupB &g = table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)];
+    // The row settles on the 11-degree window holding the most candidates,
+    // up to 4 degrees off the peak; the refinement of the pairing corrects it.
+    EXPECT_NEAR(g.rotation, r, 4) << r;
+    int cx, cy;
+    RotatePoint(128, 180, r, cx, cy);
+    EXPECT_NEAR(g.dx, cx - 128, 15) << r;
+    EXPECT_NEAR(g.dy, cy - 180, 15) << r;
+    EXPECT_GE(table.bestRank, 1);
+  }
+  // Beyond a quarter turn no triangle finds its own counterpart.
+  int cx, cy;
+  RotatePoint(128, 180, 120, cx, cy);
+  SearchState t(a, Transform(a, 120, cx - 128, cy - 180));
+  ASSERT_EQ(matchTrianglesB(t.s), 1);
+  for (const TriangleB &tri : t.s.first.triangles)
+    for (const TriangleCandidate &c : tri.candidates) EXPECT_FALSE(c.c0 == tri.p1 && c.c1 == tri.p2);
 }
 
 }  // namespace
