@@ -1,0 +1,113 @@
+#include "matcher_b.h"
+
+#include "match_tables.h"
+#include "matcher_b_alignment.h"
+#include "matcher_b_consolidation.h"
+#include "matcher_b_pairing.h"
+
+namespace fplib {
+
+namespace {
+
+// Neighbour checks, conflict removal and evaluation of the selected
+// candidates; returns how many first-set minutiae held a candidate before
+// the conflicts were removed.
+int CheckAndEvaluate(MatcherBSearch &s, const AlignmentB &al) {
+  for (int m = 0; m < s.A().count; ++m) resolveNeighbourConflicts(s, m, al);
+  checkNeighbourhoods(s, al);
+  const int kept = CountWithCandidates(s);
+  removeConflictingPairs(s, al.rotation);
+  evaluatePairing(s, al);
+  return kept;
+}
+
+void Finish(MatcherBSearch &s, MatcherBResult &result) {
+  copyBestEvaluation(result, s.eval);
+  consolidatePairs(s, result);
+  AlignmentB al;
+  if (!estimateFinalAlignment(s.A(), s.B(), result, al)) {
+    result.score = 0;
+    return;
+  }
+  ScoreStatisticsB st;
+  buildScoreStatistics(s.first, result, s.B(), st, al);
+  computeFinalScore(st, s.A(), s.B(), result, al);
+  if (result.score > 1000) result.score = 1000;
+}
+
+void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+  clearPairGrid(s.second.grid, s.second.pairLists);
+  if (!buildPairGridB(s.B(), s.second.grid, s.second.pairLists)) return;
+  s.first.candidateTotal = 0;
+  if (!matchTrianglesB(s)) return;
+  s.eval = EvaluationRecordB();
+  RotationTableB table;
+  findRotationPeaks(s, table);
+  groupTranslations(s, table);
+  rankGroups(s, table);
+  buildSearchCellIndex(s);
+  bool done = false;
+  if (table.bestRank >= 1) {
+    const TranslationGroupB &best = table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)];
+    if (best.minutiae >= 6) {
+      AlignmentB al{best.rotation, best.dx, best.dy};
+      ResetPairCandidates(s);
+      collectPairCandidates(s, al);
+      refineAlignment(s, al);
+      if (!selectPairCandidates(s, al)) return;
+      const int m = CheckAndEvaluate(s, al);
+      const EvaluationB &ev = s.eval.best;
+      const int n = ev.pairs;
+      done = n > 0 && (n > 25 || (ev.similaritySum / n > 1649 && best.minutiae > 10 && best.minutiae - m <= 4));
+    }
+  }
+  if (!done) {
+    const std::vector<HypothesisB> hyps = selectHypotheses(s);
+    if (hyps.empty()) return;
+    for (const HypothesisB &h : hyps) {
+      AlignmentB al = h.align;
+      ResetPairCandidates(s);
+      collectPairCandidates(s, al);
+      if (CountWithCandidates(s) + 2 < s.eval.bestStrong) continue;
+      refineAlignment(s, al);
+      ResetPairCandidates(s);
+      collectPairCandidates(s, al);
+      if (!selectPairCandidates(s, al)) return;
+      const int v = CountWithCandidates(s);
+      if (v + 2 < s.eval.bestStrong) continue;
+      CheckAndEvaluate(s, al);
+      if (v > 25) break;
+    }
+  }
+  Finish(s, result);
+}
+
+}  // namespace
+
+int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
+  if (!first || !second || !result) return 2;
+  if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
+  MatcherBSearch s;
+  if (!createMatcherBContext(s.first, true) || !createMatcherBContext(s.second, false)) return -1;
+  s.first.points = first;
+  s.second.points = second;
+  s.candidates.assign(kMaxPointsB, PairCandidatesB());
+  if (!prepareMatcherBContext(s.first)) return -1;
+  searchAlignmentB(s, *result);
+  return 0;
+}
+
+float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2) {
+  if (!record1 || !record2 || !EnsureMatchTables()) return 0.0f;
+  MinutiaeSetB set1, set2;
+  if (loadMinutiaeB(record1, set1) != 0 || loadMinutiaeB(record2, set2) != 0) return 0.0f;
+  PointSetB first, second;
+  toPointSetB(set1, first);
+  toPointSetB(set2, second);
+  MatcherBResult result;
+  matchMinutiaeB(&first, &second, &result);
+  const float b = float(result.score) * 0.001f;
+  return b < 0.0f ? 0.0f : b > 1.0f ? 1.0f : b;
+}
+
+}  // namespace fplib

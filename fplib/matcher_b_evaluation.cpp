@@ -1,0 +1,111 @@
+#include <cmath>
+
+#include "matcher_b_hull.h"
+#include "matcher_b_pairing.h"
+
+namespace fplib {
+
+namespace {
+
+// Second-set point taken back into first-set space: shifted, then turned by -r.
+void MapBack(const PointB &q, const AlignmentB &al, int &x, int &y) {
+  RotatePoint(q.x + al.dx, q.y + al.dy, -al.rotation, x, y);
+}
+
+bool KeepsBest(const EvaluationB &best, const EvaluationB &now) {
+  const int w = best.pairs, n = now.pairs;
+  if (w <= 2) return false;
+  if (n <= 13 && Abs(n - w) <= 1) {
+    const int meanBest = best.similaritySum / w, meanNow = now.similaritySum / n;
+    if (w < n) return meanBest - meanNow >= 90;
+    if (w == n) return meanBest >= meanNow;
+    return meanNow - meanBest <= 90;
+  }
+  return best.quality >= now.quality;
+}
+
+}  // namespace
+
+void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
+  const PointSetB &A = s.A(), &B = s.B();
+  EvaluationRecordB &ev = s.eval;
+  int c = 0;
+  for (int m = 0; m < A.count; ++m) {
+    PairCandidatesB &pc = s.candidates[size_t(m)];
+    int pick = -1, best = 0;
+    for (int i = 0; i < pc.count; ++i) {
+      const CandidateB &cd = pc.list[i];
+      if (cd.support > 350 && cd.similarity > 600 && (pick < 0 || cd.support + cd.similarity > best)) {
+        pick = i;
+        best = cd.support + cd.similarity;
+      }
+    }
+    pc.chosen = pick >= 0 && best > 1100 ? pick : -1;
+    c += pc.chosen >= 0;
+  }
+  if (c > ev.bestStrong)
+    ev.bestStrong = c;
+  else if (ev.bestStrong - c > 4)
+    return;
+  std::vector<HullPoint> firstPts, secondPts, firstMapped, secondMapped;
+  std::vector<bool> pairedA(size_t(A.count), false), pairedB(size_t(B.count), false);
+  EvaluationB &cur = ev.current;
+  cur = EvaluationB();
+  cur.valid = 1;
+  cur.align = al;
+  for (int m = 0; m < A.count; ++m) {
+    const PairCandidatesB &pc = s.candidates[size_t(m)];
+    if (pc.chosen < 0) continue;
+    const CandidateB &cd = pc.list[pc.chosen];
+    cur.first[cur.pairs] = m;
+    cur.second[cur.pairs] = cd.second;
+    ++cur.pairs;
+    cur.similaritySum += cd.similarity + cd.support;
+    pairedA[size_t(m)] = true;
+    pairedB[size_t(cd.second)] = true;
+  }
+  for (int m = 0; m < A.count; ++m) {
+    int x, y;
+    MapPoint(A.points[m], al, x, y);
+    firstPts.push_back({A.points[m].x, A.points[m].y, m});
+    firstMapped.push_back({x, y, m});
+  }
+  for (int t = 0; t < B.count; ++t) {
+    int x, y;
+    MapBack(B.points[t], al, x, y);
+    secondPts.push_back({B.points[t].x, B.points[t].y, t});
+    secondMapped.push_back({x, y, t});
+  }
+  const std::vector<HullPoint> hullB = DistinctPositions(secondPts), hullA = DistinctPositions(firstPts);
+  const std::vector<int> hb = convexHull(hullB, int(hullB.size()) + 1), ha = convexHull(hullA, int(hullA.size()) + 1);
+  if (hb.empty() || ha.empty()) return;
+  for (int m = 0; m < A.count; ++m)
+    cur.inFirst += pairedA[size_t(m)] || InsideHull(hullB, hb, firstMapped[size_t(m)].x, firstMapped[size_t(m)].y);
+  for (int t = 0; t < B.count; ++t)
+    cur.inSecond += pairedB[size_t(t)] || InsideHull(hullA, ha, secondMapped[size_t(t)].x, secondMapped[size_t(t)].y);
+  const int n = cur.pairs;
+  const float g = std::sqrt(float(cur.inFirst) * float(cur.inSecond));
+  const float l = g >= 0.1f ? float(n) / g : 0.0f;
+  if (n > 80) {
+    cur.quality = 5000;
+  } else {
+    const float f1 = n < 8 ? l * (float(n) * 0.125f) : l;
+    const float f2 = float(n) * float(cur.similaritySum) * l;
+    cur.quality = int(std::floor(double(f1 * f2) * 0.04));
+  }
+  if (n > 2 && !KeepsBest(ev.best, cur)) {
+    ev.best = cur;
+    for (int m = 0; m < A.count; ++m) {
+      const PairCandidatesB &pc = s.candidates[size_t(m)];
+      if (pc.chosen < 0) {
+        ev.chosen[m] = ChosenPairB();
+      } else {
+        const CandidateB &cd = pc.list[pc.chosen];
+        ev.chosen[m] = {cd.second, cd.similarity, cd.cost, cd.support, cd.keep};
+      }
+    }
+  }
+  ev.done = 1;
+}
+
+}  // namespace fplib

@@ -1,0 +1,28 @@
+// Convex hulls by gift wrapping and the inside counts built on them.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+namespace fplib {
+
+struct HullPoint {
+  int x, y;
+  int id;  // caller's index, carried through
+};
+
+// Hull vertices (indices into pts) with the start repeated at the end;
+// empty on failure: fewer than 3 points, more steps than the limit, or a
+// hull of 3 entries or fewer.
+std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit);
+
+// Drops later points at an already listed position.
+std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts);
+
+// Winding test against a closed hull; a hull vertex's own position counts.
+bool InsideHull(const std::vector<HullPoint> &pts, const std::vector<int> &hull, int x, int y);
+
+// How many of `points` lie inside the hull of `source`; -1 when no hull forms.
+int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source);
+
+}  // namespace fplib

@@ -1,0 +1,74 @@
+#include "matcher_b_alignment.h"
+
+namespace fplib {
+
+namespace {
+
+constexpr int kSlots = 8;
+constexpr int kSpentCost = 10000;
+
+}  // namespace
+
+std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
+  auto &tris = s.first.triangles;
+  std::vector<HypothesisB> slots;
+  for (bool changed = true; changed;) {
+    changed = false;
+    for (size_t ti = 0; ti < tris.size(); ++ti) {
+      auto &cands = tris[ti].candidates;
+      int pick = -1;
+      for (size_t ci = 0; ci < cands.size(); ++ci)
+        if (cands[ci].cost < kSpentCost && (pick < 0 || cands[ci].cost < cands[size_t(pick)].cost)) pick = int(ci);
+      if (pick < 0) continue;
+      HypothesisB h;
+      h.triangle = int(ti);
+      h.candidate = pick;
+      h.cost = cands[size_t(pick)].cost;
+      if (slots.size() < size_t(kSlots)) {
+        slots.push_back(h);
+      } else {
+        size_t worst = 0;
+        for (size_t k = 1; k < slots.size(); ++k)
+          if (slots[k].cost > slots[worst].cost) worst = k;
+        if (h.cost >= slots[worst].cost) continue;
+        slots[worst] = h;
+      }
+      cands[size_t(pick)].cost = kSpentCost;
+      changed = true;
+    }
+    if (slots.empty()) return slots;
+    for (size_t i = 0; i < slots.size(); ++i)
+      for (size_t k = i + 1; k < slots.size(); ++k)
+        if (slots[k].cost < slots[i].cost) std::swap(slots[i], slots[k]);
+    for (HypothesisB &h : slots) {
+      const TriangleB &t = tris[size_t(h.triangle)];
+      const TriangleCandidate &c = t.candidates[size_t(h.candidate)];
+      h.align.rotation = c.rotation;
+      TriangleShift(s, t, c, c.rotation, h.align.dx, h.align.dy);
+    }
+    // Near-duplicate alignments: only the cheapest of each cluster stays.
+    std::vector<bool> empty(slots.size(), false);
+    for (size_t i = 0; i < slots.size(); ++i) {
+      if (empty[i]) continue;
+      std::vector<size_t> similar;
+      for (size_t k = 0; k < slots.size(); ++k) {
+        if (k == i || empty[k]) continue;
+        const AlignmentB &a = slots[i].align, &b = slots[k].align;
+        if (Abs(a.dx - b.dx) <= 15 && Abs(a.dy - b.dy) <= 15 && Abs(a.rotation - b.rotation) <= 3)
+          similar.push_back(k);
+      }
+      size_t cheapest = i;
+      for (size_t k : similar)
+        if (slots[k].cost < slots[cheapest].cost) cheapest = k;
+      for (size_t k : similar)
+        if (k != cheapest) empty[k] = true;
+    }
+    std::vector<HypothesisB> kept;
+    for (size_t i = 0; i < slots.size(); ++i)
+      if (!empty[i]) kept.push_back(slots[i]);
+    slots.swap(kept);
+  }
+  return slots;
+}
+
+}  // namespace fplib

@@ -1,0 +1,61 @@
+#include "match_tables.h"
+#include "matcher_b_records.h"
+
+namespace fplib {
+
+void ResetPairCandidates(MatcherBSearch &s) {
+  for (auto &pc : s.candidates) pc = PairCandidatesB();
+}
+
+namespace {
+
+int ToleranceCategory(MatcherBSearch &s, int m) {
+  GroupSetB &gs = s.first.groups;
+  const int g = gs.pointToGroup[size_t(m)];
+  if (g < 0) return 0;
+  if (gs.groupMark[size_t(m)] >= 0) return gs.groupMark[size_t(m)];
+  int cat;
+  if (gs.current < 0 || g == gs.current) {
+    cat = 1;
+  } else if (!gs.groups[size_t(g)].valid) {
+    cat = 4;
+  } else {
+    const PointB &p = s.A().points[m];
+    const PointGroupB &anchor = gs.groups[size_t(gs.current)];
+    const int dx = Abs(anchor.x - p.x), dy = Abs(anchor.y - p.y);
+    const bool far = dx > 179 || dy > 179 || ((dx > 100 || dy > 100) && VectorLength(dx, dy) > 140);
+    cat = far ? 3 : 2;
+  }
+  gs.groupMark[size_t(m)] = cat;
+  return cat;
+}
+
+}  // namespace
+
+void pairTolerances(MatcherBSearch &s, int m, int &tx, int &ty, int &ta) {
+  static const int kTable[5][3] = {{0, 0, 0}, {26, 26, 33}, {30, 30, 30}, {35, 35, 30}, {35, 35, 35}};
+  const int cat = ToleranceCategory(s, m);
+  tx = kTable[cat][0];
+  ty = kTable[cat][1];
+  ta = kTable[cat][2];
+}
+
+int pairSimilarity(MatcherBSearch &s, int m, int t, const AlignmentB &al, bool groupTolerances, int *cost) {
+  int tx = 55, ty = 55, ta = 0;
+  if (groupTolerances) pairTolerances(s, m, tx, ty, ta);
+  tx += 15;
+  ty += 15;
+  const PointB &p = s.A().points[m], &q = s.B().points[t];
+  int x, y;
+  MapPoint(p, al, x, y);
+  const int ex = Abs(x - q.x), ey = Abs(y - q.y), ea = Fold(p.angle - al.rotation - q.angle);
+  if (cost) *cost = ex + ey + ea;
+  if (ex > tx) return -1;
+  // A residual beyond its limit drops its term, as the matcher always did.
+  const int64_t yTerm = ey <= ty ? ey : 0, aTerm = ea <= 50 ? int64_t(ty) * ea : 0;
+  const int64_t num = (int64_t(tx) * (50 * yTerm + aTerm) + 50 * int64_t(ex) * ty) * 1000;
+  const int64_t sim = 1000 - num / (150 * int64_t(tx) * ty);
+  return sim < 0 ? -1 : int(sim);
+}
+
+}  // namespace fplib

@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include "match_tables.h"
+#include "matcher_b_hull.h"
+#include "matcher_b_score.h"
+#include "matcher_b_test_sets.h"
+
+using namespace fplib;
+using namespace fplibtest;
+
+namespace {
+
+class MatcherBScore : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(EnsureMatchTables()); }
+};
+
+std::vector<HullPoint> Points(std::initializer_list<std::pair<int, int>> xy) {
+  std::vector<HullPoint> out;
+  for (const auto &p : xy) out.push_back({p.first, p.second, int(out.size())});
+  return out;
+}
+
+TEST(MatcherBHull, GiftWrappingOfSquaresLinesAndDuplicates) {
+  const auto square = Points({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {5, 5}, {3, 7}});
+  const std::vector<int> hull = convexHull(square, 10);
+  ASSERT_EQ(hull.size(), 5u);  // four corners, start repeated
+  EXPECT_EQ(hull.front(), 0);
+  EXPECT_EQ(hull.back(), 0);
+  EXPECT_TRUE(InsideHull(square, hull, 5, 5));
+  EXPECT_TRUE(InsideHull(square, hull, 10, 10));  // a vertex
+  EXPECT_FALSE(InsideHull(square, hull, 11, 5));
+  EXPECT_FALSE(InsideHull(square, hull, -1, -1));
+  EXPECT_TRUE(convexHull(Points({{0, 0}, {1, 1}}), 10).empty());
+  EXPECT_EQ(convexHull(Points({{0, 0}, {4, 0}, {0, 4}}), 10).size(), 4u);
+  // Collinear points on an edge become vertices; the walk still closes.
+  const auto edge = Points({{0, 0}, {5, 0}, {10, 0}, {10, 10}, {0, 10}});
+  EXPECT_EQ(convexHull(edge, 10).size(), 6u);
+  // A straight line has no inside: the walk gives up at its limit or closes flat.
+  const auto line = Points({{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+  const std::vector<int> flat = convexHull(line, 5);
+  if (!flat.empty()) {
+    EXPECT_FALSE(InsideHull(line, flat, 1, 1));
+  }
+  EXPECT_TRUE(convexHull(square, 2).empty());  // more steps than the limit
+  const auto dup = DistinctPositions(Points({{1, 1}, {1, 1}, {4, 1}, {1, 1}, {4, 4}}));
+  EXPECT_EQ(dup.size(), 3u);
+  EXPECT_EQ(countInsideHull(Points({{2, 2}, {11, 9}, {0, 0}}), square), 2);
+  EXPECT_EQ(countInsideHull(square, Points({{0, 0}, {0, 0}, {1, 1}})), -1);
+}
+
+// Statistics whose deviation is only E / S, with S neighbour pairs.
+ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
+  ScoreStatisticsB st;
+  st.pairs = pairs;
+  st.pos[0] = pairs;
+  st.ang[0] = pairs;
+  st.nd[0] = S;
+  st.nb[0] = 1;
+  st.len[0][lengthSum / S] = S - 1;
+  st.len[0][lengthSum - (S - 1) * (lengthSum / S)] += 1;
+  return st;
+}
+
+MatcherBResult Pairs(int c) {
+  MatcherBResult r;
+  r.pairCount = c;
+  for (int i = 0; i < c; ++i) {
+    r.first[i] = r.second[i] = i;
+    r.firstPaired[i] = r.secondPaired[i] = 1;
+  }
+  return r;
+}
+
+TEST_F(MatcherBScore, FinalScoreWorkedValues) {
+  PointSetB none;
+  MatcherBResult r = Pairs(8);
+  computeFinalScore(Stats(8, 0, 1), none, none, r, {});
+  EXPECT_EQ(r.score, 1000);  // D = 0 with 8 pairs: no coverage stage
+  r = Pairs(2);
+  r.score = 500;
+  computeFinalScore(Stats(2, 0, 1), none, none, r, {});
+  EXPECT_EQ(r.score, 0);
+  // D = 83 / 4 = 20.75 with 31 pairs: v = 460, then 460 x 112 / 100.
+  r = Pairs(31);
+  computeFinalScore(Stats(31, 83, 4), none, none, r, {});
+  EXPECT_EQ(r.score, 515);
+  // Without neighbour pairs there is no score.
+  ScoreStatisticsB st = Stats(8, 0, 1);
+  st.nd[0] = 0;
+  r = Pairs(8);
+  computeFinalScore(st, none, none, r, {});
+  EXPECT_EQ(r.score, 0);
+}
+
+TEST_F(MatcherBScore, SmallPairingsBlendCoverageAndOverlap) {
+  const PointSetB a = ToPointSet(FingerSet(1, 10));
+  for (int c : {6, 7}) {
+    MatcherBResult r = Pairs(c);
+    PointSetB sub = a;
+    sub.count = c;
+    EXPECT_EQ(countInsideOwnHull(sub, r, false), c);
+    EXPECT_EQ(overlapRatio(sub, r, sub, {}), 1 << 14);
+    computeFinalScore(Stats(c, 0, 1), sub, sub, r, {});
+    EXPECT_EQ(r.score, c == 6 ? 714 : 769);
+  }
+  // D = 20 with 10 pairs: the blend gives 678. D = 23: the blend falls
+  // below 650 (638) and the linear form gives 406.
+  MatcherBResult r = Pairs(10);
+  computeFinalScore(Stats(10, 200, 10), a, a, r, {});
+  EXPECT_EQ(r.score, 678);
+  r = Pairs(10);
+  computeFinalScore(Stats(10, 230, 10), a, a, r, {});
+  EXPECT_EQ(r.score, 406);
+}
+
+TEST_F(MatcherBScore, OverlapFallsWithUnpairedMinutiaeInTheCommonArea) {
+  const PointSetB a = ToPointSet(FingerSet(4, 30));
+  MatcherBResult r = Pairs(10);
+  const int partial = overlapRatio(a, r, a, {});
+  EXPECT_GT(partial, 0);
+  EXPECT_LT(partial, 1 << 14);
+  r = Pairs(30);
+  EXPECT_EQ(overlapRatio(a, r, a, {}), 1 << 14);
+  EXPECT_EQ(overlapRatio(a, Pairs(2), a, {}), 0);
+}
+
+TEST_F(MatcherBScore, FinalAlignmentOfATurnedCopy) {
+  const PointSetB a = ToPointSet(FingerSet(6, 30));
+  for (int rot : {-40, -3, 0, 25}) {
+    const PointSetB b = Transform(a, rot, 30, -12);
+    AlignmentB al;
+    ASSERT_EQ(estimateFinalAlignment(a, b, Pairs(30), al), 1);
+    EXPECT_EQ(al.rotation, rot);
+    EXPECT_EQ(al.dx, 30);
+    EXPECT_EQ(al.dy, -12);
+  }
+  AlignmentB al;
+  EXPECT_EQ(estimateFinalAlignment(a, a, Pairs(0), al), 0);
+}
+
+}  // namespace
