@@ -1,6 +1,7 @@
 // The capture library's minutiae matcher: local pair descriptors vote for
 // correspondences, which grow into geometrically consistent sets.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
