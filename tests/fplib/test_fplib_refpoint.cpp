@@ -1,0 +1,113 @@
+// Reference point search: sectors, mask clean-up, the winding index and the
+// search on sample prints.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "direction_field.h"
+#include "direction_quality.h"
+#include "fplib.h"
+#include "fplib_test_util.h"
+#include "ref_point.h"
+#include "sector_map.h"
+
+using namespace fplib;
+
+namespace {
+
+TEST(Sectors, DirectionRanges) {
+  const int expect[][3] = {{0, 7, 1},    {8, 23, 8},   {24, 39, 7},  {40, 55, 6},
+                           {56, 71, 5},  {72, 87, 4},  {88, 103, 3}, {104, 119, 2}};
+  for (const auto &e : expect)
+    for (int a = e[0]; a <= e[1]; ++a) EXPECT_EQ(sectorOfDirection(a), e[2]) << a;
+}
+
+TEST(MaskCleanUp, MajorityDropsSpecksAndErasingDropsNarrowRegions) {
+  auto map = std::make_unique<SectorMap>();
+  for (int r = 40; r < 160; ++r)
+    for (int c = 50; c < 150; ++c) map->Mask(r, c) = 1;  // the finger
+  map->Mask(20, 20) = 1;                                   // a speck
+  for (int r = 30; r < 190; ++r)
+    for (int c = 165; c < 185; ++c) map->Mask(r, c) = 1;  // a narrow strip
+  filterMask(*map);
+  EXPECT_EQ(map->Mask(20, 20), 0);
+  EXPECT_EQ(map->Mask(100, 100), 1);
+  EXPECT_EQ(map->Mask(100, 175), 1);  // the strip survives the majority filter
+  eraseNarrowRegions(*map);
+  EXPECT_EQ(map->Mask(100, 175), 0);
+  EXPECT_EQ(map->Mask(100, 100), 1);
+}
+
+// Sectors of an orientation field turning by half a turn around (r0, c0):
+// a loop with sign +1, a delta with -1.
+std::unique_ptr<SectorMap> Singular(int sign, int r0 = 100, int c0 = 100) {
+  auto map = std::make_unique<SectorMap>();
+  for (int r = 0; r < kMapSize; ++r)
+    for (int c = 0; c < kMapSize; ++c) {
+      const double phi = std::atan2(r - r0, c - c0);
+      double theta = std::fmod(sign * phi / 2 + 4 * M_PI, M_PI);  // 0..pi
+      const int a = int(theta / M_PI * 120) % 120;
+      map->sector[size_t(r) * kMapSize + c] = uint8_t(sectorOfDirection(a));
+    }
+  return map;
+}
+
+TEST(WindingIndex, LoopsAndDeltasTurnOppositeWays) {
+  const int loop = windingIndex(*Singular(1), 100, 100), delta = windingIndex(*Singular(-1), 100, 100);
+  EXPECT_NE(loop, 0);
+  EXPECT_NE(delta, 0);
+  EXPECT_LT(loop * delta, 0);
+  EXPECT_EQ(std::abs(loop), std::abs(delta));
+  // Away from the singular point the rings see no turning.
+  EXPECT_EQ(windingIndex(*Singular(1), 100, 140), 0);
+  // Near the border nothing is counted.
+  EXPECT_EQ(windingIndex(*Singular(1, 14, 100), 14, 100), 0);
+  // Without both ridge families nearby.
+  auto flat = std::make_unique<SectorMap>();
+  std::fill(flat->sector.begin(), flat->sector.end(), 1);
+  EXPECT_EQ(windingIndex(*flat, 100, 100), -10);
+}
+
+TEST(RefPoint, NoFingerOrNoRidgeTurnGivesNoPoint) {
+  std::vector<uint8_t> field(kCells, minutiae::kBackground);
+  uint16_t point[2] = {7, 9};
+  EXPECT_EQ(locateRefPoints(field.data(), point), -1);
+  std::fill(field.begin(), field.end(), 0);  // all foreground, all horizontal
+  EXPECT_EQ(locateRefPoints(field.data(), point), -1);
+  EXPECT_EQ(point[0], 7);
+  EXPECT_EQ(point[1], 9);
+}
+
+class SamplePoints : public fptest::FpLibTest {};
+
+TEST_F(SamplePoints, PointsAreEvenInsideTheImageAndStableAcrossImpressions) {
+  if (fptest::SampleDir().empty()) GTEST_SKIP() << "no sample prints";
+  int found = 0, total = 0;
+  std::vector<std::pair<int, int>> finger107;
+  for (int f = 101; f <= 110; ++f)
+    for (int i = 1; i <= 8; ++i) {
+      std::vector<uint8_t> img = fptest::LoadSample(f, i), t(FP_TEMPLATE_SIZE);
+      ASSERT_EQ(FP_FeatureExtract(1, 1, img.data(), t.data()), FP_OK);
+      ++total;
+      if (t[4] != 1 || t[22] == 0xFF) continue;
+      ++found;
+      ASSERT_LE(t[24], 1);
+      const int x = t[22], y = t[23] | t[24] << 8;
+      EXPECT_EQ(x % 2, 0);
+      EXPECT_EQ(y % 2, 0);
+      EXPECT_LE(y, 358);
+      if (f == 107) finger107.push_back({x, y});
+    }
+  EXPECT_GE(found, total / 2);
+  // Impressions 1..4 of finger 107 sit alike on the scanner.
+  ASSERT_GE(finger107.size(), 4u);
+  for (size_t k = 1; k < 4; ++k) {
+    EXPECT_LE(std::abs(finger107[k].first - finger107[0].first), 30);
+    EXPECT_LE(std::abs(finger107[k].second - finger107[0].second), 30);
+  }
+}
+
+}  // namespace
