@@ -10,16 +10,12 @@ namespace fplib {
 namespace {
 
 constexpr int N = kMapSize;
-constexpr size_t kMaxCandidates = 639, kMaxStopRows = 1279;
+constexpr size_t kMaxRefCandidates = 639, kMaxStopRows = 1279;
 
 struct Step {
   int row, lo, hi, code;
   int Width() const { return hi - lo; }
   int Middle() const { return (lo + hi) / 2; }
-};
-
-struct Candidate {
-  int length, row, middle, lo, hi, score;
 };
 
 enum class Outcome { Continue, Fail, Found };
@@ -169,31 +165,16 @@ class Search {
     return true;
   }
 
-  void Add(const Candidate &c) {
-    if (candidates_.size() < kMaxCandidates) candidates_.push_back(c);
+  void Add(const RefCandidate &c) {
+    if (candidates_.size() < kMaxRefCandidates) candidates_.push_back(c);
   }
 
   bool Choose(int &row, int &col) {
     limitRow_ = map_.searchBound;
     for (int r : stopRows_) limitRow_ = std::min(limitRow_, r);
-    int choice = -1, bestScore = 0;
-    for (size_t k = 0; k < candidates_.size(); ++k) {
-      const Candidate &c = candidates_[k];
-      if (c.score > bestScore && (c.row < limitRow_ + 20 || c.length + limitRow_ - c.row > 80)) {
-        choice = int(k);
-        bestScore = c.score;
-      }
-    }
+    const int choice = chooseCandidate(candidates_, limitRow_);
     if (choice < 0) return false;
-    const Candidate first = candidates_[size_t(choice)];
-    if (candidates_.size() > 1)
-      for (size_t k = 0; k < candidates_.size(); ++k) {
-        const Candidate &c = candidates_[k];
-        if (int(k) != choice && c.score > 10 && c.row <= first.row + 55 && c.middle > first.lo - 10 &&
-            c.middle < first.hi + 10)
-          choice = int(k);
-      }
-    const Candidate &c = candidates_[size_t(choice)];
+    const RefCandidate &c = candidates_[size_t(choice)];
     row = c.row;
     col = c.middle;
     Refine(c, row, col);
@@ -201,7 +182,7 @@ class Search {
   }
 
   // Moves the point down along sector-1 runs and chains of the bordering sectors.
-  void Refine(const Candidate &chosen, int &repRow, int &repCol) {
+  void Refine(const RefCandidate &chosen, int &repRow, int &repCol) {
     const int lo0 = chosen.lo, hi0 = chosen.hi;
     int r = chosen.row, c = chosen.middle;
     if (hi0 - lo0 > 8) r -= 6;
@@ -284,13 +265,33 @@ class Search {
   const SectorMap &map_;
   std::vector<uint8_t> visited_;
   std::vector<Step> steps_;
-  std::vector<Candidate> candidates_;
+  std::vector<RefCandidate> candidates_;
   std::vector<int> stopRows_;
   int sum_ = 0, best_ = -999, bestStep_ = 0;
   int limitRow_ = 0;
 };
 
 }  // namespace
+
+int chooseCandidate(const std::vector<RefCandidate> &candidates, int limitRow) {
+  int choice = -1, bestScore = 0;
+  for (size_t k = 0; k < candidates.size(); ++k) {
+    const RefCandidate &c = candidates[k];
+    if (c.score > bestScore && (c.row < limitRow + 20 || c.length + limitRow - c.row > 80)) {
+      choice = int(k);
+      bestScore = c.score;
+    }
+  }
+  if (choice < 0 || candidates.size() < 2) return choice;
+  const RefCandidate first = candidates[size_t(choice)];
+  for (size_t k = 0; k < candidates.size(); ++k) {
+    const RefCandidate &c = candidates[k];
+    if (int(k) != choice && c.score > 10 && c.row <= first.row + 55 && c.middle > first.lo - 10 &&
+        c.middle < first.hi + 10)
+      choice = int(k);
+  }
+  return choice;
+}
 
 int searchRefPoint(const SectorMap &map, int &row, int &col) {
   Search search(map);

@@ -5,10 +5,20 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "sector_map.h"
 
 namespace fplib {
+
+// A trace's candidate for the point: where it ends (or peaks) and its score.
+struct RefCandidate {
+  int length, row, middle, lo, hi, score;
+};
+// Index of the chosen candidate, or -1: the best score among those near
+// enough to the limit row, then the last candidate that lies on the first
+// choice's run a little further down.
+int chooseCandidate(const std::vector<RefCandidate> &candidates, int limitRow);
 
 // 0 with point = (x, y) in image pixels (both even), or -1 when no point was
 // found; point is left untouched then.

@@ -81,6 +81,30 @@ TEST(RefPoint, NoFingerOrNoRidgeTurnGivesNoPoint) {
   EXPECT_EQ(point[1], 9);
 }
 
+TEST(RefPointChoice, BestScoreNearTheLimitThenTheLastOnItsRun) {
+  // {length, row, middle, lo, hi, score}
+  std::vector<RefCandidate> c = {{30, 80, 100, 95, 105, 40}, {30, 120, 108, 100, 116, 30}};
+  EXPECT_EQ(chooseCandidate(c, 100), 1);  // B lies on A's run, at most 55 rows lower
+  c[1].row = 136;
+  EXPECT_EQ(chooseCandidate(c, 120), 0);  // 56 rows lower
+  c[1].row = 120;
+  c[1].middle = 115;
+  EXPECT_EQ(chooseCandidate(c, 100), 0);  // not strictly inside hi + 10
+  c[1].middle = 114;
+  c[1].score = 10;
+  EXPECT_EQ(chooseCandidate(c, 100), 0);  // score must exceed 10
+  // Far below the limit row only a trace that began far above it counts.
+  std::vector<RefCandidate> low = {{50, 130, 100, 95, 105, 40}};
+  EXPECT_EQ(chooseCandidate(low, 100), -1);  // 50 + 100 - 130 = 20
+  low[0].length = 111;
+  EXPECT_EQ(chooseCandidate(low, 100), 0);  // 111 + 100 - 130 = 81
+  EXPECT_EQ(chooseCandidate({}, 100), -1);
+  // The first choice itself can be taken again after an earlier one.
+  std::vector<RefCandidate> three = {{30, 70, 100, 95, 105, 20}, {30, 80, 101, 95, 105, 50},
+                                     {30, 200, 100, 95, 105, 60}};
+  EXPECT_EQ(chooseCandidate(three, 100), 1);
+}
+
 class SamplePoints : public fptest::FpLibTest {};
 
 TEST_F(SamplePoints, PointsAreEvenInsideTheImageAndStableAcrossImpressions) {
