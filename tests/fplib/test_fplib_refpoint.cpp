@@ -105,6 +105,38 @@ TEST(RefPointChoice, BestScoreNearTheLimitThenTheLastOnItsRun) {
   EXPECT_EQ(chooseCandidate(three, 100), 1);
 }
 
+// One long sector-1 run down rows 10..189 (columns 90..99) between sector 2
+// on its left and 8 on its right, narrowed to columns 94..96 in row 69; below
+// the waist the bordering sectors are (6, 2) when `turnBelow`.
+std::unique_ptr<SectorMap> LongRun(bool turnBelow) {
+  auto map = std::make_unique<SectorMap>();
+  map->top = 10;
+  map->bottom = 190;
+  map->searchBound = 150;
+  for (int r = 10; r <= 190; ++r) {
+    map->left[r] = 40;
+    map->right[r] = 160;
+  }
+  for (int r = 10; r < 190; ++r)
+    for (int c = 40; c <= 160; ++c) {
+      const bool below = turnBelow && r > 69;
+      int s = c < 90 ? (below ? 6 : 2) : c <= 99 ? 1 : (below ? 2 : 8);
+      if (r == 69 && c >= 90 && c <= 99 && (c < 94 || c > 96)) s = c < 94 ? 2 : 8;
+      map->sector[size_t(r) * kMapSize + c] = uint8_t(s);
+    }
+  return map;
+}
+
+TEST(RefPointSearch, ALongTraceEndsTheSearchAtItsWaist) {
+  int row = -1, col = -1;
+  // Codes fall after the waist: the best step is the point, unrefined.
+  ASSERT_EQ(searchRefPoint(*LongRun(true), row, col), 0);
+  EXPECT_EQ(row, 69);
+  EXPECT_EQ(col, 95);
+  // Codes keep rising after the waist: the whole search fails.
+  EXPECT_EQ(searchRefPoint(*LongRun(false), row, col), -1);
+}
+
 class SamplePoints : public fptest::FpLibTest {};
 
 TEST_F(SamplePoints, PointsAreEvenInsideTheImageAndStableAcrossImpressions) {
