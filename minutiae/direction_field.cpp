@@ -119,8 +119,8 @@ void computeBlockDirection(const uint8_t *image, int w, int h, uint8_t *field) {
   DirectionsFromComponents(comp, cw, ch, 4, field);
 }
 
-int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, int h,
-                          uint8_t *field) {
+int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *field, bool fixedLimits,
+                           ForegroundStats *stats) {
   const int cw = cellCols(w), ch = cellRows(h);
   const size_t cells = size_t(cw) * ch;
   try {
@@ -134,11 +134,16 @@ int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, i
     for (int r = 0; r < ch; ++r)
       for (int c = 0; c < cw; ++c) {
         const Window win = Clip(r, c, 5, cw, ch);
-        const int64_t n = win.Count();
+        const int64_t n = fixedLimits ? 121 : win.Count();
         const int64_t act = sums[4].Sum(win.c0, win.r0, win.c1, win.r1);
         int64_t mag = 0;
         for (int k = 0; k < 4; ++k) mag += std::llabs(sums[k].Sum(win.c0, win.r0, win.c1, win.r1));
-        fg[size_t(r) * cw + c] = !(act < 240 * n || mag < 432 * n);
+        const bool passed = !(act < 240 * n || mag < 432 * n);
+        fg[size_t(r) * cw + c] = passed;
+        if (passed && stats) {
+          stats->strength += mag / 256;
+          ++stats->cells;
+        }
       }
     GridSums fgSums;
     fgSums.Build(fg.data(), cw, ch);
@@ -147,7 +152,18 @@ int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, i
         const Window win = Clip(r, c, 5, cw, ch);
         if (fgSums.Sum(win.c0, win.r0, win.c1, win.r1) < 61) field[size_t(r) * cw + c] |= kBackground;
       }
+  } catch (const std::bad_alloc &) {
+    return ALG_NO_MEMORY;
+  }
+  return ALG_OK;
+}
 
+int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, int h,
+                          uint8_t *field) {
+  const int cw = cellCols(w), ch = cellRows(h);
+  const size_t cells = size_t(cw) * ch;
+  if (estimateDirectionField(normalised, w, h, field, false, nullptr) != ALG_OK) return ALG_NO_MEMORY;
+  try {
     enhanceAlongDirection(smoothed, w, h, field);
 
     std::vector<uint8_t> m3(smoothed, smoothed + size_t(w) * h), m7 = m3, x(size_t(w) * h);

@@ -19,6 +19,16 @@ SlitComponents cellSlitComponents(const uint8_t *image, int width, int cx, int c
 // Sector choice over summed components; direction 0..119.
 int sectorDirection(const int64_t s[4]);
 
+struct ForegroundStats {
+  int64_t strength = 0;  // sum of |S0|+..+|S3| / 256 over the cells that passed
+  int64_t cells = 0;     // cells that passed the limits, before the majority
+};
+// Directions over 11x11 cell windows, background by activity and strength
+// limits and a 61-of-121 majority. fixedLimits: the limits of a full window
+// even where the window is clipped. stats may be null.
+int estimateDirectionField(const uint8_t *normalised, int width, int height, uint8_t *field,
+                           bool fixedLimits, ForegroundStats *stats);
+
 void computeBlockDirection(const uint8_t *image, int width, int height, uint8_t *field);
 int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int width, int height,
                           uint8_t *field);

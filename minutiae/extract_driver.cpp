@@ -26,7 +26,6 @@ bool DriverSize(int w, int h) {
 }
 
 int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
-  const ExtractProfile &prof = kCaptureExtract;
   const int cw = cellCols(w), ch = cellRows(h);
   const size_t plane = size_t(w) * h, cells = size_t(cw) * ch;
   std::vector<uint8_t> block(2 * plane + cells);
@@ -47,6 +46,20 @@ int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecor
     *quality = 0;
     return ALG_OK;
   }
+  auto out = std::make_unique<MinutiaeRecord>();
+  traceMinutiae(A, B, D, w, h, kCaptureExtract, *out);
+  out->kind = 0;
+  if (out->count <= 6) return ALG_NO_FEATURE;
+  if (copyOut) *record = *out;
+  return ALG_OK;
+}
+
+}  // namespace
+
+void traceMinutiae(uint8_t *A, uint8_t *B, const uint8_t *D, int w, int h, const ExtractProfile &prof,
+                   MinutiaeRecord &out) {
+  const int cw = cellCols(w), ch = cellRows(h);
+  const size_t plane = size_t(w) * h, cells = size_t(cw) * ch;
   enhanceAlongDirection(A, w, h, D);
   smoothCross5(B, A, w, h, prof.crossLastRowFromLast);
 
@@ -72,15 +85,8 @@ int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecor
   auto candidates = std::make_unique<CandidateList>();
   detectMinutiae(A, B, w, h, D, *candidates, prof);
   removeFalseMinutiae(A, w, h, *candidates, prof);
-  auto out = std::make_unique<MinutiaeRecord>();
-  selectMinutiae(A, w, h, D, *candidates, *out, prof);
-  out->kind = 0;
-  if (out->count <= 6) return ALG_NO_FEATURE;
-  if (copyOut) *record = *out;
-  return ALG_OK;
+  selectMinutiae(A, w, h, D, *candidates, out, prof);
 }
-
-}  // namespace
 
 int extractMinutiae(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
   if (!DriverSize(w, h)) return ALG_BAD_SIZE;

@@ -20,14 +20,30 @@ struct Slot {
 
 }  // namespace
 
+namespace {
+
+int CaptureDirection(int dx, int dy) {
+  const int g = dx == 0 ? 64 : int(40.743664f * fastAtan(float(std::abs(dy)), float(std::abs(dx))));
+  return directionQuadrant(dx, dy, g);
+}
+
+}  // namespace
+
+// Capture library: pairs 256..32400, octants 256..12099, score > 145,
+// octant lengths within 15; weak sets return early; refinement only for
+// t > 184 and 500 < M < 800; size penalties; re-score 330 <= S <= 660.
+const MatchProfile kCaptureMatch{intSqrt, CaptureDirection, 256, 32400, 256, 12099, 145, 15, true,
+                                 false, 500, 800, true, 330, 661, false, false};
+
 void buildPairTable(SetContext &ctx) {
   ctx.distance2.assign(120 * 120, 0);
   ctx.relAngle.assign(120 * 120, 0);
   const Minutia *m = ctx.record->minutiae;
   for (int i = 0; i < ctx.count; ++i)
     for (int j = i + 1; j < ctx.count; ++j) {
-      int d2 = 0;
-      const int t = segmentLengthAngle(m[i].x, m[i].y, m[j].x, m[j].y, &d2, nullptr);
+      const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
+      const int d2 = dx * dx + dy * dy;
+      const int t = ctx.profile->direction(dx, dy);
       ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
       ctx.relAngle[size_t(i) * 120 + j] = uint8_t(t - m[i].angle);
       ctx.relAngle[size_t(j) * 120 + i] = uint8_t(t - m[j].angle - 128);
@@ -36,6 +52,7 @@ void buildPairTable(SetContext &ctx) {
 
 int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   const int n = ctx.count;
+  const MatchProfile &p = *ctx.profile;
   std::vector<Slot> sector(size_t(n) * 9, Slot{0, 0}), octant(size_t(n) * 8, Slot{0, 0});
   auto take = [](Slot &s, int d2, int nb) {
     if (s.d2 == 0 || d2 < s.d2) s = {d2, int16_t(nb)};
@@ -43,10 +60,10 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) {
       const int d2 = ctx.D2(i, j);
-      if (d2 < 256 || d2 > 32400) continue;
+      if (d2 < p.pairMinD2 || d2 > p.pairMaxD2) continue;
       take(sector[size_t(i) * 9 + ((ctx.Rel(i, j) * 9) >> 8)], d2, j);
       take(sector[size_t(j) * 9 + ((ctx.Rel(j, i) * 9) >> 8)], d2, i);
-      if (d2 <= 12099) {
+      if (d2 >= p.octantMinD2 && d2 <= p.octantMaxD2) {
         take(octant[size_t(i) * 8 + (ctx.Rel(i, j) >> 5)], d2, j);
         take(octant[size_t(j) * 8 + (ctx.Rel(j, i) >> 5)], d2, i);
       }
@@ -60,7 +77,7 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
       const int c = s.nb;
       Slot &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
       if (back.d2 != 0 && back.nb == j) back = {0, 0};
-      const int16_t len = int16_t(intSqrt(s.d2));
+      const int16_t len = int16_t(p.length(s.d2));
       ctx.pairs.push_back({int16_t(j), int16_t(c), len, ctx.Rel(j, c), ctx.Rel(c, j)});
       if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
       ++pairs;
@@ -70,7 +87,7 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
     for (int k = 0; k < 8; ++k) {
       const Slot s = octant[size_t(j) * 8 + k];
       if (s.d2 == 0) continue;
-      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(intSqrt(s.d2)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
+      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(p.length(s.d2)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
     }
   return pairs;
 }
@@ -111,7 +128,7 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
       const int d1 = Signed8(q.angleNear - s.angleNear), d2 = Signed8(q.angleFar - s.angleFar);
       if (std::abs(d1) > 12 || std::abs(d2) > 12) continue;
       int score = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
-      if (score <= 145) continue;
+      if (score <= a.profile->acceptScore) continue;
       const int ft = ma[s.farIdx].type, qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
       if (ft == qn && ft == qf) score = (score * 1229 + 512) >> 10;
       else if (ft != qn && ft != qf) score = (score * 853 + 512) >> 10;
@@ -153,7 +170,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
           found = true;
           const int d2 = Signed8(oa.angleFar - ob.angleFar);
           const int e = std::abs(oa.length - ob.length);
-          if (std::abs(d1) > 14 || std::abs(d2) > 14 || e > 15) continue;
+          if (std::abs(d1) > 14 || std::abs(d2) > 14 || e > a.profile->octantLengthDiff) continue;
           const int s = 836 - 15 * (std::abs(d1) + std::abs(d2)) - 26 * e;
           if (s > 0 && uint32_t(s) > bestB[k]) {
             bestB[k] = uint32_t(s);

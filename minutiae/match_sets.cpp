@@ -99,7 +99,7 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
       }
       const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
       const bool inRange = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
-      const int lenA = intSqrt(fA), lenB = intSqrt(fB);
+      const int lenA = A.profile->length(fA), lenB = A.profile->length(fB);
       const int dl = std::abs(lenA - lenB), s = std::min(lenA + lenB, 399);
       const int dr = std::abs(Signed8(B.Rel(b2, b1) - A.Rel(a2, a1)));
       const int du = std::abs(Signed8(B.Rel(b1, b2) - A.Rel(a1, a2)));
@@ -202,7 +202,7 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   const int64_t o = std::max<int64_t>(0, best[0].score);
   const int64_t P = int64_t(A.count) * B.count;
   if (sets) sets->clear();
-  if (o / P <= 36863) return int(0.625 * std::sqrt(double(o) * 6.25 / double(P)));
+  if (A.profile->setShortReturn && o / P <= 36863) return int(0.625 * std::sqrt(double(o) * 6.25 / double(P)));
   if (sets)
     for (int k = 0; k < keep; ++k) {
       sets->emplace_back();
@@ -221,6 +221,9 @@ int CircularDiff(int x, int y) {
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             std::vector<uint8_t> &flag) {
   const Minutia *ma = A.record->minutiae, *mb = B.record->minutiae;
+  const auto distance = [&](int x1, int y1, int x2, int y2) {
+    return A.profile->length((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
+  };
   bool cleared = false;
   for (int b = 0; b < B.count; ++b)
     for (int a = 0; a < A.count; ++a) {
@@ -237,8 +240,8 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
           clash = true;
           continue;
         }
-        const int gA = pointDistance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
-        const int gB = pointDistance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
+        const int gA = distance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
+        const int gB = distance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
         const int dl = std::abs(gA - gB);
         const int d1 = CircularDiff(B.Rel(b, c.b), A.Rel(a, c.a)), d2 = CircularDiff(B.Rel(c.b, b), A.Rel(c.a, a));
         if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
@@ -298,17 +301,26 @@ int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, Set
   return t;
 }
 
-int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Correspondence> &list, const VoteState &v,
-                      Compat &m, int t) {
+// Scale factors of the final score: E / P from the set sizes.
+void ScoreScale(const SetContext &A, const SetContext &B, bool penalties, int64_t &E, int64_t &P) {
   const int nA = A.count, nB = B.count;
-  int64_t P = nB <= 10 ? 1 : nB;
+  P = nB <= 10 ? 1 : nB;
   if (nA > 10) P *= nA;
-  int64_t E = nB <= 10 ? 1 : 10;
+  E = nB <= 10 ? 1 : 10;
   if (nA > 10) E *= 10;
+  if (!penalties) return;
   if (2 * nB < nA || 2 * nA < nB) E = E * 92 / 100;
   if (nA < 22 || nB <= 21) E = E * 95 / 100;
-  const int S = int(float(std::sqrt(double(E) * t / double(P))) * 0.625f + 0.5f);
-  if (S < 330 || S < 100 || S > 660) return S;
+}
+
+int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Correspondence> &list, const VoteState &v,
+                      Compat &m, int t) {
+  const MatchProfile &p = *A.profile;
+  int64_t E, P;
+  ScoreScale(A, B, p.penalties, E, P);
+  const double root = std::sqrt(double(E) * t / double(P));
+  const int S = p.doubleScale ? int(root * 0.625 + 0.5) : int(float(root) * 0.625f + 0.5f);
+  if (S < 100 || S < p.rescoreLow || S >= p.rescoreHigh) return S;
   const int n = int(list.size());
   if (n <= 1) return S;
   std::vector<int> cell(120 * 120, -1);
@@ -374,8 +386,9 @@ int foldAngleDistanceQuarter(int a, int b) {
   return 16;
 }
 
-int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB) {
+int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, const MatchProfile &profile) {
   SetContext A, B;
+  A.profile = B.profile = &profile;
   if (buildTemplateContext(A, recA, true) == 0) return 0;
   if (buildTemplateContext(B, recB, false) == 0) return 0;
   VoteState v;
@@ -390,18 +403,16 @@ int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB) {
   Compat m;
   SetList sets;
   int t = GrowConsistentSets(A, B, list, m, &sets, 4);
-  if (t > 184) {
-    int64_t s = 1, k = 1;
-    if (B.count > 10) {
-      s = B.count;
-      k = 10;
-    }
-    if (A.count > 10) {
-      s *= A.count;
-      k *= 10;
-    }
+  const MatchProfile &p = *A.profile;
+  if (p.refineAnyScore || t > 184) {
+    int64_t k, s;
+    ScoreScale(A, B, false, k, s);
     const int M = int(0.625 * std::sqrt(double(t) * double(k) / double(s)) + 0.5);
-    if (M > 500 && M < 800) t = RefineMatchScore(A, B, v, sets, t);
+    if (M > p.refineLow && M < p.refineHigh) t = RefineMatchScore(A, B, v, sets, t);
+  }
+  if (p.rescoreBestSet) {
+    std::vector<Correspondence> best = sets.empty() ? std::vector<Correspondence>() : sets[0];
+    return ComputeMatchScore(A, B, best, v, m, t);
   }
   // Scaled whatever t is, so that scores rise monotonically with t.
   return ComputeMatchScore(A, B, list, v, m, t);

@@ -1,12 +1,33 @@
 // The capture library's minutiae matcher: local pair descriptors vote for
 // correspondences, which grow into geometrically consistent sets.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "minutiae_types.h"
 
 namespace minutiae {
+
+// Knobs that differ between the capture library's matcher and the algorithm
+// library's matcher A.
+struct MatchProfile {
+  int (*length)(int squared);        // length of a vector from its squared length
+  int (*direction)(int dx, int dy);  // 256 units per turn
+  int pairMinD2, pairMaxD2;          // sector neighbours
+  int octantMinD2, octantMaxD2;      // octant neighbours
+  int acceptScore;                   // a pair candidate needs a score above this
+  int octantLengthDiff;              // at most this in the alignment vote
+  bool setShortReturn;               // weak best set: scaled score, no sets kept
+  bool refineAnyScore;               // refine when M < refineHigh whatever t
+  int refineLow, refineHigh;         // refinement window on M (exclusive)
+  bool penalties;                    // size penalties 92/100 and 95/100
+  int rescoreLow, rescoreHigh;       // re-score when rescoreLow <= S < rescoreHigh
+  bool rescoreBestSet;               // re-score the best set instead of the whole list
+  bool doubleScale;                  // S scaled in double instead of single precision
+};
+
+extern const MatchProfile kCaptureMatch;
 
 struct PairDescriptor {
   int16_t nearIdx;
@@ -39,6 +60,7 @@ struct Correspondence {
 // One side of a match. A (indexed) stores both directions of each pair and a
 // bucket index; B (probe) stores one direction.
 struct SetContext {
+  const MatchProfile *profile = &kCaptureMatch;
   const MinutiaeRecord *record = nullptr;
   int count = 0;
   std::vector<int32_t> distance2;  // [120][120]
@@ -78,7 +100,8 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
 int foldAngleDistance(int a, int b);
 int foldAngleDistanceQuarter(int a, int b);
 
-int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b);
+int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b,
+                      const MatchProfile &profile = kCaptureMatch);
 float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b);
 // -1 for a null argument or a template not starting with 'F'; else 1. Each
 // template buffer must hold 606 bytes (the reader takes no length).

@@ -1,0 +1,63 @@
+#include "extract_pipeline.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "alg_codes.h"
+#include "atan_table.h"
+#include "cminutiae_record.h"
+#include "ctemplate.h"
+#include "direction_field.h"
+#include "extract_driver.h"
+#include "fplib.h"
+#include "image_prep.h"
+#include "step_log.h"
+
+namespace fplib {
+
+namespace {
+
+// The stages pass (dx, dy).
+int Direction240(int dx, int dy) { return direction240(dy, dx); }
+int Direction256(int dx, int dy) { return direction256(dy, dx); }
+
+constexpr int kCandidateCap = 250;
+
+int RunStages(const uint8_t *image, uint8_t quality, uint8_t *record) {
+  constexpr int w = FP_IMAGE_WIDTH, h = FP_IMAGE_HEIGHT;
+  constexpr size_t plane = FP_IMAGE_SIZE;
+  const size_t cells = size_t(minutiae::cellCols(w)) * minutiae::cellRows(h);
+  std::vector<uint8_t> block(2 * plane + cells);
+  uint8_t *A = block.data(), *B = A + plane, *D = B + plane;
+
+  std::memcpy(A, image, plane);
+  if (minutiae::smoothMean3x3(A, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+  std::memcpy(B, A, plane);
+  if (minutiae::normalizeLocalContrast(B, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+  if (minutiae::computeDirectionField(A, B, w, h, D) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+  const int q = minutiae::computeQualityScore(B, A, w, h, D);
+  FP_LOG("featureExtract_10037040", "quality=%d\n", q);
+  if (q <= 0) return minutiae::ALG_NO_FEATURE;
+
+  auto selection = std::make_unique<minutiae::MinutiaeRecord>();
+  minutiae::traceMinutiae(A, B, D, w, h, kFpExtract, *selection);
+  if (selection->count < 7) return minutiae::ALG_NO_FEATURE;
+  selection->kind = kRecordType;
+  return packSelection(record, *selection, quality);
+}
+
+}  // namespace
+
+const minutiae::ExtractProfile kFpExtract{kCandidateCap, kMaxMinutiae, true, Direction240, Direction256};
+
+int runMinutiaePipeline(const uint8_t *image, uint8_t quality, uint8_t *record) {
+  try {
+    return RunStages(image, quality, record);
+  } catch (const std::bad_alloc &) {
+    return minutiae::ALG_NO_MEMORY;
+  }
+}
+
+}  // namespace fplib

@@ -1,0 +1,42 @@
+#include "match_fusion.h"
+
+#include <cmath>
+
+#include "cminutiae_record.h"
+#include "ctemplate.h"
+#include "matcher_a.h"
+
+namespace fplib {
+
+// From the shared match tables and matcher B.
+bool EnsureMatchTables();
+float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2);
+
+float fuseScores(int scoreA, float scoreB) {
+  const double s = std::pow(double(scoreB), 0.6000000238418579) * 0.0016276041 * double(scoreA);
+  const float f = float(s);
+  return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f;
+}
+
+float fuseMatchScores(const uint8_t *record1, const uint8_t *record2) {
+  if (!record1 || !record2) return 0.0f;
+  const int a = matchMinutiaeA(record1, record2);
+  const float b = ScoreMatcherB(record1, record2);
+  return fuseScores(a, b);
+}
+
+int featureMatch(const uint8_t *tmpl1, const uint8_t *tmpl2, float *score) {
+  *score = 0.0f;
+  // Reading tables that were never built would give garbage scores.
+  if (!EnsureMatchTables()) return -1;
+  uint8_t record1[kRecordSize] = {}, record2[kRecordSize] = {};
+  int count1 = 0, count2 = 0;
+  int r = unpackCTemplate(tmpl1, record1, &count1);
+  if (r != 1) return r;
+  r = unpackCTemplate(tmpl2, record2, &count2);
+  if (r != 1) return r;
+  *score = fuseMatchScores(record1, record2);
+  return 1;
+}
+
+}  // namespace fplib

@@ -1,0 +1,162 @@
+// Matching: the fusion rule, matcher A's record decoding and constants, and
+// genuine against impostor scores on the sample prints.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "cminutiae_record.h"
+#include "ctemplate.h"
+#include "fplib.h"
+#include "fplib_test_util.h"
+#include "match_fusion.h"
+#include "matcher.h"
+#include "matcher_a.h"
+
+using namespace fplib;
+using fptest::FpLibTest;
+
+namespace {
+
+TEST(Fusion, MatcherBScalesMatcherAAndTheResultIsClamped) {
+  EXPECT_NEAR(fuseScores(614, 1.0f), 0.99934f, 1e-5);
+  EXPECT_EQ(fuseScores(1000, 0.5f), 1.0f);
+  EXPECT_NEAR(fuseScores(300, 0.5f), std::pow(0.5, 0.6) * 300 / 614.4, 1e-5);
+  EXPECT_EQ(fuseScores(0, 1.0f), 0.0f);
+  EXPECT_EQ(fuseScores(500, 0.0f), 0.0f);
+  EXPECT_EQ(fuseMatchScores(nullptr, nullptr), 0.0f);
+}
+
+TEST(MatcherAGeometry, FloorRootAndTableDirections) {
+  for (int n = 0; n < 40000; ++n) {
+    const int r = floorSqrt(n);
+    ASSERT_TRUE(r * r <= n && (r + 1) * (r + 1) > n) << n;
+  }
+  for (int n : {40000, 40001, 65535, 1 << 20, 2147395600, 2147483647}) {
+    const int64_t r = floorSqrt(n);
+    EXPECT_TRUE(r * r <= n && (r + 1) * (r + 1) > n) << n;
+  }
+  EXPECT_EQ(matcherADirection(5, 0), 0);
+  EXPECT_EQ(matcherADirection(0, 5), 64);
+  EXPECT_EQ(matcherADirection(-5, 0), 128);
+  EXPECT_EQ(matcherADirection(0, -5), 192);
+  EXPECT_EQ(matcherADirection(100, 100), 32);
+  EXPECT_EQ(matcherADirection(300, -300), 224);  // scaled into the table
+}
+
+// Minutiae in five far-apart pairs whose partners lie 18 pixels apart:
+// d^2 = 324 makes a neighbour pair in the capture library (from 256) but not
+// in matcher A (from 400).
+std::vector<uint8_t> ClusterRecord() {
+  const int centres[][2] = {{20, 10}, {230, 10}, {20, 200}, {230, 200}, {125, 340}};
+  std::vector<uint8_t> rec(kRecordSize, 0);
+  rec[0] = kRecordType;
+  rec[kRecordCount] = 10;
+  int i = 0;
+  for (const auto &c : centres)
+    for (int k = 0; k < 2; ++k, ++i) {
+      uint8_t *m = &rec[kRecordSlots + 4 * size_t(i)];
+      const int y = c[1] + 18 * k * (c[1] < 300 ? 1 : -1), d = 35 * i + 15;
+      m[0] = uint8_t(c[0]);
+      m[1] = uint8_t(y & 0xFF);
+      m[2] = uint8_t(d & 0xFF);
+      m[3] = uint8_t(0xFC | ((d >> 8) & 1) << 1 | ((y >> 8) & 1));
+    }
+  return rec;
+}
+
+TEST(MatcherAProfile, NeighbourPairsStartAt400) {
+  const std::vector<uint8_t> rec = ClusterRecord();
+  minutiae::MinutiaeRecord m;
+  ASSERT_EQ(decodeCMinutiae(rec.data(), m), 0);
+  minutiae::SetContext capture, fp;
+  fp.profile = &kMatcherAProfile;
+  const int capturePairs = minutiae::buildTemplateContext(capture, m, false);
+  // The five 18-pixel partners pair only in the capture library.
+  EXPECT_EQ(capturePairs - minutiae::buildTemplateContext(fp, m, false), 5);
+  int shortPairs = 0;
+  for (const minutiae::PairDescriptor &d : capture.pairs) shortPairs += d.length == 18;
+  EXPECT_EQ(shortPairs, 5);
+  for (const minutiae::PairDescriptor &d : fp.pairs) EXPECT_GE(d.length, 20);
+}
+
+// A plausible set of minutiae, and the same set moved and turned.
+std::vector<uint8_t> SpreadRecord(int count, unsigned seed, double turn = 0, int shiftX = 0, int shiftY = 0) {
+  std::vector<uint8_t> rec(kRecordSize, 0);
+  rec[0] = kRecordType;
+  rec[kRecordCount] = uint8_t(count);
+  unsigned v = seed;
+  auto next = [&](int range) { return int(((v = v * 1103515245u + 12345u) >> 16) % unsigned(range)); };
+  const double c = std::cos(turn), s = std::sin(turn);
+  for (int i = 0; i < count; ++i) {
+    const double x = 40 + next(176) - 128.0, y = 50 + next(260) - 180.0;
+    const int X = int(std::lround(128 + c * x - s * y)) + shiftX, Y = int(std::lround(180 + s * x + c * y)) + shiftY;
+    const int d = (next(360) + 360 - int(std::lround(turn * 180 / M_PI))) % 360;
+    uint8_t *m = &rec[kRecordSlots + 4 * size_t(i)];
+    m[0] = uint8_t(std::clamp(X, 0, 255));
+    const int y9 = std::clamp(Y, 0, 359);
+    m[1] = uint8_t(y9 & 0xFF);
+    m[2] = uint8_t(d & 0xFF);
+    m[3] = uint8_t(0xFC | ((d >> 8) & 1) << 1 | ((y9 >> 8) & 1));
+  }
+  rec[kRecordQuality] = 100;
+  return rec;
+}
+
+TEST(MatcherA, SameMinutiaeMovedStillMatchAndOthersDoNot) {
+  const std::vector<uint8_t> a = SpreadRecord(40, 7);
+  const int self = matchMinutiaeA(a.data(), a.data());
+  EXPECT_GT(self, 614);
+  const int moved = matchMinutiaeA(a.data(), SpreadRecord(40, 7, 0.1, 6, -5).data());
+  EXPECT_GT(moved, 300);
+  const int other = matchMinutiaeA(a.data(), SpreadRecord(40, 99).data());
+  EXPECT_LT(other, moved / 2);
+}
+
+TEST(MatcherA, SetsOutsideSevenToOneHundredAreRefused) {
+  std::vector<uint8_t> six = SpreadRecord(6, 3), fifty = SpreadRecord(50, 3);
+  EXPECT_EQ(matchMinutiaeA(six.data(), fifty.data()), 0);
+  EXPECT_EQ(fuseMatchScores(six.data(), fifty.data()), 0.0f);
+  EXPECT_GT(matchMinutiaeA(fifty.data(), fifty.data()), 0);
+  // Through the templates: a count of 6 unpacks, and scores 0.
+  uint8_t t6[kTemplateSize], t50[kTemplateSize];
+  writeCTemplate(RefPoints{}, six.data(), 1, 1, t6, 0);
+  writeCTemplate(RefPoints{}, fifty.data(), 1, 1, t50, 0);
+  float score = 5;
+  EXPECT_EQ(featureMatch(t6, t50, &score), 1);
+  EXPECT_EQ(score, 0.0f);
+  EXPECT_EQ(featureMatch(t50, t50, &score), 1);
+  EXPECT_EQ(score, 1.0f);
+}
+
+class SampleMatch : public FpLibTest {};
+
+TEST_F(SampleMatch, GenuinePairsScoreAboveImpostorPairs) {
+  if (fptest::SampleDir().empty()) GTEST_SKIP() << "no sample prints";
+  const int fingers[] = {101, 102, 103, 104};
+  std::vector<std::vector<uint8_t>> t;
+  for (int f : fingers)
+    for (int i : {1, 2}) {
+      std::vector<uint8_t> img = fptest::LoadSample(f, i), tmpl(FP_TEMPLATE_SIZE);
+      ASSERT_EQ(img.size(), size_t(FP_IMAGE_SIZE));
+      ASSERT_EQ(FP_FeatureExtract(1, 2, img.data(), tmpl.data()), 1);
+      ASSERT_EQ(tmpl[4], 1) << f << "_" << i << " gave no features";
+      t.push_back(tmpl);
+    }
+  float lowestGenuine = 1, highestImpostor = 0;
+  for (size_t a = 0; a < t.size(); ++a)
+    for (size_t b = 0; b < t.size(); ++b) {
+      float s = -1;
+      ASSERT_EQ(FP_FeatureMatch(t[a].data(), t[b].data(), &s), 1);
+      ASSERT_GE(s, 0.0f);
+      ASSERT_LE(s, 1.0f);
+      if (a == b) EXPECT_EQ(s, 1.0f);
+      else if (a / 2 == b / 2) lowestGenuine = std::min(lowestGenuine, s);
+      else highestImpostor = std::max(highestImpostor, s);
+    }
+  EXPECT_GT(lowestGenuine, highestImpostor);
+}
+
+}  // namespace
