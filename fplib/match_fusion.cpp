@@ -4,13 +4,11 @@
 
 #include "cminutiae_record.h"
 #include "ctemplate.h"
+#include "match_tables.h"
 #include "matcher_a.h"
+#include "matcher_b.h"
 
 namespace fplib {
-
-// From the shared match tables and matcher B.
-bool EnsureMatchTables();
-float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2);
 
 float fuseScores(int scoreA, float scoreB) {
   const double s = std::pow(double(scoreB), 0.6000000238418579) * 0.0016276041 * double(scoreA);
