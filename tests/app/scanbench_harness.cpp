@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QElapsedTimer>
 #include <QThread>
@@ -28,8 +29,10 @@ void ModalAnswerer::Poll() {
     if (answer.isEmpty()) {
       dialog->reject();
     } else {
-      dialog->selectFile(answer);
-      static_cast<QDialog *>(dialog)->accept();
+      // The whole path typed as the name: selectFile() and accept() depend
+      // on the folder view, which fills in the background.
+      if (auto *name = dialog->findChild<QLineEdit *>("fileNameEdit")) name->setText(answer);
+      static_cast<QDialog *>(dialog)->done(QDialog::Accepted);
     }
   }
 }
