@@ -17,9 +17,11 @@ struct VScannerLink {
   decltype(&vscanner_is_streaming) isStreaming = VSCANNER_LOOKUP(vscanner_is_streaming);
   decltype(&vscanner_get_register) getRegister = VSCANNER_LOOKUP(vscanner_get_register);
   decltype(&vscanner_set_scene) setScene = VSCANNER_LOOKUP(vscanner_set_scene);
+  decltype(&vscanner_set_fault) setFault = VSCANNER_LOOKUP(vscanner_set_fault);
 
   bool Loaded() const {
-    return handle && reset && openCount && openHandles && isStreaming && getRegister && setScene;
+    return handle && reset && openCount && openHandles && isStreaming && getRegister && setScene &&
+           setFault;
   }
 };
 
