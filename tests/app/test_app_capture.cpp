@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -101,6 +102,21 @@ TEST_F(Capture, OpenDrawsTheLiveImageAndCloseReleasesEverything) {
   EXPECT_GT(sim.openCount(0), opens);
 }
 
+TEST_F(Capture, SerialShowsInTheStatusBar) {
+  const QString flash = tmp.filePath("flash.bin");
+  ASSERT_EQ(QProcess::execute(SCANBENCH_VSCANNER_DIR "/vscanner-factory",
+                              {"--model", "8899:1003", "--out", flash, "--serial",
+                               "SN0123456789ABCD", "--date", "2024-05-17", "--operator", "7"}),
+            0);
+  qputenv("VSCANNER_FLASH", flash.toLocal8Bit());
+  ASSERT_EQ(sim.reset(nullptr), 1);
+  OpenIn("rbLeft", 1600, 1500);
+  // The 16 characters run on into the date bytes (2024 = E8 07, 5, 17).
+  EXPECT_EQ(app.StatusText(), "Serial: " + QString::fromUtf8("SN0123456789ABCD\xE8\x07\x05\x11"));
+  app.Click("btnClose");
+  EXPECT_EQ(app.StatusText(), "");
+}
+
 TEST_F(Capture, EachModeSetsItsWindowAndLamps) {
   OpenIn("rbLeft", 1600, 1500);
   const struct {
@@ -118,6 +134,23 @@ TEST_F(Capture, EachModeSetsItsWindowAndLamps) {
     EXPECT_EQ(sim.getRegister(0, 0x2043), m.lampA) << m.radio;
     EXPECT_EQ(sim.getRegister(0, 0x204C), m.lampB) << m.radio;
   }
+}
+
+TEST_F(Capture, EscOnTheShellStopsCaptureAndClosesTheScanner) {
+  OpenIn("rbLeft", 1600, 1500);
+  app.shell->reject();
+  EXPECT_FALSE(g_bInit);
+  EXPECT_FALSE(pRcvDrawThread);
+  EXPECT_FALSE(g_pImgBuf);
+  EXPECT_EQ(sim.isStreaming(0), 0);
+  EXPECT_FALSE(belnor.lib.isLoaded());
+}
+
+TEST_F(Capture, ClosingTheMainWindowRunsClose) {
+  OpenIn("rb256", 256, 360);
+  app.window->close();
+  EXPECT_FALSE(g_bInit);
+  EXPECT_EQ(sim.isStreaming(0), 0);
 }
 
 TEST_F(Capture, RadioClicksWhileClosedAreNotQueued) {
