@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libusb-1.0-0-dev libuvc-dev libjpeg62-turbo-dev
-  qtbase5-dev
+  qtbase5-dev fonts-font-awesome
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth

@@ -5,9 +5,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/deps.sh"
 "$root/tools/build.sh" "$root/build/release" -DCMAKE_BUILD_TYPE=Release
 app="$root/build/release/out/scanbench"
-if [ ! -x "$app" ]; then
-  echo "scanbench is not built yet; the libraries are in $root/build/release/out"
-  ls "$root/build/release/out"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "scanbench is built ($app), but no display is available to show its window."
+  echo "Run it from a desktop session, or try: xvfb-run -a $app"
   exit 0
 fi
-exec "$app"
+exec "$app" "$@"

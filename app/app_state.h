@@ -1,0 +1,36 @@
+// State shared by the main window, its actions and the capture thread.
+#pragma once
+
+#include <QMutex>
+#include <atomic>
+#include <memory>
+
+class LoopRcvAndDraw;
+
+// The largest capture mode, 1600 x 1500: the size of every image buffer.
+constexpr int kImageBufferSize = 1600 * 1500;
+constexpr int kTemplateSize = 1024;
+
+extern bool g_bInit;  // opened (GUI thread only)
+// The image on screen; its contents and g_CurW x g_CurH are guarded by g_Mutex.
+extern std::unique_ptr<unsigned char[]> g_pImgBuf;
+extern std::atomic<int> g_ImgW, g_ImgH;  // size of the current capture mode
+extern std::atomic<int> g_CurW, g_CurH;  // size of the image in g_pImgBuf
+extern std::atomic<int> g_nRollMode;     // 3 rolled, 4 flat
+extern std::atomic<int> g_ChangeSize;    // pending capture mode, -1 none
+extern std::unique_ptr<LoopRcvAndDraw> pRcvDrawThread;
+// Order: g_MutexCap, then g_Mutex.
+extern QMutex g_Mutex;     // the image in g_pImgBuf
+extern QMutex g_MutexCap;  // one capture step, capture thread only
+extern unsigned char g_Fea[kTemplateSize];  // Feature's reference template
+
+// A copy of the image on screen, taken under g_Mutex.
+struct ImageCopy {
+  int width = 0, height = 0;
+  std::unique_ptr<unsigned char[]> pixels;
+};
+// Copies the image; the buffer holds `capacity` bytes (at least w x h).
+ImageCopy CopyScreenImage(size_t capacity = 0);
+
+// A new image buffer, white.
+std::unique_ptr<unsigned char[]> NewImageBuffer();

@@ -1,0 +1,28 @@
+// The capture thread: fetches frames, stitches rolled prints and hands the
+// image to show to the GUI thread.
+#pragma once
+
+#include <QThread>
+#include <atomic>
+
+class LoopRcvAndDraw : public QThread {
+  Q_OBJECT
+
+ public:
+  LoopRcvAndDraw() = default;
+
+  void Stop() { stop_ = true; }
+  // Cleared by the drawing slot, so that a slow GUI gets one pending update.
+  static std::atomic<bool> drawPending;
+
+ signals:
+  void UpdateSignal(int num);
+
+ protected:
+  void run() override;
+
+ private:
+  void ApplyModeChange();
+
+  std::atomic<bool> stop_{false};
+};
