@@ -12,13 +12,13 @@ std::atomic<int> g_CurW{0}, g_CurH{0};
 std::atomic<int> g_nRollMode{4};
 std::atomic<int> g_ChangeSize{-1};
 std::unique_ptr<LoopRcvAndDraw> pRcvDrawThread;
-QMutex g_Mutex;
-QMutex g_MutexCap;
+std::mutex g_Mutex;
+std::mutex g_MutexCap;
 unsigned char g_Fea[kTemplateSize] = {};
 
 ImageCopy CopyScreenImage(size_t capacity) {
   ImageCopy copy;
-  QMutexLocker lock(&g_Mutex);
+  std::lock_guard<std::mutex> lock(g_Mutex);
   copy.width = g_CurW;
   copy.height = g_CurH;
   const size_t size = size_t(copy.width) * size_t(copy.height);

@@ -1,9 +1,9 @@
 // State shared by the main window, its actions and the capture thread.
 #pragma once
 
-#include <QMutex>
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class LoopRcvAndDraw;
 
@@ -19,9 +19,10 @@ extern std::atomic<int> g_CurW, g_CurH;  // size of the image in g_pImgBuf
 extern std::atomic<int> g_nRollMode;     // 3 rolled, 4 flat
 extern std::atomic<int> g_ChangeSize;    // pending capture mode, -1 none
 extern std::unique_ptr<LoopRcvAndDraw> pRcvDrawThread;
-// Order: g_MutexCap, then g_Mutex.
-extern QMutex g_Mutex;     // the image in g_pImgBuf
-extern QMutex g_MutexCap;  // one capture step, capture thread only
+// Order: g_MutexCap, then g_Mutex. Standard mutexes rather than QMutex, so
+// that ThreadSanitizer sees them (Qt's own library is not instrumented).
+extern std::mutex g_Mutex;     // the image in g_pImgBuf
+extern std::mutex g_MutexCap;  // one capture step, capture thread only
 extern unsigned char g_Fea[kTemplateSize];  // Feature's reference template
 
 // A copy of the image on screen, taken under g_Mutex.

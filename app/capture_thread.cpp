@@ -34,7 +34,7 @@ void LoopRcvAndDraw::run() {
           int m;
           {
             // The mosaic library writes the print on screen in place.
-            QMutexLocker lock(&g_Mutex);
+            std::lock_guard<std::mutex> lock(g_Mutex);
             m = quisal.MOSAIC_DoMosaic(raw.get(), 640, 640);
           }
           if (m == 0) {
@@ -47,7 +47,7 @@ void LoopRcvAndDraw::run() {
         } else if (quisal.MOSAIC_IsFinger(raw.get(), 640, 640) <= 0) {
           std::memset(raw.get(), 255, 640 * 640);
         } else {
-          QMutexLocker lock(&g_Mutex);
+          std::lock_guard<std::mutex> lock(g_Mutex);
           quisal.MOSAIC_Start(screen, 640, 640);
           mosaicking = true;
           show = screen;
@@ -59,7 +59,7 @@ void LoopRcvAndDraw::run() {
       g_MutexCap.unlock();
       if (screen) {
         {
-          QMutexLocker lock(&g_Mutex);
+          std::lock_guard<std::mutex> lock(g_Mutex);
           if (show != screen) std::memcpy(screen, show, size_t(w) * size_t(h));
         }
         if (!drawPending.exchange(true)) emit UpdateSignal(1);
@@ -83,7 +83,7 @@ void LoopRcvAndDraw::ApplyModeChange() {
   {
     // The size changes with the contents, so that no reader pairs the new
     // size with the old image.
-    QMutexLocker lock(&g_Mutex);
+    std::lock_guard<std::mutex> lock(g_Mutex);
     g_CurW = mode->width;
     g_CurH = mode->height;
     if (g_pImgBuf) std::memset(g_pImgBuf.get(), 255, kImageBufferSize);

@@ -26,7 +26,7 @@ void MainWindow::UpdateSlot(int) {
   QPixmap pixmap;
   int w, h;
   {
-    QMutexLocker lock(&g_Mutex);
+    std::lock_guard<std::mutex> lock(g_Mutex);
     w = g_CurW;
     h = g_CurH;
     QImage image(g_pImgBuf.get(), w, h, (w + 3) / 4 * 4, QImage::Format_Indexed8);

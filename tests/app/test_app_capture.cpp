@@ -134,6 +134,11 @@ TEST_F(Capture, EachModeSetsItsWindowAndLamps) {
     ASSERT_TRUE(app.WaitForImage(m.w, m.h)) << m.radio;
     EXPECT_EQ(g_ImgW, m.w);
     EXPECT_EQ(g_nRollMode, QString(m.radio) == "rbRoll" ? 3 : 4) << m.radio;
+    // The lamps follow the window on the capture thread; consecutive modes
+    // of one size show no change of image to wait for.
+    WaitFor([&] {
+      return sim.getRegister(0, 0x2043) == m.lampA && sim.getRegister(0, 0x204C) == m.lampB;
+    });
     EXPECT_EQ(sim.getRegister(0, 0x2043), m.lampA) << m.radio;
     EXPECT_EQ(sim.getRegister(0, 0x204C), m.lampB) << m.radio;
   }
