@@ -18,7 +18,9 @@ bool ReadGreyBmp(const std::filesystem::path &file, int *width, int *height, std
   std::ifstream in(file, std::ios::binary);
   const std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M') return false;
-  auto le32 = [&](size_t at) { return int32_t(bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | uint32_t(bmp[at + 3]) << 24); };
+  auto le32 = [&](size_t at) {
+    return int32_t(bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | uint32_t(bmp[at + 3]) << 24);
+  };
   const int64_t offset = le32(10), w = le32(18), h = le32(22), bits = bmp[28] | bmp[29] << 8;
   const int64_t stride = (w + 3) & ~int64_t(3);
   if (bits != 8 || w <= 0 || h <= 0 || offset + stride * h > int64_t(bmp.size())) return false;
