@@ -42,8 +42,8 @@ std::vector<std::vector<uint8_t>> LoadPrints(int width, int height) {
     for (int impression = 1; impression <= kImpressions; ++impression) {
       int w = 0, h = 0;
       std::vector<uint8_t> print;
-      if (!ReadGreyBmp(dir / (std::to_string(finger) + "_" + std::to_string(impression) + ".bmp"), &w, &h, &print))
-        return {};
+      const std::string name = std::to_string(finger) + "_" + std::to_string(impression) + ".bmp";
+      if (!ReadGreyBmp(dir / name, &w, &h, &print)) continue;
       // Offset of the print on the canvas, negative where it is cut.
       const int ox = (width - w) / 2, oy = (height - h) / 2;
       std::vector<uint8_t> canvas(size_t(width) * size_t(height), 255);

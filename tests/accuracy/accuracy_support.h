@@ -15,7 +15,7 @@ constexpr int kPrints = kFingers * kImpressions;
 // Every print centred on a width x height canvas: cut where the print is
 // larger, white (255) around it where it is smaller. Rows top first, finger
 // by finger (print k is of finger k / kImpressions). Empty when the build found
-// no prints or one of them cannot be read.
+// no prints; a print that cannot be read is left out.
 std::vector<std::vector<uint8_t>> LoadPrints(int width, int height);
 
 // Scores of the unordered pairs of distinct prints (280 genuine and 2,880
