@@ -22,12 +22,6 @@ esac
 app="$root/build/release/out/scanbench"
 vscanner="$root/build/release/vscanner"
 
-# The scanners the capture library opens: the enabled rows of its model table.
-supported_ids() {
-  grep -o '"vid_[0-9a-fA-F]\{4\}&pid_[0-9a-fA-F]\{4\}", 1,' "$root/capture/device_models.cpp" |
-    sed 's/"vid_\(....\)&pid_\(....\)".*/\1:\2/' | tr 'A-F' 'a-f'
-}
-
 # The vid:pid of every USB device attached (sysfs; empty where there is none).
 attached_ids() {
   local dev
@@ -38,7 +32,8 @@ attached_ids() {
 }
 
 if [ "$choice" = auto ]; then
-  found=$(grep -Fxf <(supported_ids) <(attached_ids) | head -n 1 || true)
+  # The scanners the capture library opens: the enabled rows of its model table.
+  found=$(grep -Fxf <("$root/tools/scanner_ids.sh" --enabled) <(attached_ids) | head -n 1 || true)
   if [ -n "$found" ]; then
     choice=real
     echo "scanbench: scanner $found attached; using it."

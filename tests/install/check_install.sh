@@ -42,14 +42,11 @@ if [ -e "$build/out/scanbench" ]; then
 fi
 rules="$prefix/lib/udev/rules.d/70-belnor-scanners.rules"
 [ -f "$rules" ] || fail "udev rule not installed"
-for id in 8899:1001 8899:1002 7d45:3004 13d3:56ff 5843:7884 8899:1003; do
-  line=$(grep "ATTR{idVendor}==\"${id%:*}\", ATTR{idProduct}==\"${id#*:}\"" "$rules" || true)
-  [ -n "$line" ] || fail "no udev rule for $id"
-  case "$line" in
-    *'GROUP="plugdev"'*'TAG+="uaccess"'*) ;;
-    *) fail "udev rule for $id gives no plugdev group or uaccess: $line" ;;
-  esac
-done
+# Which ids: tests/install/test_model_ids.cpp.
+rules_lines=$(grep -c '^SUBSYSTEM' "$rules" || true)
+[ "$rules_lines" -gt 0 ] || fail "the udev rule names no scanner"
+[ "$(grep -c 'GROUP="plugdev".*TAG+="uaccess"' "$rules")" = "$rules_lines" ] ||
+  fail "a udev rule gives no plugdev group or uaccess"
 
 # The host programs: only the installed header and library, through pkg-config.
 export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
