@@ -183,8 +183,11 @@ class ScanbenchOnX : public testing::Test {
     image.save(QString(SCANBENCH_SCREENSHOTS "/%1-%2.png").arg(locale_, name));
   }
 
-  // Waits (up to 90 s) until the window shows step's picture with a finger.
+  // Waits (up to 90 s) until the window shows step's picture with a finger
+  // in four looks in a row (a second), so that the screenshot kept shows the
+  // mode settled, its lamps' fingers in place.
   void AwaitStep(const Step &step) {
+    int inARow = 0;
     const QRect expected = PictureRect(area_, step.width, step.height);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     QImage shot;
@@ -203,7 +206,9 @@ class ScanbenchOnX : public testing::Test {
                             seen.drawn.height() >= expected.height() * 40 / 100
                       : Near(seen.drawn, expected, 3);
       const bool mode = step.radio < 0 || checked == step.radio;
-      if (mode && shape && !seen.drawn.isEmpty() && seen.darkShare >= step.minShare) {
+      const bool finger = !seen.drawn.isEmpty() && seen.darkShare >= step.minShare;
+      inARow = mode && shape && finger ? inARow + 1 : 0;
+      if (inARow == 4) {
         Save(shot, step.name);
         std::printf("%s %s: %s\n", locale_.toUtf8().constData(), step.name,
                     Describe(seen).toUtf8().constData());
