@@ -4,10 +4,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libusb-1.0-0-dev libuvc-dev libjpeg62-turbo-dev
-  qtbase5-dev fonts-font-awesome
+  qtbase5-dev fonts-font-awesome fonts-wqy-microhei
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth xdotool
+  dpkg-dev file
 )
 missing=()
 for p in "${packages[@]}"; do
