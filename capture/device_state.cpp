@@ -20,6 +20,16 @@ FlashLayout DefaultFlashLayout() {
 }
 
 std::atomic<int> g_bInitialized{0};
+
+namespace {
+thread_local bool t_startingDevice = false;
+}  // namespace
+
+bool DeviceReady() { return g_bInitialized.load() != 0 || t_startingDevice; }
+
+StartingDevice::StartingDevice() { t_startingDevice = true; }
+
+StartingDevice::~StartingDevice() { t_startingDevice = false; }
 std::atomic<CCaptureDevice*> g_pCaptureDevice{nullptr};
 std::atomic<int> g_nDevType{1};
 std::atomic<int> g_nActiveDev{-1};

@@ -9,6 +9,7 @@
 #include "flash_range.h"
 #include "flash_records.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 #include "tick.h"
 #include "vendor_commands.h"
@@ -95,7 +96,7 @@ void ResetFlashPageCache() { g_Type5Cache.Reset(); }
 
 int ReadSettingsRecord(int channel, SettingsRecord* record) {
   DeviceAccess device;
-  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
+  if (!DeviceReady() || !device) return LS_ERR_NOT_INIT;
   if (BadChannel(channel) || !record) return LS_ERR_PARAM;
   uint8_t bytes[kSettingsRecordSize];
   const int r = ReadVendorData(channel, bytes, g_FlashLayout.settingsAddress, sizeof bytes);
@@ -113,7 +114,9 @@ extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned leng
   if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
   DeviceAccess device;
   if (!device) return LS_ERR_ACCESS_DENIED;
-  return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return FailureOnThrow(LS_ERR_ACCESS_DENIED, [&] {
+    return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  });
 }
 
 extern "C" int LIVESCAN_GetUserSpace(void) {

@@ -1,0 +1,46 @@
+// A host that opens the scanner, fetches one frame and leaves without
+// LIVESCAN_Close: by returning from main ("exit"), or by unloading the
+// library first ("dlclose").
+//   exit_host exit|dlclose LIBRARY
+// Exit status 0 when it got that far; a crash or a sanitizer report at exit
+// or unload shows in the status.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+template <class Fn>
+Fn Lookup(void *library, const char *name) {
+  return reinterpret_cast<Fn>(dlsym(library, name));
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (argc != 3) return 64;
+  const bool unload = std::strcmp(argv[1], "dlclose") == 0;
+  void *library = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
+  if (!library) {
+    std::fprintf(stderr, "%s\n", dlerror());
+    return 65;
+  }
+  auto init = Lookup<int (*)()>(library, "LIVESCAN_Init");
+  auto window = Lookup<int (*)(int, int *, int *, int *, int *)>(library, "LIVESCAN_GetCaptWindow");
+  auto fetch = Lookup<int (*)(int, unsigned char *)>(library, "LIVESCAN_GetFPRawData");
+  if (!init || !window || !fetch) return 66;
+  if (init() != 1) return 67;
+  int x = 0, y = 0, width = 0, height = 0;
+  if (window(0, &x, &y, &width, &height) != 1) return 68;
+  std::vector<unsigned char> frame(size_t(width) * size_t(height));
+  if (fetch(0, frame.data()) != 1) return 69;
+  if (unload) {
+    if (dlclose(library) != 0) return 70;
+    // A worker left running would now run code that is no longer mapped.
+    usleep(300 * 1000);
+  }
+  return 0;
+}
