@@ -123,8 +123,8 @@ TEST_P(StoredSettingsApplied, AutomaticWhiteBalanceKeepsBrightnessAndContrast) {
   // What the library reports is what the camera holds.
   ImgAttr stored{};
   ASSERT_EQ(LIVESCAN_GetImgAttr(0, &stored, 1), LS_OK);
-  EXPECT_EQ(stored.Bright, 30);
-  EXPECT_EQ(stored.WB, 0);
+  EXPECT_EQ(int(stored.Bright), 30);
+  EXPECT_EQ(int(stored.WB), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
