@@ -112,6 +112,10 @@ using namespace belnor;
 
 extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned length) {
   if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  // Outside an open library the read holds the capture lock: an init that
+  // is starting the device finishes first (and none starts meanwhile).
+  std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
+  if (!DeviceReady()) capture.lock();
   DeviceAccess device;
   if (!device) return LS_ERR_ACCESS_DENIED;
   return FailureOnThrow(LS_ERR_ACCESS_DENIED, [&] {

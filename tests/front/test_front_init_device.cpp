@@ -50,8 +50,19 @@ TEST_F(ConcurrentInit, SecondInitWaitsAndSharesTheOutcome) {
   const int window = LIVESCAN_GetCaptWindow(0, &x, &y, &w, &h);
   const int bright = LIVESCAN_SetBright(0, 10);
   const bool checkedDuringInit = !firstDone;
+  // A flash read waits for the device to be started.
+  std::atomic<int> read{0};
+  std::atomic<bool> readAfterInit{false};
+  std::thread reader([&] {
+    uint8_t settings[16];
+    read = ReadVendorData(0, settings, 0xCA000, sizeof settings);
+    readAfterInit = LIVESCAN_BeginCapture(0) == LS_OK;
+  });
   const int second = LIVESCAN_Init();
   starter.join();
+  reader.join();
+  EXPECT_EQ(read, LS_OK);
+  EXPECT_TRUE(readAfterInit);
   EXPECT_EQ(first, LS_ERR_TIMEOUT);
   if (checkedDuringInit) {
     EXPECT_EQ(begin, LS_ERR_NOT_INIT);
