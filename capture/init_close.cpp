@@ -1,6 +1,5 @@
 // Init, close and frame fetch of the capture interface.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -154,15 +153,17 @@ int InitLocked(int index) {
 int g_LastInitResult = LS_ERR_NO_DEVICE;
 std::atomic<unsigned> g_InitsRun{0};
 
-void CloseAtExit() { LIVESCAN_Close(); }
+// A host may exit, or unload the library, without Close: then the worker
+// must be stopped and joined before the statics it uses (the pipeline, the
+// maps) are destroyed.
+struct CloseAtExit {
+  ~CloseAtExit() { LIVESCAN_Close(); }
+};
 
-// A host may exit, or unload the library, without Close. Registered once
-// the library's statics exist, the handler runs before their destructors,
-// both at exit and at unload (it belongs to this library), so the worker is
-// stopped and joined before the pipeline and the maps it uses go.
 void CloseAtExitOnce() {
-  static std::once_flag registered;
-  std::call_once(registered, [] { std::atexit(CloseAtExit); });
+  // Made at the first init, after the library's other statics: destroyed
+  // before them, at exit and at unload alike (it belongs to this library).
+  static CloseAtExit closer;
 }
 
 }  // namespace

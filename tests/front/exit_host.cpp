@@ -36,11 +36,16 @@ int main(int argc, char **argv) {
   auto window = Lookup<int (*)(int, int *, int *, int *, int *)>(library, "LIVESCAN_GetCaptWindow");
   auto fetch = Lookup<int (*)(int, unsigned char *)>(library, "LIVESCAN_GetFPRawData");
   if (!init || !window || !fetch) return 66;
-  if (init() != 1) return 67;
+  // On a busy machine the first frame may take longer than init waits
+  // (-107, the library stays open); the fetches wait for it.
+  const int opened = init();
+  if (opened != 1 && opened != -107) return 67;
   int x = 0, y = 0, width = 0, height = 0;
   if (window(0, &x, &y, &width, &height) != 1) return 68;
   std::vector<unsigned char> frame(size_t(width) * size_t(height));
-  if (fetch(0, frame.data()) != 1) return 69;
+  int fetched = 0;
+  for (int i = 0; i < 30 && fetched != 1; ++i) fetched = fetch(0, frame.data());
+  if (fetched != 1) return 69;
   if (unload) {
     if (dlclose(library) != 0) return 70;
     // A worker left running would now run code that is no longer mapped.
