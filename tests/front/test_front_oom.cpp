@@ -108,4 +108,22 @@ TEST_F(OutOfMemoryOnScanner, PreviewOfType5) {
   EXPECT_EQ(LIVESCAN_GetPreviewData(0, preview.data()), LS_OK);
 }
 
+TEST_F(OutOfMemoryOnScanner, SettingsSave) {
+  Attach("8899:1001/fps=30");
+  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ImgAttr attr{};
+  ASSERT_EQ(LIVESCAN_GetImgAttr(0, &attr, 1), LS_OK);
+  attr.WB = 5000;
+  attr.Bright = 77;
+  const long points = SweepAllocFailures([&] {
+    const int r = LIVESCAN_SetImgAttr(0, 1, attr);
+    ASSERT_TRUE(r == LS_OK || r == LS_ERR_MEMORY) << r;
+  });
+  ExpectSweepCompletes(points);
+  // The last, complete save is in the flash.
+  ImgAttr stored{};
+  ASSERT_EQ(LIVESCAN_GetImgAttr(0, &stored, 1), LS_OK);
+  EXPECT_EQ(int(stored.Bright), 77);
+}
+
 }  // namespace
