@@ -20,16 +20,6 @@ FlashLayout DefaultFlashLayout() {
 }
 
 std::atomic<int> g_bInitialized{0};
-
-namespace {
-thread_local bool t_startingDevice = false;
-}  // namespace
-
-bool DeviceReady() { return g_bInitialized.load() != 0 || t_startingDevice; }
-
-StartingDevice::StartingDevice() { t_startingDevice = true; }
-
-StartingDevice::~StartingDevice() { t_startingDevice = false; }
 std::atomic<CCaptureDevice*> g_pCaptureDevice{nullptr};
 std::atomic<int> g_nDevType{1};
 std::atomic<int> g_nActiveDev{-1};
@@ -41,6 +31,17 @@ std::atomic<int> g_WindowWidth{640};
 std::atomic<int> g_WindowHeight{640};
 std::atomic<int> g_SensorWidth{0};
 std::atomic<int> g_SensorHeight{0};
+
+namespace {
+// Set on the thread whose init is starting the device.
+thread_local bool t_startingDevice = false;
+}  // namespace
+
+bool DeviceReady() { return g_bInitialized.load() != 0 || t_startingDevice; }
+
+StartingDevice::StartingDevice() { t_startingDevice = true; }
+
+StartingDevice::~StartingDevice() { t_startingDevice = false; }
 
 namespace {
 // Odd while a window change is being written.

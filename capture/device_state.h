@@ -50,6 +50,7 @@ class StartingDevice {
   StartingDevice(const StartingDevice&) = delete;
   StartingDevice& operator=(const StartingDevice&) = delete;
 };
+
 // The one capture device; read it through DeviceAccess.
 extern std::atomic<CCaptureDevice*> g_pCaptureDevice;
 // DeviceType 1..5 of the selected model.

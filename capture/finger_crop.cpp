@@ -83,7 +83,6 @@ int GetPreviewData(int channel, unsigned char *buffer) {
   return r;
 }
 
-
 }  // namespace
 
 }  // namespace belnor
