@@ -3,7 +3,7 @@
  * Every export returns int: 1 on success, a negative LIVESCAN code on failure
  * (see LIVESCAN_GetErrorInfo). Buffers belong to the caller and are sized by it.
  * Nothing is thrown across the interface: running out of memory gives -2
- * (Init, SetImgAttr, the frame, BMP and preview fetches, SaveToFile), or the
+ * (Init, SetImgAttr, GetFPBmpData, GetPreviewData, SaveToFile), or the
  * export's own failure result.
  */
 #ifndef BELNOR_LIVESCAN_H
