@@ -5,6 +5,7 @@
 
 #include "bmp_format.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 
 using namespace belnor;
@@ -68,8 +69,10 @@ extern "C" int LIVESCAN_BmpToRaw(const unsigned char *bmp, int bmpSize, unsigned
   return LS_OK;
 }
 
-extern "C" int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
-                                   const char *path, int format) {
+namespace {
+
+// LIVESCAN_SaveToFile.
+int SaveToFile(const unsigned char *image, int width, int height, const char *path, int format) {
   if (!image || unsigned(width) > kMaxSaveDimension || unsigned(height) > kMaxSaveDimension ||
       !path || format < 0) {
     return LS_ERR_PARAM;
@@ -89,4 +92,12 @@ extern "C" int LIVESCAN_SaveToFile(const unsigned char *image, int width, int he
                       path, 8)
              ? LS_OK
              : LS_ERR_FILE;
+}
+
+}  // namespace
+
+extern "C" int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
+                                   const char *path, int format) {
+  return FailureOnThrow(LS_ERR_MEMORY,
+                        [&] { return SaveToFile(image, width, height, path, format); });
 }

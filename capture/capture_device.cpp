@@ -91,6 +91,8 @@ int CCaptureDevice::Start(int index, const char* deviceString, int width, int he
   const size_t pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   handoff_.Reset(pixels);
   workBuffer_.assign(pixels, 0);
+  // The processing callback's output: room for any window up to the sensor.
+  outBuffer_.assign(static_cast<size_t>(width + 3) * static_cast<size_t>(height) * 3, 0);
   workerThread_ = std::thread(&CCaptureDevice::WorkerThread, this);
   running_ = true;
   return 0;
@@ -120,6 +122,7 @@ int CCaptureDevice::Stop() {
   camera_->Close();  // also ends streaming and libuvc's callback thread
   handoff_.Release();
   workBuffer_ = {};
+  outBuffer_ = {};
   openDevice_ = nullptr;
   running_ = false;
   return 0;
@@ -157,8 +160,7 @@ void CCaptureDevice::HandleFrame(const uvc_frame_t* frame) {
 void CCaptureDevice::WorkerThread() {
   const int width = frameWidth_;
   const int height = frameHeight_;
-  // Output of the processing callback: room for any window up to the sensor.
-  std::vector<uint8_t> scratch(static_cast<size_t>(width + 3) * static_cast<size_t>(height) * 3);
+  std::vector<uint8_t>& scratch = outBuffer_;
   while (!handoff_.StopRequested()) {
     if (!handoff_.Take(workBuffer_, kWorkerWait)) continue;
     uint8_t* image = workBuffer_.data();
@@ -175,8 +177,9 @@ void CCaptureDevice::WorkerThread() {
     int outHeight = 0;
     lastProcessResult_ = callback(image, width, height, scratch.data(), &outWidth, &outHeight);
     if (handoff_.StopRequested()) break;
-    // A size the output buffer cannot hold is never handed out.
-    if (outWidth < 0 || outHeight < 0 ||
+    // A size the output buffer cannot hold is never handed out, nor an empty
+    // frame (the callback dropped it).
+    if (outWidth <= 0 || outHeight <= 0 ||
         static_cast<size_t>(outWidth) * static_cast<size_t>(outHeight) > scratch.size())
       continue;
     slots_.Deliver(scratch.data(), outWidth, outHeight);

@@ -15,7 +15,8 @@
 
 namespace belnor {
 
-// int callback(frame, frameWidth, frameHeight, out, &outWidth, &outHeight)
+// int callback(frame, frameWidth, frameHeight, out, &outWidth, &outHeight);
+// an output size of 0 drops the frame.
 using ProcessCallback = int (*)(const uint8_t*, int, int, uint8_t*, int*, int*);
 
 class CCaptureDevice {
@@ -34,6 +35,7 @@ class CCaptureDevice {
 
   // Opens the device, allocates the frame buffers and starts the worker.
   // 0, -2 (negative size) or -4 (not opened). Streaming is not started.
+  // Throws when the buffers or the thread cannot be had.
   int Start(int index, const char* deviceString, int width, int height, int format);
   int StartStreaming();
   int StopStreaming();
@@ -80,6 +82,7 @@ class CCaptureDevice {
   std::thread workerThread_;
   FrameHandoff handoff_;
   std::vector<uint8_t> workBuffer_;  // worker only
+  std::vector<uint8_t> outBuffer_;   // the processing callback's output, worker only
   FrameRequestSlots slots_;
 
   uvc_device_t* openDevice_ = nullptr;

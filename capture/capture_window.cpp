@@ -1,5 +1,7 @@
 #include "capture_window.h"
 
+#include <cstdint>
+
 #include "device_state.h"
 #include "export_checks.h"
 #include "livescan.h"
@@ -12,10 +14,11 @@ namespace {
 // A frame at least as large as the sensor in both dimensions passes through
 // the pipeline unchanged, so only the exact sensor size is window-sized;
 // anything smaller is copied out of the corrected image at its origin.
+// Sums in 64 bits: an origin near INT_MAX must not wrap into range.
 bool Deliverable(const CaptureWindow &w, ImageSize corrected) {
   if (w.width >= w.sensorWidth || w.height >= w.sensorHeight)
     return w.width == w.sensorWidth && w.height == w.sensorHeight;
-  return w.x + w.width <= corrected.width && w.y + w.height <= corrected.height;
+  return int64_t(w.x) + w.width <= corrected.width && int64_t(w.y) + w.height <= corrected.height;
 }
 
 void DefaultOriginType1(CaptureWindow *w) {
@@ -52,17 +55,20 @@ ImageSize CorrectedImageSize(int devType) {
 bool WindowRequestInRange(int x, int y, int width, int height) {
   if (x < 0 || y < 0) return false;
   if (width < 240 || width > 4096 || height < 280 || height > 3072) return false;
-  return x + width <= 4096 && y + height <= 3072;
+  return int64_t(x) + width <= 4096 && int64_t(y) + height <= 3072;
 }
 
 WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int height,
-                                  CaptureWindow *window) {
+                                  ImageSize corrected, CaptureWindow *window) {
   if (!WindowRequestInRange(x, y, width, height)) return WindowChange::kRefused;
   CaptureWindow w{x, y, width, height, 0, 0};
   switch (devType) {
     case 2:
       // The type-2 optics give one window; only the full sensor frame is an
-      // alternative.
+      // alternative. A smaller request is refused: the host sized its buffer
+      // for what it asked, and the window would not fit it.
+      if (!(width == 1280 && height == 720) && (width < 256 || height < 360))
+        return WindowChange::kRefused;
       w.x = w.y = 0;
       w.sensorWidth = 1280;
       w.sensorHeight = 720;
@@ -85,7 +91,7 @@ WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int heig
     default:
       return WindowChange::kUnchanged;
   }
-  if (!Deliverable(w, CorrectedImageSize(devType))) return WindowChange::kRefused;
+  if (!Deliverable(w, corrected)) return WindowChange::kRefused;
   *window = w;
   return WindowChange::kApplied;
 }

@@ -18,7 +18,8 @@ enum class WindowChange {
   kRefused,    // bad arguments, or a window the type cannot deliver
 };
 
-// Size of the geometry-corrected image the window is cut from, by type.
+// Size of the built-in geometry-corrected image the window is cut from, by
+// type (a stored calibration may give another).
 ImageSize CorrectedImageSize(int devType);
 
 // Range checks of the request alone: origin not negative, width 240..4096,
@@ -26,12 +27,14 @@ ImageSize CorrectedImageSize(int devType);
 bool WindowRequestInRange(int x, int y, int width, int height);
 
 // The window a request yields on a device type. A type that copies the window
-// out of the corrected image (1, 5) refuses a window that does not fit the
-// corrected image at its origin, and one that reaches the sensor size in one
-// dimension only (that frame would pass through at sensor size). The sensor
-// size itself is accepted as a pass-through window.
+// out of the corrected image (1, 5) refuses a window that does not fit
+// `corrected` (the size of the calibration in use) at its origin, and one
+// that reaches the sensor size in one dimension only (that frame would pass
+// through at sensor size). The sensor size itself is accepted as a
+// pass-through window. Type 2 refuses a request smaller than its one window
+// (256 x 360) in either dimension.
 WindowChange ResolveCaptureWindow(int devType, int x, int y, int width, int height,
-                                  CaptureWindow *window);
+                                  ImageSize corrected, CaptureWindow *window);
 
 // Makes w the capture window and sensor size. The caller holds
 // g_CaptureLock.

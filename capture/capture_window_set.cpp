@@ -1,6 +1,7 @@
 // LIVESCAN_SetCaptWindow (the reduced build has its own).
 #include <mutex>
 
+#include "calibration.h"
 #include "capture_window.h"
 #include "device_state.h"
 #include "export_checks.h"
@@ -14,7 +15,9 @@ extern "C" int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int 
   if (BadChannel(channel)) return LS_ERR_PARAM;
   std::lock_guard<std::mutex> lock(g_CaptureLock);
   CaptureWindow w{};
-  switch (ResolveCaptureWindow(g_nDevType, x, y, width, height, &w)) {
+  // The corrected image of the calibration in use, which init loaded.
+  const ImageSize corrected{g_RemapWidth, g_RemapHeight};
+  switch (ResolveCaptureWindow(g_nDevType, x, y, width, height, corrected, &w)) {
     case WindowChange::kRefused: return LS_ERR_PARAM;
     case WindowChange::kUnchanged: return LS_OK;
     case WindowChange::kApplied: break;

@@ -33,6 +33,17 @@ std::atomic<int> g_SensorWidth{0};
 std::atomic<int> g_SensorHeight{0};
 
 namespace {
+// Set on the thread whose init is starting the device.
+thread_local bool t_startingDevice = false;
+}  // namespace
+
+bool DeviceReady() { return g_bInitialized.load() != 0 || t_startingDevice; }
+
+StartingDevice::StartingDevice() { t_startingDevice = true; }
+
+StartingDevice::~StartingDevice() { t_startingDevice = false; }
+
+namespace {
 // Odd while a window change is being written.
 std::atomic<unsigned> g_WindowSequence{0};
 }  // namespace

@@ -33,8 +33,24 @@ struct FlashLayout {
 // The layout every type starts from.
 FlashLayout DefaultFlashLayout();
 
-// 1 between a successful device start in init and Close.
+// 1 from the end of an init that started the device (also one that gave up
+// waiting for the first frame) until Close. Exports test it, so none of them
+// meets a device that init is still starting.
 extern std::atomic<int> g_bInitialized;
+
+// Whether the calling thread may use the device: the library is
+// initialised, or this thread's init is starting it (holding g_CaptureLock).
+bool DeviceReady();
+
+// Marks the calling thread as the one starting the device while it lives.
+class StartingDevice {
+ public:
+  StartingDevice();
+  ~StartingDevice();
+  StartingDevice(const StartingDevice&) = delete;
+  StartingDevice& operator=(const StartingDevice&) = delete;
+};
+
 // The one capture device; read it through DeviceAccess.
 extern std::atomic<CCaptureDevice*> g_pCaptureDevice;
 // DeviceType 1..5 of the selected model.

@@ -9,6 +9,7 @@
 #include "finger_crop.h"
 #include "finger_window.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 
 namespace belnor {
@@ -56,22 +57,10 @@ int GetFingerCropBmp(int channel, unsigned char *bmp, int cropWidth, int cropHei
   return r;
 }
 
-}  // namespace belnor
+namespace {
 
-using namespace belnor;
-
-extern "C" {
-
-LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp) {
-  if (!g_bInitialized) return LS_ERR_NOT_INIT;
-  const WindowSnapshot w = LoadCaptureWindow();
-  if (!bmp) return LS_ERR_PARAM;
-  if (w.width > 399 || w.height > 399) return GetFingerCropBmp(channel, bmp, 400, 400);
-  const int r = GetFingerCropBmp(channel, bmp, w.width, w.height);
-  return r > 0 ? LS_OK : r;
-}
-
-LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer) {
+// LIVESCAN_GetPreviewData.
+int GetPreviewData(int channel, unsigned char *buffer) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   if (g_nDevType != 5) return LS_ERR_NOT_IMPLEMENTED;
   int pw = 0, ph = 0;
@@ -92,6 +81,29 @@ LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer) {
       to[x] = uint8_t((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
   }
   return r;
+}
+
+}  // namespace
+
+}  // namespace belnor
+
+using namespace belnor;
+
+extern "C" {
+
+LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp) {
+  return FailureOnThrow(LS_ERR_MEMORY, [&]() -> int {
+    if (!g_bInitialized) return LS_ERR_NOT_INIT;
+    const WindowSnapshot w = LoadCaptureWindow();
+    if (!bmp) return LS_ERR_PARAM;
+    if (w.width > 399 || w.height > 399) return GetFingerCropBmp(channel, bmp, 400, 400);
+    const int r = GetFingerCropBmp(channel, bmp, w.width, w.height);
+    return r > 0 ? LS_OK : r;
+  });
+}
+
+LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer) {
+  return FailureOnThrow(LS_ERR_MEMORY, [&] { return GetPreviewData(channel, buffer); });
 }
 
 }  // extern "C"

@@ -9,6 +9,7 @@
 #include "flash_range.h"
 #include "flash_records.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 #include "tick.h"
 #include "vendor_commands.h"
@@ -95,7 +96,7 @@ void ResetFlashPageCache() { g_Type5Cache.Reset(); }
 
 int ReadSettingsRecord(int channel, SettingsRecord* record) {
   DeviceAccess device;
-  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
+  if (!DeviceReady() || !device) return LS_ERR_NOT_INIT;
   if (BadChannel(channel) || !record) return LS_ERR_PARAM;
   uint8_t bytes[kSettingsRecordSize];
   const int r = ReadVendorData(channel, bytes, g_FlashLayout.settingsAddress, sizeof bytes);
@@ -111,9 +112,15 @@ using namespace belnor;
 
 extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned length) {
   if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  // Outside an open library the read holds the capture lock: an init that
+  // is starting the device finishes first (and none starts meanwhile).
+  std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
+  if (!DeviceReady()) capture.lock();
   DeviceAccess device;
   if (!device) return LS_ERR_ACCESS_DENIED;
-  return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return FailureOnThrow(LS_ERR_ACCESS_DENIED, [&] {
+    return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  });
 }
 
 extern "C" int LIVESCAN_GetUserSpace(void) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "bright_level.h"
 #include "calibration.h"
@@ -105,7 +106,14 @@ int ProcessFrameCallback(const uint8_t *frame, int sensorWidth, int sensorHeight
   const FrameSettings s = CurrentFrameSettings();
   if (s.window.width < sensorWidth && s.window.height < sensorHeight) {
     if (!g_Pipeline) return 0;
-    return g_Pipeline->Process(s, frame, sensorWidth, sensorHeight, out, outWidth, outHeight);
+    try {
+      return g_Pipeline->Process(s, frame, sensorWidth, sensorHeight, out, outWidth, outHeight);
+    } catch (const std::bad_alloc &) {
+      // No room for the working images: this frame is dropped, the next
+      // one tries again.
+      *outWidth = *outHeight = 0;
+      return 0;
+    }
   }
   std::memcpy(out, frame, size_t(sensorWidth) * size_t(sensorHeight));
   *outWidth = sensorWidth;

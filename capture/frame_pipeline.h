@@ -44,8 +44,9 @@ class FramePipeline {
 };
 
 // The worker's callback: 0 and nothing written while the library is closed;
-// a window smaller than the sensor in both dimensions is processed; any
-// other passes the frame through at sensor size with result 1.
+// a window smaller than the sensor in both dimensions is processed (a frame
+// whose working images cannot be allocated is dropped: size 0, result 0);
+// any other passes the frame through at sensor size with result 1.
 int ProcessFrameCallback(const uint8_t *frame, int sensorWidth, int sensorHeight, uint8_t *out,
                          int *outWidth, int *outHeight);
 

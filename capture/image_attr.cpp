@@ -15,6 +15,7 @@
 #include "flash_records.h"
 #include "image_attr_mapping.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 #include "uvc_camera.h"
 #include "vendor_commands.h"
@@ -37,7 +38,7 @@ void WithAttr(Change change) {
 class AttrCamera {
  public:
   explicit AttrCamera(int channel) {
-    if (!g_bInitialized || !device_) {
+    if (!DeviceReady() || !device_) {
       code_ = LS_ERR_NOT_INIT;
     } else if (BadChannel(channel)) {
       code_ = LS_ERR_PARAM;
@@ -126,6 +127,32 @@ int SaveSettings(int channel) {
   return written != LS_OK ? written : committed;
 }
 
+// LIVESCAN_SetImgAttr; checkWb false takes any WB (see ApplyStoredImgAttr).
+int SetImgAttr(int channel, int bSave, const ImgAttr &attr, bool checkWb) {
+  // The device stays while the set is applied and saved.
+  AttrCamera camera(channel);
+  if (!camera.ok()) return camera.code();
+  if (!ExposureInRange(attr.Exposure) || !GainInRange(attr.Gain) ||
+      (checkWb && !WhiteBalanceInRange(attr.WB)))
+    return LS_ERR_PARAM;
+  const int type = g_nDevType;
+  // The camera's answers do not stop the set: g_ImgAttr takes it whole.
+  if (type == 5) {
+    LIVESCAN_SetBright(channel, attr.Bright + 127);
+    LIVESCAN_SetContrast(channel, attr.Contrast * 2);
+  } else {
+    LIVESCAN_SetBright(channel, attr.Bright);
+    LIVESCAN_SetContrast(channel, attr.Contrast);
+    SetGainAttr(channel, attr.Gain);
+  }
+  SetExposureAttr(channel, attr.Exposure);
+  if (type != 1) SetGammaAttr(channel, attr.Gamma);
+  WithAttr([&](ImgAttr &a) { a = attr; });
+  PublishAttrFlags(attr);
+  if (!bSave) return LS_OK;
+  return SaveSettings(channel);
+}
+
 }  // namespace
 
 void PublishAttrFlags(const ImgAttr &attr) {
@@ -135,6 +162,20 @@ void PublishAttrFlags(const ImgAttr &attr) {
 }
 
 unsigned LoadAttrFlags() { return g_AttrFlags.load(std::memory_order_relaxed); }
+
+SettingsRecord LoadSettings() {
+  std::lock_guard<std::mutex> hold(g_AttrLock);
+  return g_Settings;
+}
+
+void StoreSettings(const SettingsRecord &settings) {
+  std::lock_guard<std::mutex> hold(g_AttrLock);
+  g_Settings = settings;
+}
+
+int ApplyStoredImgAttr(const ImgAttr &attr) {
+  return FailureOnThrow(LS_ERR_MEMORY, [&] { return SetImgAttr(0, 0, attr, false); });
+}
 
 }  // namespace belnor
 
@@ -191,27 +232,7 @@ int LIVESCAN_GetContrast(int channel, int* value) {
 }
 
 int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr) {
-  // The device stays while the set is applied and saved.
-  AttrCamera camera(channel);
-  if (!camera.ok()) return camera.code();
-  if (!ExposureInRange(attr.Exposure) || !GainInRange(attr.Gain) || !WhiteBalanceInRange(attr.WB))
-    return LS_ERR_PARAM;
-  const int type = g_nDevType;
-  // The camera's answers do not stop the set: g_ImgAttr takes it whole.
-  if (type == 5) {
-    LIVESCAN_SetBright(channel, attr.Bright + 127);
-    LIVESCAN_SetContrast(channel, attr.Contrast * 2);
-  } else {
-    LIVESCAN_SetBright(channel, attr.Bright);
-    LIVESCAN_SetContrast(channel, attr.Contrast);
-    SetGainAttr(channel, attr.Gain);
-  }
-  SetExposureAttr(channel, attr.Exposure);
-  if (type != 1) SetGammaAttr(channel, attr.Gamma);
-  WithAttr([&](ImgAttr &a) { a = attr; });
-  PublishAttrFlags(attr);
-  if (!bSave) return LS_OK;
-  return SaveSettings(channel);
+  return FailureOnThrow(LS_ERR_MEMORY, [&] { return SetImgAttr(channel, bSave, attr, true); });
 }
 
 int LIVESCAN_GetImgAttr(int channel, ImgAttr* attr, int bStored) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "livescan.h"
+#include "settings_record.h"
 
 // Applies (and with bSave stores) an attribute set.
 extern "C" int LIVESCAN_SetImgAttr(int channel, int bSave, ImgAttr attr);
@@ -18,6 +19,16 @@ int SetExposureAttr(int channel, int exposure);  // accepts -10..-2
 int GetExposureAttr(int channel, int* exposure);  // fails on an exposure of 0
 int SetGammaAttr(int channel, int gamma);
 int GetGammaAttr(int channel, int* gamma);
+
+// g_Settings as a whole, under the attribute lock.
+SettingsRecord LoadSettings();
+void StoreSettings(const SettingsRecord& settings);
+
+// Applies the attributes of a stored record that init accepted, as
+// LIVESCAN_SetImgAttr does without saving, whatever its WB: WB is only kept,
+// never sent, and init has already given the camera its white balance (0 is
+// automatic). The same refusals otherwise.
+int ApplyStoredImgAttr(const ImgAttr& attr);
 
 // The attribute switches the frame worker reads every frame, kept apart
 // from g_ImgAttr so that reading them never waits: refreshed by

@@ -1,6 +1,7 @@
 // Init, close and frame fetch of the capture interface.
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 
 #include "calibration.h"
 #include "capture_device.h"
@@ -11,6 +12,7 @@
 #include "image_attr.h"
 #include "image_attr_mapping.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "result_codes.h"
 #include "tick.h"
 #include "variant.h"
@@ -45,10 +47,17 @@ void ProgramCamera(CUvcCamera& camera, const SettingsRecord& settings) {
 // Close with g_CaptureLock held.
 void CloseLocked() {
   if (g_pCaptureDevice.load()) {
-    EndFlashWrite();
-    const int wasInitialized = g_bInitialized.exchange(0);
+    // A pending write that cannot be finished for want of memory is lost,
+    // as a failed one is; the scanner is released all the same.
+    FailureOnThrow(0, [] {
+      EndFlashWrite();
+      return 0;
+    });
+    // Init's own failure exits come here before the library was marked
+    // initialised; the scanner is switched off all the same.
+    const bool wasStarted = (g_bInitialized.exchange(0) != 0) | DeviceReady();
     g_pCaptureDevice.load()->SetProcessCallback(nullptr);
-    if (wasInitialized) {
+    if (wasStarted) {
       SetLedMode(0);
       SetSensorMode(0);
     }
@@ -62,7 +71,18 @@ void CloseLocked() {
   g_ProductInfoValid = 0;
 }
 
-// Init with g_CaptureLock held.
+// 1 once the device has sent a frame, -107 after about 3 s without one.
+int WaitForFirstFrame(const CCaptureDevice& device) {
+  const uint32_t t0 = GetTickMs();
+  for (;;) {
+    SleepMs(1);
+    if (device.FirstFrame()) return LS_OK;
+    if (GetTickMs() - t0 > kFirstFrameWaitMs) return LS_ERR_TIMEOUT;
+  }
+}
+
+// Init with g_CaptureLock held. The library is marked initialised only at
+// the end, so other threads never meet the device half-started.
 int InitLocked(int index) {
   std::memset(&g_ProductInfoCache, 0, sizeof g_ProductInfoCache);
   ResetFlashWrite();
@@ -89,7 +109,6 @@ int InitLocked(int index) {
   g_nActiveDev = InitIndexOf(counts, choice);
 
   if (started != 0) {
-    g_bInitialized = 0;
     const int code = device->LastUvcError() == UVC_ERROR_ACCESS ? LS_ERR_ACCESS : LS_ERR_NO_DEVICE;
     SetSensorMode(0);
     SetLedMode(0);
@@ -97,7 +116,8 @@ int InitLocked(int index) {
     return code;
   }
 
-  g_bInitialized = 1;
+  // From here this thread's calls may use the device.
+  const StartingDevice starting;
   device->StopStreaming();
 
   g_ProductInfoValid = 0;
@@ -108,33 +128,64 @@ int InitLocked(int index) {
     return LS_ERR_ACCESS;
   }
   SetSensorMode(1);
-  ReadSettingsRecord(0, &g_Settings);
-  PublishAttrFlags(g_ImgAttr);
-  if (g_Settings.magic == kSettingsMagic && (type == 1 || type == 2))
-    ProgramCamera(*device->Camera(), g_Settings);
+  SettingsRecord settings = LoadSettings();
+  ReadSettingsRecord(0, &settings);
+  StoreSettings(settings);
+  PublishAttrFlags(settings.attr);
+  if (settings.magic == kSettingsMagic && (type == 1 || type == 2))
+    ProgramCamera(*device->Camera(), settings);
   VariantAfterCameraProgrammed();
 
   SetLedMode(1);
   device->StartStreaming();
-  LIVESCAN_SetImgAttr(0, 0, g_ImgAttr);
+  ApplyStoredImgAttr(settings.attr);
   StartFramePipeline();
   device->SetProcessCallback(ProcessFrameCallback);
 
-  const uint32_t t0 = GetTickMs();
-  for (;;) {
-    SleepMs(1);
-    if (device->FirstFrame()) return LS_OK;
-    if (GetTickMs() - t0 > kFirstFrameWaitMs) return LS_ERR_TIMEOUT;  // stays open
-  }
+  const int result = WaitForFirstFrame(*device);
+  // Also after the time-out: the library stays open and frames may come.
+  g_bInitialized = 1;
+  return result;
+}
+
+// Outcome of the last init, and how many have run: an init that waited for
+// another one answers with that one's outcome. Both under g_CaptureLock.
+int g_LastInitResult = LS_ERR_NO_DEVICE;
+std::atomic<unsigned> g_InitsRun{0};
+
+// A host may exit, or unload the library, without Close: then the worker
+// must be stopped and joined before the statics it uses (the pipeline, the
+// maps) are destroyed.
+struct CloseAtExit {
+  ~CloseAtExit() { LIVESCAN_Close(); }
+};
+
+void CloseAtExitOnce() {
+  // Made at the first init, after the library's other statics: destroyed
+  // before them, at exit and at unload alike (it belongs to this library).
+  static CloseAtExit closer;
 }
 
 }  // namespace
 
 int InitCaptureDevice(int index) {
+  CloseAtExitOnce();
+  const unsigned seen = g_InitsRun.load();
   std::lock_guard<std::mutex> lock(g_CaptureLock);
-  // A concurrent init may have finished while this one waited for the lock.
+  // An init that ran while this one waited for the lock was this request's.
+  if (g_InitsRun.load() != seen) return g_LastInitResult;
   if (g_bInitialized) return LS_OK;
-  return InitLocked(index);
+  int result;
+  try {
+    result = InitLocked(index);
+  } catch (...) {
+    // Out of memory (or no thread) while starting: nothing stays open.
+    CloseLocked();
+    result = LS_ERR_MEMORY;
+  }
+  g_LastInitResult = result;
+  g_InitsRun.fetch_add(1);
+  return result;
 }
 
 int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window) {
@@ -175,13 +226,15 @@ LIVESCAN_API int LIVESCAN_Close(void) {
 }
 
 LIVESCAN_API int LIVESCAN_GetDevCount(void) {
-  // A private object: counting never touches the open device.
-  CCaptureDevice counter(0);
-  int counts[kDeviceModelCount];
-  CountAttached(counter, counts);
-  int total = 0;
-  for (int n : counts) total += n;
-  return total;
+  return FailureOnThrow(0, [] {
+    // A private object: counting never touches the open device.
+    CCaptureDevice counter(0);
+    int counts[kDeviceModelCount];
+    CountAttached(counter, counts);
+    int total = 0;
+    for (int n : counts) total += n;
+    return total;
+  });
 }
 
 LIVESCAN_API int LIVESCAN_SetActiveDev(int index) {

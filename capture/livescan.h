@@ -2,6 +2,9 @@
  *
  * Every export returns int: 1 on success, a negative LIVESCAN code on failure
  * (see LIVESCAN_GetErrorInfo). Buffers belong to the caller and are sized by it.
+ * Nothing is thrown across the interface: running out of memory gives -2
+ * (Init, SetImgAttr, GetFPBmpData, GetPreviewData, SaveToFile), or the
+ * export's own failure result.
  */
 #ifndef BELNOR_LIVESCAN_H
 #define BELNOR_LIVESCAN_H
@@ -22,7 +25,8 @@ typedef struct ImgAttr {
   unsigned char bAutoPos;    /* automatic window placement */
   unsigned char Bright;      /* 0..255 */
   unsigned char Contrast;    /* 0..255 */
-  unsigned short WB;         /* white balance, 2800..6500 kelvin */
+  unsigned short WB;         /* white balance, 2800..6500 kelvin (0 in a stored
+                                record: automatic) */
   unsigned char Gain;        /* 1..16 */
   signed char Exposure;      /* power of two, -10..-5 */
   unsigned char Gamma;       /* 0..255 */
@@ -48,10 +52,13 @@ typedef struct ProductInfo {
  * within 3 s; the library stays open and may deliver frames later). */
 LIVESCAN_API int LIVESCAN_Init(void);
 
-/* As LIVESCAN_Init with an explicit device index (-1..8); 1 at once when open. */
+/* As LIVESCAN_Init with an explicit device index (-1..8); 1 at once when open.
+ * A call made while another thread's init runs waits for it and returns its
+ * result. */
 LIVESCAN_API int LIVESCAN_InitEx(int index);
 
-/* Switches the scanner off and releases it. Always 1. */
+/* Switches the scanner off and releases it. Always 1. A host that exits or
+ * unloads the library without it is closed then. */
 LIVESCAN_API int LIVESCAN_Close(void);
 
 /* Number of attached scanners of the supported models. */
@@ -64,7 +71,8 @@ LIVESCAN_API int LIVESCAN_SetActiveDev(int index);
 LIVESCAN_API int LIVESCAN_BeginCapture(int channel);
 LIVESCAN_API int LIVESCAN_EndCapture(int channel);
 
-/* One processed frame of the capture window (width*height bytes, RawImage).
+/* One processed frame of the capture window, of the size LIVESCAN_GetCaptWindow
+ * reports (width*height bytes, RawImage), whatever size was asked for.
  * -1 (null buffer, channel), -5 (not open), -101 (no frame within 2 s). */
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
 
@@ -100,6 +108,8 @@ LIVESCAN_API int LIVESCAN_BmpToRaw(const unsigned char *bmp, int bmpSize,
 
 /* Writes a RawImage, or an 8-bit BmpImage of the same width and height, as a
  * BMP file. format must not be negative and has no other effect.
+ * Which of the two it is, is told by the first bytes alone: a RawImage that
+ * starts with a matching 8-bit BMP header is taken as a BmpImage.
  * -105 when the file cannot be written. */
 LIVESCAN_API int LIVESCAN_SaveToFile(const unsigned char *image, int width, int height,
                                      const char *path, int format);
@@ -126,7 +136,11 @@ LIVESCAN_API int LIVESCAN_GetPreviewImageSize(int channel, int *width, int *heig
 
 LIVESCAN_API int LIVESCAN_GetMaxImageSize(int channel, int *width, int *height);
 LIVESCAN_API int LIVESCAN_GetCaptWindow(int channel, int *x, int *y, int *width, int *height);
-/* -1 for a window the scanner cannot deliver at that size and origin. */
+/* -1 for a window the scanner cannot deliver at that size and origin, or
+ * one beyond the corrected image of the scanner's calibration. Type 2 has
+ * one window, 256 x 360, for any request of at least that size (-1 below
+ * it), or the 1280 x 720 sensor frame when exactly that is asked for; frames
+ * then have the size LIVESCAN_GetCaptWindow reports, not the size asked. */
 LIVESCAN_API int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int height);
 
 /* ---- Image attributes ------------------------------------------------ */
@@ -168,7 +182,9 @@ LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSiz
                                             unsigned char *feature);
 /* Compares two FTemplates (each buffer must hold 606 bytes; only the first
  * byte and the count are checked). score gets 0..1. Returns 1, or -1 for a
- * null pointer or a template not starting with 'F'. */
+ * null pointer or a template not starting with 'F'.
+ * Scores saturate: every raw score of 615 and above gives 1.0.
+ * Two templates that both hold 10 or fewer minutiae score 0, even alike. */
 LIVESCAN_API int LIVESCAN_FeatureMatchMem(const unsigned char *feature1,
                                           const unsigned char *feature2, float *score);
 

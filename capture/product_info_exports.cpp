@@ -8,6 +8,7 @@
 #include "device_state.h"
 #include "flash_records.h"
 #include "livescan.h"
+#include "no_throw.h"
 #include "product_info.h"
 #include "result_codes.h"
 #include "variant.h"
@@ -64,13 +65,8 @@ bool ReadProductInfo(ProductInfo* info) {
   return valid;
 }
 
-}  // namespace
-
-}  // namespace belnor
-
-using namespace belnor;
-
-extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
+// CAM_GetProductInfo.
+int GetProductInfo(ProductInfo* info) {
   if (!info) return 0;
   if (info != &g_ProductInfoCache) std::memset(info, 0, sizeof *info);
   if (g_ProductInfoValid && IsAsciiAlnum(static_cast<unsigned char>(g_ProductInfoCache.Serial[0]))) {
@@ -82,9 +78,9 @@ extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
   // keeps an init on another thread from meeting the temporary device.
   std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
   bool temporary = false;
-  if (!g_bInitialized) {
+  if (!DeviceReady()) {
     capture.lock();
-    if (!g_bInitialized) {
+    if (!DeviceReady()) {
       temporary = true;
       OpenTemporaryDevice();
     } else {
@@ -98,6 +94,16 @@ extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
 
   if (temporary && !VariantKeepsProbeDevice()) CloseTemporaryDevice();
   return valid ? 1 : 0;
+}
+
+}  // namespace
+
+}  // namespace belnor
+
+using namespace belnor;
+
+extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
+  return FailureOnThrow(0, [&] { return GetProductInfo(info); });
 }
 
 extern "C" int LIVESCAN_GetProductInfo(int, ProductInfo* info) {

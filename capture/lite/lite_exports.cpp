@@ -1,12 +1,12 @@
 // The reduced build's own exports and its description text.
 #include <cstring>
-#include <new>
 #include <vector>
 
 #include "device_state.h"
 #include "flash_records.h"
 #include "image_analysis.h"
 #include "livescan_lite.h"
+#include "no_throw.h"
 #include "result_codes.h"
 #include "variant.h"
 
@@ -57,18 +57,15 @@ LIVESCAN_API int LIVESCAN_SetBufferEmpty(void *buffer, unsigned long length) {
 // 1 when a finger lies on the scanner (finger score above 30), 0 when not;
 // -5, -2 or the fetch's error.
 LIVESCAN_API int LIVESCAN_CheckFingerPress(void) {
-  if (!g_bInitialized) return LS_ERR_NOT_INIT;
-  WindowSnapshot w = LoadCaptureWindow();
-  std::vector<uint8_t> frame;
-  try {
-    frame.resize(size_t(w.width) * size_t(w.height));
-  } catch (const std::bad_alloc &) {
-    return LS_ERR_MEMORY;
-  }
-  // The frame has the window of the fetch, which may have changed since.
-  const int r = FetchWindowFrame(0, frame.data(), frame.size(), &w);
-  if (r < 0) return r;
-  return FingerScore(frame.data(), w.width, w.height, nullptr) > 30 ? LS_OK : 0;
+  return FailureOnThrow(LS_ERR_MEMORY, []() -> int {
+    if (!g_bInitialized) return LS_ERR_NOT_INIT;
+    WindowSnapshot w = LoadCaptureWindow();
+    std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
+    // The frame has the window of the fetch, which may have changed since.
+    const int r = FetchWindowFrame(0, frame.data(), frame.size(), &w);
+    if (r < 0) return r;
+    return FingerScore(frame.data(), w.width, w.height, nullptr) > 30 ? LS_OK : 0;
+  });
 }
 
 }  // extern "C"

@@ -2,8 +2,9 @@
  * window and no fingerprint algorithm. It exports the calls of livescan.h
  * except LIVESCAN_Get_Version, the preview calls and the minutiae calls,
  * plus the two below. LIVESCAN_SetCaptWindow accepts only 256 x 360 with
- * x <= 384 and y <= 280, and LIVESCAN_GetDesc writes a 1024-byte binary
- * description. */
+ * x <= 384 and y <= 280, inside the corrected image of the scanner's
+ * calibration (the default origin is kept inside it), and LIVESCAN_GetDesc
+ * writes a 1024-byte binary description. */
 #ifndef LIVESCAN_LITE_H
 #define LIVESCAN_LITE_H
 

@@ -8,6 +8,11 @@ using namespace belnor;
 
 namespace {
 
+// Against the built-in corrected image of the type.
+WindowChange Resolve(int type, int x, int y, int width, int height, CaptureWindow *w) {
+  return ResolveCaptureWindow(type, x, y, width, height, CorrectedImageSize(type), w);
+}
+
 struct WindowCase {
   int type, x, y, w, h;
   bool accepted;
@@ -62,7 +67,7 @@ TEST(CaptureWindow, RulesPerDeviceType) {
     SCOPED_TRACE(testing::Message() << "type " << c.type << " " << c.x << "," << c.y << " "
                                     << c.w << "x" << c.h);
     CaptureWindow w{-7, -7, -7, -7, -7, -7};
-    const WindowChange r = ResolveCaptureWindow(c.type, c.x, c.y, c.w, c.h, &w);
+    const WindowChange r = Resolve(c.type, c.x, c.y, c.w, c.h, &w);
     if (!c.accepted) {
       EXPECT_EQ(r, WindowChange::kRefused);
       EXPECT_EQ(w.x, -7);  // nothing written
@@ -78,19 +83,19 @@ TEST(CaptureWindow, RulesPerDeviceType) {
 
 TEST(CaptureWindow, SensorSizesAndUnchangedTypes) {
   CaptureWindow w{};
-  ASSERT_EQ(ResolveCaptureWindow(1, 0, 0, 640, 640, &w), WindowChange::kApplied);
+  ASSERT_EQ(Resolve(1, 0, 0, 640, 640, &w), WindowChange::kApplied);
   EXPECT_EQ(w.sensorWidth, 1424);
   EXPECT_EQ(w.sensorHeight, 984);
-  ASSERT_EQ(ResolveCaptureWindow(2, 0, 0, 640, 640, &w), WindowChange::kApplied);
+  ASSERT_EQ(Resolve(2, 0, 0, 640, 640, &w), WindowChange::kApplied);
   EXPECT_EQ(w.sensorWidth, 1280);
   EXPECT_EQ(w.sensorHeight, 720);
-  ASSERT_EQ(ResolveCaptureWindow(5, 0, 0, 640, 640, &w), WindowChange::kApplied);
+  ASSERT_EQ(Resolve(5, 0, 0, 640, 640, &w), WindowChange::kApplied);
   EXPECT_EQ(w.sensorWidth, 2592);
   EXPECT_EQ(w.sensorHeight, 1944);
   CaptureWindow untouched{1, 2, 3, 4, 5, 6};
-  EXPECT_EQ(ResolveCaptureWindow(3, 0, 0, 640, 640, &untouched), WindowChange::kUnchanged);
-  EXPECT_EQ(ResolveCaptureWindow(4, 0, 0, 640, 640, &untouched), WindowChange::kUnchanged);
-  EXPECT_EQ(ResolveCaptureWindow(4, 0, 0, 100, 640, &untouched), WindowChange::kRefused);
+  EXPECT_EQ(Resolve(3, 0, 0, 640, 640, &untouched), WindowChange::kUnchanged);
+  EXPECT_EQ(Resolve(4, 0, 0, 640, 640, &untouched), WindowChange::kUnchanged);
+  EXPECT_EQ(Resolve(4, 0, 0, 100, 640, &untouched), WindowChange::kRefused);
   EXPECT_EQ(untouched.x, 1);
 }
 
@@ -103,7 +108,7 @@ TEST(CaptureWindow, EveryAcceptedWindowIsDeliverable) {
       for (int ht = 280; ht <= 2000; ht += 89) {
         for (int x : {0, 1, 200, 1000}) {
           CaptureWindow w{};
-          if (ResolveCaptureWindow(type, x, 0, wd, ht, &w) != WindowChange::kApplied) continue;
+          if (ResolveCaptureWindow(type, x, 0, wd, ht, k, &w) != WindowChange::kApplied) continue;
           const bool sensor = w.width == w.sensorWidth && w.height == w.sensorHeight;
           if (type == 2 && !sensor) {
             // Type 2 centres the window in the transposed corrected image.

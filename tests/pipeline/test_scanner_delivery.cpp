@@ -84,7 +84,9 @@ std::vector<WindowCase> AcceptedWindows(int type) {
               {{0, 0, 640, 640}, {0, 0, 640, 640}},
               {{0, 0, 1424, 984}, {0, 0, 1424, 984}}};
     case 2:
-      return {{{0, 0, 240, 280}, {0, 0, 256, 360}},
+      // A request below 256 x 360 is refused: the host's buffer would not
+      // hold the one window.
+      return {{{0, 0, 256, 360}, {0, 0, 256, 360}},
               {{100, 50, 400, 400}, {0, 0, 256, 360}},
               {{0, 0, 1280, 720}, {0, 0, 1280, 720}}};
     default:
