@@ -1,21 +1,61 @@
 // Smoothing along the ridge direction and the period-tuned filter across it.
+// Cells whose taps all stay inside the image take a path without bounds
+// checks; the border cells keep the clipped sums.
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "direction_field.h"
 #include "ridge_filters.h"
 #include "ridge_tables.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
+namespace {
+
+// True when every pixel of cell (r, c) reaches `reach` pixels in any direction
+// without leaving the image.
+bool CellInside(int r, int c, int reach, int w, int h) {
+  const int x0 = 3 * c + 1, y0 = 3 * r + 1;
+  return x0 - reach >= 0 && x0 + 2 + reach < w && y0 - reach >= 0 && y0 + 2 + reach < h;
+}
+
+const uint8_t *SourceCopy(const uint8_t *image, int w, int h) {
+  std::vector<uint8_t> &src = threadBuffer<struct RidgeSource, uint8_t>();
+  src.assign(image, image + size_t(w) * h);
+  return src.data();
+}
+
+}  // namespace
+
 void enhanceAlongDirection(uint8_t *image, int w, int h, const uint8_t *field) {
   const int cw = cellCols(w), ch = cellRows(h);
-  const std::vector<uint8_t> src(image, image + size_t(w) * h);
+  const uint8_t *src = SourceCopy(image, w, h);
   const RidgeTables &t = ridgeTables();
   auto at = [&](int x, int y) { return int(src[size_t(y) * w + x]); };
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const EnhanceRow &row = t.enhance[field[size_t(r) * cw + c] & 0x7F];
+      int reach = 0, total = row.centre, weight[7];
+      long offset[7];
+      for (int k = 0; k < row.count; ++k) {
+        const EnhanceTap &tap = row.taps[k];
+        reach = std::max({reach, std::abs(int(tap.dx)), std::abs(int(tap.dy))});
+        offset[k] = long(tap.dy) * w + tap.dx;
+        weight[k] = tap.weight;
+        total += 2 * tap.weight;
+      }
+      if (CellInside(r, c, reach, w, h)) {
+        for (int y = 3 * r + 1; y <= 3 * r + 3; ++y)
+          for (int x = 3 * c + 1; x <= 3 * c + 3; ++x) {
+            const uint8_t *p = src + size_t(y) * w + x;
+            int sum = row.centre * p[0];
+            for (int k = 0; k < row.count; ++k) sum += weight[k] * (p[offset[k]] + p[-offset[k]]);
+            image[size_t(y) * w + x] = uint8_t(total == 256 ? sum >> 8 : sum / total);
+          }
+        continue;
+      }
       for (int y = 3 * r + 1; y <= 3 * r + 3; ++y)
         for (int x = 3 * c + 1; x <= 3 * c + 3; ++x) {
           int sum = row.centre * at(x, y), weights = row.centre;
@@ -38,14 +78,36 @@ void enhanceAlongDirection(uint8_t *image, int w, int h, const uint8_t *field) {
 
 void filterByContext(uint8_t *image, int w, int h, const uint8_t *field, const uint8_t *periods) {
   const int cw = cellCols(w), ch = cellRows(h);
-  const std::vector<uint8_t> src(image, image + size_t(w) * h);
+  const uint8_t *src = SourceCopy(image, w, h);
   const RidgeTables &t = ridgeTables();
+  auto store = [&](int x, int y, int sum) {
+    const int v = sum + 32512;
+    image[size_t(y) * w + x] = uint8_t(v < 0 ? 0 : v > 65535 ? 255 : v >> 8);
+  };
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const int p = periods[size_t(r) * cw + c];
       if (p == 0) continue;
       const int band = std::clamp(p >= 17 ? (p - 17) / 32 : 0, 0, 3);
       const KernelTap *kernel = t.kernels[band][kernelClass(field[size_t(r) * cw + c] & 0x7F)];
+      int reach = 0, weight[5];
+      long offset[5];
+      for (int k = 0; k < 5; ++k) {
+        reach = std::max({reach, std::abs(int(kernel[k].dx)), std::abs(int(kernel[k].dy))});
+        offset[k] = long(kernel[k].dy) * w + kernel[k].dx;
+        weight[k] = kernel[k].weight;
+      }
+      if (CellInside(r, c, reach, w, h)) {
+        for (int y = 3 * r + 1; y <= 3 * r + 3; ++y)
+          for (int x = 3 * c + 1; x <= 3 * c + 3; ++x) {
+            const uint8_t *q = src + size_t(y) * w + x;
+            const int twice = 2 * q[0];
+            int sum = 0;
+            for (int k = 0; k < 5; ++k) sum += weight[k] * (q[offset[k]] + q[-offset[k]] - twice);
+            store(x, y, sum);
+          }
+        continue;
+      }
       for (int y = 3 * r + 1; y <= 3 * r + 3; ++y)
         for (int x = 3 * c + 1; x <= 3 * c + 3; ++x) {
           const int P = src[size_t(y) * w + x];
@@ -58,8 +120,7 @@ void filterByContext(uint8_t *image, int w, int h, const uint8_t *field, const u
                 sum += tap.weight * (int(src[size_t(yy) * w + xx]) - P);
             }
           }
-          const int v = sum + 32512;
-          image[size_t(y) * w + x] = uint8_t(v < 0 ? 0 : v > 65535 ? 255 : v >> 8);
+          store(x, y, sum);
         }
     }
 }
