@@ -6,6 +6,7 @@
 #include "direction_field.h"
 #include "ridge_filters.h"
 #include "ridge_tables.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
@@ -52,8 +53,11 @@ int CellPeriod(const uint8_t *image, int w, int cx, int cy, int d) {
 
 void estimateRidgePeriod(const uint8_t *image, int w, int h, const uint8_t *field, uint8_t *periods) {
   const int cw = cellCols(w), ch = cellRows(h);
+  const size_t cells = size_t(cw) * ch;
   const RidgeTables &t = ridgeTables();
-  std::vector<uint8_t> raw(size_t(cw) * ch, 0);
+  std::vector<uint8_t> &raw = threadBuffer<struct PeriodRaw, uint8_t>();
+  std::vector<uint8_t> &mode = threadBuffer<struct PeriodMode, uint8_t>();
+  raw.assign(cells, 0);
   for (int r = 4; r <= ch - 5; ++r)
     for (int c = 4; c <= cw - 5; ++c) {
       const uint8_t f = field[size_t(r) * cw + c];
@@ -61,46 +65,69 @@ void estimateRidgePeriod(const uint8_t *image, int w, int h, const uint8_t *fiel
       raw[size_t(r) * cw + c] = uint8_t(CellPeriod(image, w, 3 * c + 2, 3 * r + 2, f));
     }
 
-  std::vector<uint8_t> mode = raw;
-  for (int r = 3; r <= ch - 4; ++r)
+  // The 7x7 windows of the mode smoothing never reach past the grid: one
+  // histogram per row slides along the columns (raw values are 0..9).
+  mode = raw;
+  for (int r = 3; r <= ch - 4; ++r) {
+    int hist[10] = {};
+    auto column = [&](int c, int step) {
+      for (int rr = r - 3; rr <= r + 3; ++rr) hist[raw[size_t(rr) * cw + c]] += step;
+    };
+    for (int c = 0; c < 6 && c < cw; ++c) column(c, 1);
     for (int c = 3; c <= cw - 4; ++c) {
+      column(c + 3, 1);
+      if (c > 3) column(c - 4, -1);
       const size_t i = size_t(r) * cw + c;
       if (field[i] > 119) {
         mode[i] = 0;
         continue;
       }
-      int hist[9] = {};
-      for (int rr = std::max(0, r - 3); rr <= std::min(ch - 1, r + 3); ++rr)
-        for (int cc = std::max(0, c - 3); cc <= std::min(cw - 1, c + 3); ++cc) {
-          const int v = raw[size_t(rr) * cw + cc];
-          if (v >= 1 && v <= 9) ++hist[v - 1];
-        }
+      const int *bins = hist + 1;  // values 1..9
       int best = 8;  // equal counts: the larger value wins
       for (int b = 7; b >= 0; --b)
-        if (hist[b] > hist[best]) best = b;
-      const int p = best > 0 ? hist[best - 1] : 0, m = hist[best], n = best < 8 ? hist[best + 1] : 0;
+        if (bins[b] > bins[best]) best = b;
+      const int p = best > 0 ? bins[best - 1] : 0, m = bins[best], n = best < 8 ? bins[best + 1] : 0;
       const int base = 4 * (best + 1);
       mode[i] = uint8_t(n >= p ? base + t.modeOffset[p + m + n][n - p] : base - t.modeOffset[p + m + n][p - n]);
     }
+  }
 
-  for (int r = 0; r < ch; ++r)
+  // Mean of the non-zero modes over clipped 7x7 windows: column counts and
+  // sums over the window's rows, run along each row.
+  std::vector<int> &colCount = threadBuffer<struct PeriodColumnCount, int>();
+  std::vector<int> &colSum = threadBuffer<struct PeriodColumnSum, int>();
+  colCount.assign(size_t(cw), 0);
+  colSum.assign(size_t(cw), 0);
+  auto addRow = [&](int rr, int step) {
     for (int c = 0; c < cw; ++c) {
-      const size_t i = size_t(r) * cw + c;
-      if (field[i] > 119) {
-        periods[i] = mode[i];
-        continue;
-      }
-      int k = 0, sum = 0;
-      for (int rr = std::max(0, r - 3); rr <= std::min(ch - 1, r + 3); ++rr)
-        for (int cc = std::max(0, c - 3); cc <= std::min(cw - 1, c + 3); ++cc) {
-          const int v = mode[size_t(rr) * cw + cc];
-          if (v) {
-            ++k;
-            sum += v;
-          }
-        }
-      periods[i] = k ? uint8_t((k / 2 + 4 * sum) / k) : mode[i];
+      const int v = mode[size_t(rr) * cw + c];
+      colCount[size_t(c)] += step * (v != 0);
+      colSum[size_t(c)] += step * v;
     }
+  };
+  for (int rr = 0; rr < std::min(3, ch); ++rr) addRow(rr, 1);
+  for (int r = 0; r < ch; ++r) {
+    if (r + 3 < ch) addRow(r + 3, 1);
+    if (r - 4 >= 0) addRow(r - 4, -1);
+    int k = 0, sum = 0;
+    for (int c = 0; c < std::min(3, cw); ++c) {
+      k += colCount[size_t(c)];
+      sum += colSum[size_t(c)];
+    }
+    for (int c = 0; c < cw; ++c) {
+      if (c + 3 < cw) {
+        k += colCount[size_t(c + 3)];
+        sum += colSum[size_t(c + 3)];
+      }
+      if (c - 4 >= 0) {
+        k -= colCount[size_t(c - 4)];
+        sum -= colSum[size_t(c - 4)];
+      }
+      const size_t i = size_t(r) * cw + c;
+      if (field[i] > 119) periods[i] = mode[i];
+      else periods[i] = k ? uint8_t((k / 2 + 4 * sum) / k) : mode[i];
+    }
+  }
 }
 
 }  // namespace minutiae
