@@ -56,15 +56,24 @@ int boxMean(uint8_t *image, int w, int h, int r) {
         const uint8_t *in = &src[size_t(top) * w];
         for (int x = 0; x < w; ++x) col[size_t(x)] -= in[x];
       }
-      const ExactDivider byRows(uint32_t(y1 - y0 + 1));
+      const uint32_t rows = uint32_t(y1 - y0 + 1);
+      const ExactDivider byRows(rows), byWindow(rows * uint32_t(2 * r + 1));
+      uint8_t *out = image + size_t(y) * w;
+      // Windows clipped on the left, whole windows, windows clipped on the right.
+      const int xa = std::min(w, r + 1), xb = std::max(xa, w - r);
       uint32_t s = 0;
       for (int x = 0; x <= std::min(w - 1, r); ++x) s += col[size_t(x)];
-      uint8_t *out = image + size_t(y) * w;
-      for (int x = 0; x < w; ++x) {
-        if (x > 0) {
-          if (x + r < w) s += col[size_t(x + r)];
-          if (x - r - 1 >= 0) s -= col[size_t(x - r - 1)];
-        }
+      for (int x = 0; x < xa; ++x) {
+        if (x > 0 && x + r < w) s += col[size_t(x + r)];
+        out[x] = uint8_t(byCols[size_t(x)](byRows(s)));
+      }
+      for (int x = xa; x < xb; ++x) {
+        s += col[size_t(x + r)] - col[size_t(x - r - 1)];
+        out[x] = uint8_t(byWindow(s));
+      }
+      for (int x = xb; x < w; ++x) {
+        if (x + r < w) s += col[size_t(x + r)];
+        if (x - r - 1 >= 0) s -= col[size_t(x - r - 1)];
         out[x] = uint8_t(byCols[size_t(x)](byRows(s)));
       }
     }

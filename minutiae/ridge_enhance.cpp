@@ -37,8 +37,9 @@ void enhanceAlongDirection(uint8_t *image, int w, int h, const uint8_t *field) {
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const EnhanceRow &row = t.enhance[field[size_t(r) * cw + c] & 0x7F];
-      int reach = 0, total = row.centre, weight[7];
-      long offset[7];
+      // Unused taps weigh 0 at offset 0, so the inner loop has a fixed length.
+      int reach = 0, total = row.centre, weight[7] = {};
+      long offset[7] = {};
       for (int k = 0; k < row.count; ++k) {
         const EnhanceTap &tap = row.taps[k];
         reach = std::max({reach, std::abs(int(tap.dx)), std::abs(int(tap.dy))});
@@ -51,7 +52,7 @@ void enhanceAlongDirection(uint8_t *image, int w, int h, const uint8_t *field) {
           for (int x = 3 * c + 1; x <= 3 * c + 3; ++x) {
             const uint8_t *p = src + size_t(y) * w + x;
             int sum = row.centre * p[0];
-            for (int k = 0; k < row.count; ++k) sum += weight[k] * (p[offset[k]] + p[-offset[k]]);
+            for (int k = 0; k < 7; ++k) sum += weight[k] * (p[offset[k]] + p[-offset[k]]);
             image[size_t(y) * w + x] = uint8_t(total == 256 ? sum >> 8 : sum / total);
           }
         continue;
