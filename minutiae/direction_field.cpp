@@ -1,6 +1,7 @@
 #include "direction_field.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "image_prep.h"
 #include "plane_sums.h"
 #include "ridge_filters.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
@@ -35,27 +37,33 @@ Window Clip(int r, int c, int radius, int cw, int ch) {
           std::min(ch - 1, r + radius)};
 }
 
-// Components of every cell, one plane per component plus activity.
-void AllComponents(const uint8_t *image, int w, int cw, int ch, std::vector<int64_t> comp[5]) {
-  for (int k = 0; k < 5; ++k) comp[k].assign(size_t(cw) * ch, 0);
+// Components of every cell, one plane per component plus activity, and their
+// summed-area tables; kept per thread.
+struct CellComponents {
+  std::vector<int64_t> plane[5];
+  GridSums sums[5];
+};
+
+CellComponents &AllComponents(const uint8_t *image, int w, int cw, int ch) {
+  CellComponents &comp = threadObject<struct DirectionComponents, CellComponents>();
+  for (int k = 0; k < 5; ++k) comp.plane[k].resize(size_t(cw) * ch);
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const SlitComponents s = cellSlitComponents(image, w, 3 * c + 2, 3 * r + 2);
       const size_t i = size_t(r) * cw + c;
-      for (int k = 0; k < 4; ++k) comp[k][i] = s.c[k];
-      comp[4][i] = s.activity;
+      for (int k = 0; k < 4; ++k) comp.plane[k][i] = s.c[k];
+      comp.plane[4][i] = s.activity;
     }
+  for (int k = 0; k < 5; ++k) comp.sums[k].Build(comp.plane[k].data(), cw, ch);
+  return comp;
 }
 
-void DirectionsFromComponents(std::vector<int64_t> comp[5], int cw, int ch, int radius,
-                              uint8_t *field) {
-  GridSums sums[4];
-  for (int k = 0; k < 4; ++k) sums[k].Build(comp[k].data(), cw, ch);
+void DirectionsFromComponents(const CellComponents &comp, int cw, int ch, int radius, uint8_t *field) {
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
       const Window win = Clip(r, c, radius, cw, ch);
       int64_t s[4];
-      for (int k = 0; k < 4; ++k) s[k] = sums[k].Sum(win.c0, win.r0, win.c1, win.r1);
+      for (int k = 0; k < 4; ++k) s[k] = comp.sums[k].Sum(win.c0, win.r0, win.c1, win.r1);
       field[size_t(r) * cw + c] = uint8_t(sectorDirection(s));
     }
 }
@@ -104,7 +112,10 @@ int sectorDirection(const int64_t s[4]) {
   const int64_t V = t0 + t1 - t2 - tm;
   int64_t d;
   if (V != 0) {
-    const int64_t a = (V / 2 + kGap[best] * (t1 - tm)) / V + kBase[best] + 2;
+    const int64_t num = V / 2 + kGap[best] * (t1 - tm);
+    // A 32-bit division where both fit gives the same quotient, faster.
+    const bool narrow = num > INT32_MIN && num <= INT32_MAX && V >= INT32_MIN && V <= INT32_MAX;
+    const int64_t a = (narrow ? int64_t(int32_t(num) / int32_t(V)) : num / V) + kBase[best] + 2;
     d = a / 4;
   } else {
     d = kSlit[best];
@@ -114,9 +125,7 @@ int sectorDirection(const int64_t s[4]) {
 
 void computeBlockDirection(const uint8_t *image, int w, int h, uint8_t *field) {
   const int cw = cellCols(w), ch = cellRows(h);
-  std::vector<int64_t> comp[5];
-  AllComponents(image, w, cw, ch, comp);
-  DirectionsFromComponents(comp, cw, ch, 4, field);
+  DirectionsFromComponents(AllComponents(image, w, cw, ch), cw, ch, 4, field);
 }
 
 int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *field, bool fixedLimits,
@@ -124,20 +133,18 @@ int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *fie
   const int cw = cellCols(w), ch = cellRows(h);
   const size_t cells = size_t(cw) * ch;
   try {
-    std::vector<int64_t> comp[5];
-    AllComponents(normalised, w, cw, ch, comp);
+    const CellComponents &comp = AllComponents(normalised, w, cw, ch);
     DirectionsFromComponents(comp, cw, ch, 5, field);
 
-    GridSums sums[5];
-    for (int k = 0; k < 5; ++k) sums[k].Build(comp[k].data(), cw, ch);
-    std::vector<int64_t> fg(cells, 0);
+    std::vector<int64_t> &fg = threadBuffer<struct DirectionForeground, int64_t>();
+    fg.assign(cells, 0);
     for (int r = 0; r < ch; ++r)
       for (int c = 0; c < cw; ++c) {
         const Window win = Clip(r, c, 5, cw, ch);
         const int64_t n = fixedLimits ? 121 : win.Count();
-        const int64_t act = sums[4].Sum(win.c0, win.r0, win.c1, win.r1);
+        const int64_t act = comp.sums[4].Sum(win.c0, win.r0, win.c1, win.r1);
         int64_t mag = 0;
-        for (int k = 0; k < 4; ++k) mag += std::llabs(sums[k].Sum(win.c0, win.r0, win.c1, win.r1));
+        for (int k = 0; k < 4; ++k) mag += std::llabs(comp.sums[k].Sum(win.c0, win.r0, win.c1, win.r1));
         const bool passed = !(act < 240 * n || mag < 432 * n);
         fg[size_t(r) * cw + c] = passed;
         if (passed && stats) {
@@ -145,7 +152,7 @@ int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *fie
           ++stats->cells;
         }
       }
-    GridSums fgSums;
+    GridSums &fgSums = threadObject<struct DirectionForegroundSums, GridSums>();
     fgSums.Build(fg.data(), cw, ch);
     for (int r = 0; r < ch; ++r)
       for (int c = 0; c < cw; ++c) {
@@ -166,12 +173,18 @@ int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int w, i
   try {
     enhanceAlongDirection(smoothed, w, h, field);
 
-    std::vector<uint8_t> m3(smoothed, smoothed + size_t(w) * h), m7 = m3, x(size_t(w) * h);
+    const size_t n = size_t(w) * h;
+    std::vector<uint8_t> &m3 = threadBuffer<struct DirectionMean3, uint8_t>();
+    std::vector<uint8_t> &m7 = threadBuffer<struct DirectionMean7, uint8_t>();
+    std::vector<uint8_t> &x = threadBuffer<struct DirectionThreshold, uint8_t>();
+    std::vector<uint8_t> &block = threadBuffer<struct DirectionBlock, uint8_t>();
+    m3.assign(smoothed, smoothed + n);
+    m7.assign(smoothed, smoothed + n);
+    x.resize(n);
+    block.resize(cells);
     if (boxMean(m3.data(), w, h, 3) != ALG_OK || boxMean(m7.data(), w, h, 7) != ALG_OK)
       return ALG_NO_MEMORY;
-    for (size_t i = 0; i < x.size(); ++i)
-      x[i] = 2 * int(smoothed[i]) >= int(m3[i]) + int(m7[i]) ? 255 : 0;
-    std::vector<uint8_t> block(cells);
+    for (size_t i = 0; i < n; ++i) x[i] = 2 * int(smoothed[i]) >= int(m3[i]) + int(m7[i]) ? 255 : 0;
     computeBlockDirection(x.data(), w, h, block.data());
     for (size_t i = 0; i < cells; ++i) field[i] = uint8_t((field[i] & kBackground) | block[i]);
   } catch (const std::bad_alloc &) {
