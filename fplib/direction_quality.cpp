@@ -52,9 +52,9 @@ int qualityScore2(const uint8_t *image) {
     area.resize(2 * size_t(FP_IMAGE_SIZE) + 3 * size_t(kCells));
     uint8_t *plane0 = area.data(), *plane1 = plane0 + FP_IMAGE_SIZE, *grid = plane1 + FP_IMAGE_SIZE;
     std::memcpy(plane0, image, FP_IMAGE_SIZE);
-    minutiae::smoothMean3x3(plane0, w, h);
+    if (minutiae::smoothMean3x3(plane0, w, h) != minutiae::ALG_OK) return -1;
     std::memcpy(plane1, plane0, FP_IMAGE_SIZE);
-    minutiae::normalizeLocalContrast(plane1, w, h);
+    if (minutiae::normalizeLocalContrast(plane1, w, h) != minutiae::ALG_OK) return -1;
     if (minutiae::computeDirectionField(plane0, plane1, w, h, grid) != minutiae::ALG_OK) return -1;
     const int q = minutiae::computeQualityScore(plane1, plane0, w, h, grid);
     FP_LOG("GetQualityScore2", "quality=%d\n", q);

@@ -98,8 +98,12 @@ int extractTemplate(int scannerCode, int fingerCode, uint8_t *image, uint8_t *tm
   uint8_t record[kRecordSize] = {};
   RefPoints refs;
   writeCTemplate(refs, nullptr, scannerCode, fingerCode, tmpl, 0);
-  if (featureExtract(&desc, record, refs) != 0) {
+  const int r = featureExtract(&desc, record, refs);
+  if (r != 0) {
     FP_LOG("FP_FeatureExtract_Dasm", "featureExtract fail...\n");
+    // The no-feature template stays, but the caller learns that it is not
+    // the image's answer.
+    if (r == minutiae::ALG_NO_MEMORY) return FP_ERR_MEMORY;
   } else {
     FP_LOG("FP_FeatureExtract_Dasm", "featureExtract ok\n");
     writeCTemplate(refs, record, scannerCode, fingerCode, tmpl, 0);

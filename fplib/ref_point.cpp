@@ -299,19 +299,15 @@ int searchRefPoint(const SectorMap &map, int &row, int &col) {
 }
 
 int locateRefPoints(const uint8_t *field, uint16_t point[2]) {
-  try {
-    auto map = std::make_unique<SectorMap>();
-    buildSectorMap(field, *map);
-    int row = 0, col = 0;
-    if (searchRefPoint(*map, row, col) != 0) return -1;
-    const int x = 2 * col - 2 * kMapLeft, y = 2 * row - 2 * kMapTop;
-    if (x < 0 || x > 254 || y < 0 || y > 358) return -1;
-    point[0] = uint16_t(x);
-    point[1] = uint16_t(y);
-    return 0;
-  } catch (const std::bad_alloc &) {
-    return -1;
-  }
+  auto map = std::make_unique<SectorMap>();
+  buildSectorMap(field, *map);
+  int row = 0, col = 0;
+  if (searchRefPoint(*map, row, col) != 0) return -1;
+  const int x = 2 * col - 2 * kMapLeft, y = 2 * row - 2 * kMapTop;
+  if (x < 0 || x > 254 || y < 0 || y > 358) return -1;
+  point[0] = uint16_t(x);
+  point[1] = uint16_t(y);
+  return 0;
 }
 
 }  // namespace fplib

@@ -111,13 +111,18 @@ int extractMinutiaeQuality(const uint8_t *pixels, int w, int h, MinutiaeRecord *
 
 int extractFTemplate(const uint8_t *pixels, int w, int h, uint8_t *tpl) {
   if (!pixels || !tpl || w < 256 || w > 640 || h < 360 || h > 640) return -1;
-  MinutiaeRecord &record = threadObject<struct TemplateRecord, MinutiaeRecord>();
+  MinutiaeRecord *record;
+  try {
+    record = &threadObject<struct TemplateRecord, MinutiaeRecord>();
+  } catch (const std::bad_alloc &) {
+    return kTemplateNoMemory;
+  }
   int quality = 0;
-  const int r = extractMinutiae(pixels, w, h, &quality, &record, true);
+  const int r = extractMinutiae(pixels, w, h, &quality, record, true);
   if (r == ALG_NO_MEMORY) return kTemplateNoMemory;
   if (r != ALG_OK || quality <= 0) return 0;
-  const int adjusted = adjustTemplateQuality(quality, record.count, w, h);
-  packFTemplate(record, adjusted, tpl);
+  const int adjusted = adjustTemplateQuality(quality, record->count, w, h);
+  packFTemplate(*record, adjusted, tpl);
   return tpl[3];
 }
 

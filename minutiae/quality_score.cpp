@@ -6,6 +6,7 @@
 
 #include "direction_field.h"
 #include "int_geometry.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
@@ -16,8 +17,12 @@ int computeQualityScore(const uint8_t *N, const uint8_t *S, int w, int h, const 
     const int c = std::min(x / 3, cw - 1), r = std::min(y / 3, ch - 1);
     return field[size_t(r) * cw + c];
   };
-  std::vector<int64_t> blockSum(size_t(bw) * bh, 0), blockVar(size_t(bw) * bh, 0);
-  std::vector<int> blockCount(size_t(bw) * bh, 0);
+  std::vector<int64_t> &blockSum = threadBuffer<struct QualityBlockSum, int64_t>();
+  std::vector<int64_t> &blockVar = threadBuffer<struct QualityBlockVariance, int64_t>();
+  std::vector<int> &blockCount = threadBuffer<struct QualityBlockCount, int>();
+  blockSum.assign(size_t(bw) * bh, 0);
+  blockVar.assign(size_t(bw) * bh, 0);
+  blockCount.assign(size_t(bw) * bh, 0);
   int hist[256] = {};
   int64_t area = 0, sumx = 0;
   int minX = w, minY = h, maxX = -1, maxY = -1;
