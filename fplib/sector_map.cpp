@@ -5,6 +5,7 @@
 #include "direction_quality.h"
 #include "direction_field.h"
 #include "plane_sums.h"
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -76,15 +77,22 @@ void PlaceSectors(const uint8_t *field, SectorMap &map) {
     }
 }
 
+struct SmoothBuffers {
+  minutiae::SummedArea<int32_t> sums[9];
+  std::vector<uint8_t> plane, next;
+};
+
 void SmoothSectors(SectorMap &map) {
+  SmoothBuffers &b = minutiae::threadObject<struct SectorSmoothing, SmoothBuffers>();
+  minutiae::SummedArea<int32_t> *sums = b.sums;
+  std::vector<uint8_t> &plane = b.plane, &next = b.next;
+  plane.resize(size_t(N) * N);
   for (int pass = 0; pass < 4; ++pass) {
-    minutiae::SummedArea<int32_t> sums[9];
-    std::vector<uint8_t> plane(size_t(N) * N);
     for (int s = 1; s <= 8; ++s) {
       for (size_t i = 0; i < plane.size(); ++i) plane[i] = map.sector[i] == s;
       sums[s].Build(plane.data(), N, N);
     }
-    std::vector<uint8_t> next = map.sector;
+    next = map.sector;
     int filled = 0;
     for (int r = map.top; r <= map.bottom; ++r)
       for (int c = map.left[r]; c <= map.right[r]; ++c) {
@@ -106,24 +114,30 @@ void SmoothSectors(SectorMap &map) {
   }
 }
 
+struct RegionRow {
+  int r, lo, hi;
+};
+
 // One ring's contribution: negative minus positive sector steps.
 int RingTurning(const SectorMap &map, int r, int c, const int (*offsets)[2], int n, bool inner) {
-  std::vector<int> read(static_cast<size_t>(n));
+  // Rings hold at most 64 cells.
+  int read[64], v[64], seq[66];
+  size_t used = 0;
   for (int k = 0; k < n; ++k) read[size_t(k)] = map.S(r + offsets[k][0], c + offsets[k][1]);
-  std::vector<int> v = read;
+  std::copy(read, read + n, v);
   for (int k = 1; k < n; ++k) {
     const int succ = k == n - 1 ? read[0] : v[size_t(k) + 1];
     if (v[size_t(k)] != v[size_t(k) - 1] && v[size_t(k)] != succ) v[size_t(k)] = v[size_t(k) - 1];
   }
   if (v[0] != v[size_t(n) - 1] && v[0] != v[1]) v[0] = inner ? v[size_t(n) - 1] : v[1];
-  std::vector<int> seq;
-  for (int x : v)
-    if (x) seq.push_back(x);
-  if (inner && read[0]) seq.push_back(read[0]);
-  if (seq.empty()) return 0;
-  seq.push_back(seq[0]);
+  for (int k = 0; k < n; ++k)
+    if (v[k]) seq[used++] = v[k];
+  if (inner && read[0]) seq[used++] = read[0];
+  if (used == 0) return 0;
+  seq[used] = seq[0];
+  ++used;
   int turning = 0;
-  for (size_t k = 1; k < seq.size(); ++k) {
+  for (size_t k = 1; k < used; ++k) {
     const int d = seq[k] - seq[k - 1];
     if (d == 0 || d == 4 || d == -4) continue;
     if ((d >= -3 && d <= -1) || (d >= 5 && d <= 7)) ++turning;
@@ -148,18 +162,27 @@ struct OuterRing {
 
 }  // namespace
 
-SectorMap::SectorMap() {
+SectorMap::SectorMap() { Reset(); }
+
+void SectorMap::Reset() {
+  mask.assign(size_t(kMapSize) * kMapSize, 0);
+  sector.assign(size_t(kMapSize) * kMapSize, 0);
   std::fill(left, left + kMapSize, 195);
   std::fill(right, right + kMapSize, 5);
+  top = 5;
+  bottom = 195;
+  searchBound = 195;
+  std::fill(rowClass, rowClass + kMapSize, 0);
 }
 
 int sectorOfDirection(int direction) { return ((135 - direction) / 16) % 8 + 1; }
 
 void filterMask(SectorMap &map) {
+  minutiae::SummedArea<int32_t> &sums = minutiae::threadObject<struct MaskFilterSums, minutiae::SummedArea<int32_t>>();
+  std::vector<uint8_t> &next = minutiae::threadBuffer<struct MaskFilterNext, uint8_t>();
   for (int pass = 0; pass < 3; ++pass) {
-    minutiae::SummedArea<int32_t> sums;
     sums.Build(map.mask.data(), N, N);
-    std::vector<uint8_t> next(size_t(N) * N, 0);
+    next.assign(size_t(N) * N, 0);
     for (int r = 4; r <= 195; ++r)
       for (int c = 4; c <= 195; ++c) next[At(r, c)] = sums.Sum(c - 4, r - 4, c + 4, r + 4) > 60;
     map.mask.swap(next);
@@ -167,11 +190,10 @@ void filterMask(SectorMap &map) {
 }
 
 void eraseNarrowRegions(SectorMap &map) {
-  std::vector<uint8_t> marked(size_t(N) * N, 0);
-  struct RegionRow {
-    int r, lo, hi;
-  };
-  std::vector<RegionRow> rows;
+  std::vector<uint8_t> &marked = minutiae::threadBuffer<struct NarrowMarked, uint8_t>();
+  marked.assign(size_t(N) * N, 0);
+  std::vector<RegionRow> &rows = minutiae::threadBuffer<struct NarrowRows, RegionRow>();
+  rows.reserve(N);  // a region has at most one entry per row
   auto clear = [&](const RegionRow &row) {
     for (int c = std::max(row.lo, 0); c <= std::min(row.hi, N - 1); ++c) map.mask[At(row.r, c)] = 0;
   };

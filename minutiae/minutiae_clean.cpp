@@ -11,6 +11,7 @@ namespace minutiae {
 
 void removeFalseMinutiae(uint8_t *S, int w, int h, CandidateList &list, const ExtractProfile &prof) {
   std::vector<Pixel> &span = threadBuffer<struct JoinSpan, Pixel>();
+  span.reserve(kMaxSpan);
   auto isEnding = [](const Candidate &c) { return c.type == 1 && c.direction != kRemoved; };
   for (int i = 0; i < list.count; ++i) {
     Candidate &a = list.entries[i];

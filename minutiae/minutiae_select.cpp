@@ -147,12 +147,14 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
 
   std::vector<int> &border = threadBuffer<struct SelectBorder, int>();
   border.clear();
+  border.reserve(kMaxCandidates);  // sized once per thread
   for (int i = 0; i < n; ++i) {
     const Candidate &c = list.entries[i];
     if (c.type == 1 && c.direction != kRemoved && NearBackground(D, cw, ch, c.x, c.y, 17, 15))
       border.push_back(i);
   }
   std::vector<Pixel> &span = threadBuffer<struct SelectSpan, Pixel>();
+  span.reserve(kMaxSpan);
   for (int e : border) {
     if (list.entries[e].direction == kRemoved) continue;
     int g = -1, hh = -1, dg = 0, dh = 0;
@@ -181,6 +183,7 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
 
   const int cap = std::min(prof.selectCap, int(kMaxMinutiae));
   std::vector<int> &keep = threadBuffer<struct SelectKeep, int>();
+  keep.reserve(kMaxCandidates);
   keep.resize(size_t(list.count));
   std::iota(keep.begin(), keep.end(), 0);
   if (list.count > cap) {
@@ -193,6 +196,7 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
     }
     const int cx = (minX + maxX) / 2, cy = (minY + maxY) / 2;
     std::vector<int64_t> &dist = threadBuffer<struct SelectDistance, int64_t>();
+    dist.reserve(kMaxCandidates);
     dist.resize(size_t(list.count));
     for (int i = 0; i < list.count; ++i) {
       const int dx = list.entries[i].x - cx, dy = list.entries[i].y - cy;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "extract_driver.h"
@@ -63,6 +64,25 @@ TEST_F(ExtractOutOfMemory, CaptureTemplateGivesMinusTwoOrTheTemplate) {
     EXPECT_GT(failed, 0) << size;
     EXPECT_GT(whole, 0) << size;
   }
+}
+
+// Once a thread has extracted from the largest image, further extractions on
+// it, of any size, allocate nothing.
+TEST_F(ExtractOutOfMemory, LaterCallsOnAThreadDoNotAllocate) {
+  std::thread([] {
+    uint8_t tpl[minutiae::kFTemplateMax];
+    const std::vector<uint8_t> big = golden::PrintOnCanvas(1, 640, 640);
+    ASSERT_GT(minutiae::extractFTemplate(big.data(), 640, 640, tpl), 0);
+    for (auto [w, h] : {std::pair{640, 640}, std::pair{256, 360}, std::pair{400, 400}}) {
+      const std::vector<uint8_t> img = golden::PrintOnCanvas(2, w, h);
+      fail_alloc_arm(1, FAIL_ALLOC_THIS_THREAD);
+      const int q = minutiae::extractFTemplate(img.data(), w, h, tpl);
+      const bool fired = fail_alloc_fired() != 0;
+      fail_alloc_disarm();
+      EXPECT_GT(q, 0) << w << "x" << h;
+      EXPECT_FALSE(fired) << w << "x" << h;
+    }
+  }).join();
 }
 
 TEST_F(ExtractOutOfMemory, FeatureExtractAndQualityGiveMinusTwoOrTheirResult) {
