@@ -15,15 +15,6 @@ constexpr int N = kMapSize;
 
 inline size_t At(int r, int c) { return size_t(r) * N + c; }
 
-// Cells of value v in the window [r0, r1] x [c0, c1], clipped to the grid.
-int CountWindow(const minutiae::SummedArea<int32_t> &sums, int r0, int c0, int r1, int c1) {
-  r0 = std::max(r0, 0);
-  c0 = std::max(c0, 0);
-  r1 = std::min(r1, N - 1);
-  c1 = std::min(c1, N - 1);
-  return sums.Sum(c0, r0, c1, r1);
-}
-
 void PlaceMask(const uint8_t *field, SectorMap &map) {
   for (int i = 0; i < 360; i += 2)
     for (int j = 0; j < 256; j += 2) {
@@ -77,38 +68,37 @@ void PlaceSectors(const uint8_t *field, SectorMap &map) {
     }
 }
 
-struct SmoothBuffers {
-  minutiae::SummedArea<int32_t> sums[9];
-  std::vector<uint8_t> plane, next;
-};
-
 void SmoothSectors(SectorMap &map) {
-  SmoothBuffers &b = minutiae::threadObject<struct SectorSmoothing, SmoothBuffers>();
-  minutiae::SummedArea<int32_t> *sums = b.sums;
-  std::vector<uint8_t> &plane = b.plane, &next = b.next;
-  plane.resize(size_t(N) * N);
+  // The majority over the 9x9 window (rows clipped to the grid; the extents
+  // keep the columns inside) slides along each row as a histogram.
+  std::vector<uint8_t> &next = minutiae::threadBuffer<struct SectorSmoothing, uint8_t>();
   for (int pass = 0; pass < 4; ++pass) {
-    for (int s = 1; s <= 8; ++s) {
-      for (size_t i = 0; i < plane.size(); ++i) plane[i] = map.sector[i] == s;
-      sums[s].Build(plane.data(), N, N);
-    }
     next = map.sector;
     int filled = 0;
-    for (int r = map.top; r <= map.bottom; ++r)
+    for (int r = map.top; r <= map.bottom; ++r) {
+      if (map.left[r] > map.right[r]) continue;
+      const int r0 = std::max(r - 4, 0), r1 = std::min(r + 4, N - 1);
+      int hist[9] = {};
+      auto column = [&](int c, int step) {
+        if (c < 0 || c >= N) return;
+        for (int rr = r0; rr <= r1; ++rr) hist[map.sector[At(rr, c)]] += step;
+      };
+      for (int c = map.left[r] - 5; c < map.left[r] + 4; ++c) column(c, 1);
       for (int c = map.left[r]; c <= map.right[r]; ++c) {
+        column(c + 4, 1);
+        column(c - 5, -1);
         int best = 0, bestCount = 0;
-        for (int s = 1; s <= 8; ++s) {
-          const int n = CountWindow(sums[s], r - 4, c - 4, r + 4, c + 4);
-          if (n > bestCount) {
-            best = s;
-            bestCount = n;
+        for (int v = 1; v <= 8; ++v)
+          if (hist[v] > bestCount) {
+            best = v;
+            bestCount = hist[v];
           }
-        }
         if (bestCount > 7) {
           filled += map.sector[At(r, c)] == 0;
           next[At(r, c)] = uint8_t(best);
         }
       }
+    }
     map.sector.swap(next);
     if (filled <= 3) break;
   }

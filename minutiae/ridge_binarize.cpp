@@ -42,16 +42,25 @@ void binarizeFiltered(uint8_t *image, int w, int h, const uint8_t *periods, int 
   sums.Build(image, w, h);
   std::vector<uint8_t> &src = threadBuffer<struct BinarizeSource, uint8_t>();
   src.assign(image, image + W * H);
+  std::vector<int> &cellCol = threadBuffer<struct BinarizeCellColumn, int>();
+  cellCol.resize(W);
+  for (int x = 1; x < w; ++x) cellCol[size_t(x)] = std::min((x - 1) / 3, cw - 1);
   for (int y = 1; y <= h - 4; ++y) {
     const uint8_t *cellRow = periods + size_t(std::min((y - 1) / 3, ch - 1)) * cw;
+    const bool rowInside = y >= 7 && y + 7 < h;
     for (int x = 1; x <= w - 4; ++x) {
-      const int v = cellRow[std::min((x - 1) / 3, cw - 1)];
+      const int v = cellRow[cellCol[size_t(x)]];
       uint8_t &out = image[size_t(y) * W + x];
       if (v == 0) {
         out = 255;
         continue;
       }
       const int rad = v < 72 ? 3 : v <= bound ? 5 : 7;
+      if (rowInside && x >= 7 && x + 7 < w) {
+        const uint32_t count = uint32_t((2 * rad + 1) * (2 * rad + 1));
+        out = count * src[size_t(y) * W + x] >= sums.Sum(x - rad, y - rad, x + rad, y + rad) ? 255 : 0;
+        continue;
+      }
       const int x0 = std::max(0, x - rad), x1 = std::min(w - 1, x + rad);
       const int y0 = std::max(0, y - rad), y1 = std::min(h - 1, y + rad);
       const uint32_t count = uint32_t((x1 - x0 + 1) * (y1 - y0 + 1));
