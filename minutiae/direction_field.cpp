@@ -37,41 +37,9 @@ Window Clip(int r, int c, int radius, int cw, int ch) {
           std::min(ch - 1, r + radius)};
 }
 
-// Components of every cell, one plane per component plus activity, and their
-// summed-area tables; kept per thread.
-struct CellComponents {
-  std::vector<int64_t> plane[5];
-  GridSums sums[5];
-};
-
-CellComponents &AllComponents(const uint8_t *image, int w, int cw, int ch) {
-  CellComponents &comp = threadObject<struct DirectionComponents, CellComponents>();
-  for (int k = 0; k < 5; ++k) comp.plane[k].resize(size_t(cw) * ch);
-  for (int r = 0; r < ch; ++r)
-    for (int c = 0; c < cw; ++c) {
-      const SlitComponents s = cellSlitComponents(image, w, 3 * c + 2, 3 * r + 2);
-      const size_t i = size_t(r) * cw + c;
-      for (int k = 0; k < 4; ++k) comp.plane[k][i] = s.c[k];
-      comp.plane[4][i] = s.activity;
-    }
-  for (int k = 0; k < 5; ++k) comp.sums[k].Build(comp.plane[k].data(), cw, ch);
-  return comp;
-}
-
-void DirectionsFromComponents(const CellComponents &comp, int cw, int ch, int radius, uint8_t *field) {
-  for (int r = 0; r < ch; ++r)
-    for (int c = 0; c < cw; ++c) {
-      const Window win = Clip(r, c, radius, cw, ch);
-      int64_t s[4];
-      for (int k = 0; k < 4; ++k) s[k] = comp.sums[k].Sum(win.c0, win.r0, win.c1, win.r1);
-      field[size_t(r) * cw + c] = uint8_t(sectorDirection(s));
-    }
-}
-
-}  // namespace
-
-SlitComponents cellSlitComponents(const uint8_t *img, int w, int cx, int cy) {
-  auto P = [&](int dy, int dx) { return int(img[size_t(cy + dy) * w + cx + dx]); };
+// The slit measure around the pixel at `centre` (row stride w).
+inline __attribute__((always_inline)) SlitComponents SlitAt(const uint8_t *centre, long w) {
+  auto P = [&](int dy, int dx) { return int(centre[dy * w + dx]); };
   const int K = P(0, 0), U = P(-1, 0), D = P(1, 0), L = P(0, -1), R = P(0, 1);
   auto a = [](int x, int y) { return std::abs(x - y); };
   const int E0 = 2 * a(K, P(-2, 0)) + 2 * a(K, P(2, 0)) + a(L, P(-2, -1)) + a(L, P(2, -1)) +
@@ -97,6 +65,43 @@ SlitComponents cellSlitComponents(const uint8_t *img, int w, int cx, int cy) {
   s.c[3] = Weighted(E3 - F3, kWeight[3]);
   s.activity = (E1 + F1 + E3 + F3 + 2) / 4;
   return s;
+}
+
+// Components of every cell, one plane per component plus activity, and their
+// summed-area tables; kept per thread.
+struct CellComponents {
+  std::vector<int64_t> plane[5];
+  GridSums sums[5];
+};
+
+CellComponents &AllComponents(const uint8_t *image, int w, int cw, int ch) {
+  CellComponents &comp = threadObject<struct DirectionComponents, CellComponents>();
+  for (int k = 0; k < 5; ++k) comp.plane[k].resize(size_t(cw) * ch);
+  for (int r = 0; r < ch; ++r)
+    for (int c = 0; c < cw; ++c) {
+      const SlitComponents s = SlitAt(image + size_t(3 * r + 2) * w + 3 * c + 2, w);
+      const size_t i = size_t(r) * cw + c;
+      for (int k = 0; k < 4; ++k) comp.plane[k][i] = s.c[k];
+      comp.plane[4][i] = s.activity;
+    }
+  for (int k = 0; k < 5; ++k) comp.sums[k].Build(comp.plane[k].data(), cw, ch);
+  return comp;
+}
+
+void DirectionsFromComponents(const CellComponents &comp, int cw, int ch, int radius, uint8_t *field) {
+  for (int r = 0; r < ch; ++r)
+    for (int c = 0; c < cw; ++c) {
+      const Window win = Clip(r, c, radius, cw, ch);
+      int64_t s[4];
+      for (int k = 0; k < 4; ++k) s[k] = comp.sums[k].Sum(win.c0, win.r0, win.c1, win.r1);
+      field[size_t(r) * cw + c] = uint8_t(sectorDirection(s));
+    }
+}
+
+}  // namespace
+
+SlitComponents cellSlitComponents(const uint8_t *img, int w, int cx, int cy) {
+  return SlitAt(img + size_t(cy) * w + cx, w);
 }
 
 int sectorDirection(const int64_t s[4]) {
