@@ -6,13 +6,12 @@
 
 #include <cstring>
 #include <functional>
-#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "extract_driver.h"
-#include "fail_alloc_sweep.h"
+#include "fail_alloc.h"
 #include "fplib.h"
 #include "fplib_test_util.h"
 #include "ftemplate.h"
@@ -20,17 +19,21 @@
 
 namespace {
 
-// Sweeps fn, each time on a new thread; returns the number of points.
-long SweepOnFreshThreads(const std::function<void()> &fn) {
-  return SweepAllocFailures(
-      [&] {
-        try {
-          std::thread(fn).join();
-        } catch (const std::system_error &) {  // the thread itself could not start
-        } catch (const std::bad_alloc &) {
-        }
-      },
-      FAIL_ALLOC_ANY_THREAD, 5000);
+// The sweep of fail_alloc_sweep.h, but each point on a new thread that arms
+// its own failure once it runs (a failure injected into a thread's start-up
+// would test the runtime, not the call). Returns the number of points.
+long SweepOnFreshThreads(const std::function<void()> &fn, long maxPoints = 5000) {
+  for (long n = 1; n <= maxPoints; ++n) {
+    bool fired = false;
+    std::thread([&] {
+      fail_alloc_arm(n, FAIL_ALLOC_THIS_THREAD);
+      fn();
+      fired = fail_alloc_fired() != 0;
+      fail_alloc_disarm();
+    }).join();
+    if (!fired) return n;
+  }
+  return -1;
 }
 
 class ExtractOutOfMemory : public fptest::FpLibTest {
