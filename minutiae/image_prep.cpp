@@ -28,9 +28,43 @@ class ExactDivider {
 
 }  // namespace
 
+namespace {
+
+// One output row of the 3x3 mean from its column sums; `rows` (2 or 3) is a
+// template argument so that the divisions become multiplications.
+template <int rows>
+void MeanRow3(const uint16_t *col, uint8_t *out, int w) {
+  out[0] = uint8_t((col[0] + col[1]) / (2 * rows));
+  for (int x = 1; x < w - 1; ++x) out[x] = uint8_t((col[x - 1] + col[x] + col[x + 1]) / (3 * rows));
+  out[w - 1] = uint8_t((col[w - 2] + col[w - 1]) / (2 * rows));
+}
+
+}  // namespace
+
 int smoothMean3x3(uint8_t *image, int w, int h) {
-  // The 3x3 mean with clipped windows is the radius-1 box mean.
-  return boxMean(image, w, h, 1);
+  // The mean over the 3x3 window clipped to the image (the radius-1 box
+  // mean), with the sums in 16 bits.
+  if (w < 2 || h < 2) return boxMean(image, w, h, 1);
+  try {
+    std::vector<uint8_t> &src = threadBuffer<struct SmoothSource, uint8_t>();
+    std::vector<uint16_t> &col = threadBuffer<struct SmoothColumns, uint16_t>();
+    src.assign(image, image + size_t(w) * h);
+    col.resize(size_t(w));
+    for (int y = 0; y < h; ++y) {
+      const uint8_t *up = &src[size_t(std::max(0, y - 1)) * w], *mid = &src[size_t(y) * w],
+                    *down = &src[size_t(std::min(h - 1, y + 1)) * w];
+      const bool full = y > 0 && y < h - 1;
+      if (full)
+        for (int x = 0; x < w; ++x) col[size_t(x)] = uint16_t(up[x] + mid[x] + down[x]);
+      else
+        for (int x = 0; x < w; ++x) col[size_t(x)] = uint16_t((y > 0 ? up[x] : down[x]) + mid[x]);
+      if (full) MeanRow3<3>(col.data(), image + size_t(y) * w, w);
+      else MeanRow3<2>(col.data(), image + size_t(y) * w, w);
+    }
+  } catch (const std::bad_alloc &) {
+    return ALG_NO_MEMORY;
+  }
+  return ALG_OK;
 }
 
 int boxMean(uint8_t *image, int w, int h, int r) {
