@@ -24,24 +24,27 @@ int CellPeriod(const uint8_t *image, int w, int cx, int cy, int d) {
   }
   int D[21];
   for (int k = 0; k <= 20; ++k) D[k] = 3 * (S[k + 4] - S[k]) + 5 * (S[k + 3] - S[k + 1]);
-  enum { kNone, kMax, kMin } state = kNone;
-  int first = -1, last = -1, j = 0;
+  // Extrema are found without branches (the profile's signs do not
+  // predict): a maximum (1) where D turns from positive to negative, a
+  // minimum (2) the other way round, skipping one zero; one counts when it
+  // differs from the last one counted.
+  constexpr int kMax = 1, kMin = 2;
+  int state = 0, first = -1, last = -1, j = 0;
+  for (int k = 0; k <= 18; ++k) {
+    const int next = D[k + 1] != 0 ? D[k + 1] : D[k + 2];
+    const int event = ((D[k] > 0) & (next < 0)) * kMax + ((D[k] < 0) & (next > 0)) * kMin;
+    const int take = (event != 0) & (event != state);
+    const int mask = -take, firstMask = -(take & (first < 0));
+    first = (k & firstMask) | (first & ~firstMask);
+    last = (k & mask) | (last & ~mask);
+    state = (event & mask) | (state & ~mask);
+    j += take;
+  }
   auto record = [&](int k) {
     if (first < 0) first = k;
     last = k;
     ++j;
   };
-  for (int k = 0; k <= 18; ++k) {
-    const bool isMax = D[k] >= 1 && (D[k + 1] < 0 || (D[k + 1] == 0 && D[k + 2] < 0));
-    const bool isMin = D[k] < 0 && (D[k + 1] > 0 || (D[k + 1] == 0 && D[k + 2] > 0));
-    if (state != kMax && isMax) {
-      record(k);
-      state = kMax;
-    } else if (state != kMin && isMin) {
-      record(k);
-      state = kMin;
-    }
-  }
   if (state == kMax && D[19] < 0 && D[20] > 0) record(19);
   else if (state == kMin && D[19] > 0 && D[20] < 0) record(19);
   if (j < 3) return 0;
