@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -74,8 +75,7 @@ struct CellComponents {
   GridSums sums[5];
 };
 
-CellComponents &AllComponents(const uint8_t *image, int w, int cw, int ch) {
-  CellComponents &comp = threadObject<struct DirectionComponents, CellComponents>();
+void AllComponents(const uint8_t *image, int w, int cw, int ch, CellComponents &comp) {
   for (int k = 0; k < 5; ++k) comp.plane[k].resize(size_t(cw) * ch);
   for (int r = 0; r < ch; ++r)
     for (int c = 0; c < cw; ++c) {
@@ -85,8 +85,15 @@ CellComponents &AllComponents(const uint8_t *image, int w, int cw, int ch) {
       comp.plane[4][i] = s.activity;
     }
   for (int k = 0; k < 5; ++k) comp.sums[k].Build(comp.plane[k].data(), cw, ch);
-  return comp;
 }
+
+// The components and directions of the last image the field estimate saw on
+// this thread: libminutia estimates the same normalised image twice.
+struct EstimateMemo {
+  std::vector<uint8_t> image, directions;
+  int w = 0, h = 0;
+  CellComponents comp;
+};
 
 void DirectionsFromComponents(const CellComponents &comp, int cw, int ch, int radius, uint8_t *field) {
   for (int r = 0; r < ch; ++r)
@@ -130,7 +137,9 @@ int sectorDirection(const int64_t s[4]) {
 
 void computeBlockDirection(const uint8_t *image, int w, int h, uint8_t *field) {
   const int cw = cellCols(w), ch = cellRows(h);
-  DirectionsFromComponents(AllComponents(image, w, cw, ch), cw, ch, 4, field);
+  CellComponents &comp = threadObject<struct BlockComponents, CellComponents>();
+  AllComponents(image, w, cw, ch, comp);
+  DirectionsFromComponents(comp, cw, ch, 4, field);
 }
 
 int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *field, bool fixedLimits,
@@ -138,8 +147,19 @@ int estimateDirectionField(const uint8_t *normalised, int w, int h, uint8_t *fie
   const int cw = cellCols(w), ch = cellRows(h);
   const size_t cells = size_t(cw) * ch;
   try {
-    const CellComponents &comp = AllComponents(normalised, w, cw, ch);
-    DirectionsFromComponents(comp, cw, ch, 5, field);
+    EstimateMemo &memo = threadObject<struct DirectionEstimate, EstimateMemo>();
+    const size_t n = size_t(w) * h;
+    if (!(memo.w == w && memo.h == h && std::memcmp(memo.image.data(), normalised, n) == 0)) {
+      memo.w = 0;  // invalid until complete
+      memo.image.assign(normalised, normalised + n);
+      memo.directions.resize(cells);
+      AllComponents(normalised, w, cw, ch, memo.comp);
+      DirectionsFromComponents(memo.comp, cw, ch, 5, memo.directions.data());
+      memo.w = w;
+      memo.h = h;
+    }
+    const CellComponents &comp = memo.comp;
+    std::memcpy(field, memo.directions.data(), cells);
 
     std::vector<int64_t> &fg = threadBuffer<struct DirectionForeground, int64_t>();
     fg.assign(cells, 0);
