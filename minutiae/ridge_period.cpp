@@ -1,6 +1,7 @@
 // Ridge period per cell from extremum crossings of a profile across the ridges,
 // then a mode smoothing and a fill of the gaps.
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "direction_field.h"
@@ -24,21 +25,25 @@ int CellPeriod(const uint8_t *image, int w, int cx, int cy, int d) {
   }
   int D[21];
   for (int k = 0; k <= 20; ++k) D[k] = 3 * (S[k + 4] - S[k]) + 5 * (S[k + 3] - S[k + 1]);
-  // Extrema are found without branches (the profile's signs do not
-  // predict): a maximum (1) where D turns from positive to negative, a
-  // minimum (2) the other way round, skipping one zero; one counts when it
-  // differs from the last one counted.
+  // Extrema as bit masks first (the profile's signs do not predict, so no
+  // branch per position): a maximum where D turns from positive to negative,
+  // a minimum the other way round, skipping one zero. Then the extrema in
+  // order; one counts when it differs from the last one counted.
   constexpr int kMax = 1, kMin = 2;
-  int state = 0, first = -1, last = -1, j = 0;
+  uint32_t maxima = 0, minima = 0;
   for (int k = 0; k <= 18; ++k) {
     const int next = D[k + 1] != 0 ? D[k + 1] : D[k + 2];
-    const int event = ((D[k] > 0) & (next < 0)) * kMax + ((D[k] < 0) & (next > 0)) * kMin;
-    const int take = (event != 0) & (event != state);
-    const int mask = -take, firstMask = -(take & (first < 0));
-    first = (k & firstMask) | (first & ~firstMask);
-    last = (k & mask) | (last & ~mask);
-    state = (event & mask) | (state & ~mask);
-    j += take;
+    maxima |= uint32_t((D[k] > 0) & (next < 0)) << k;
+    minima |= uint32_t((D[k] < 0) & (next > 0)) << k;
+  }
+  int state = 0, first = -1, last = -1, j = 0;
+  for (uint32_t left = maxima | minima; left != 0; left &= left - 1) {
+    const int k = __builtin_ctz(left), event = (maxima >> k) & 1 ? kMax : kMin;
+    if (event == state) continue;
+    if (first < 0) first = k;
+    last = k;
+    ++j;
+    state = event;
   }
   auto record = [&](int k) {
     if (first < 0) first = k;
