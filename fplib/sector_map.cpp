@@ -4,7 +4,6 @@
 
 #include "direction_quality.h"
 #include "direction_field.h"
-#include "plane_sums.h"
 #include "thread_buffer.h"
 
 namespace fplib {
@@ -168,13 +167,27 @@ void SectorMap::Reset() {
 int sectorOfDirection(int direction) { return ((135 - direction) / 16) % 8 + 1; }
 
 void filterMask(SectorMap &map) {
-  minutiae::SummedArea<int32_t> &sums = minutiae::threadObject<struct MaskFilterSums, minutiae::SummedArea<int32_t>>();
+  // 9x9 window sums (the windows stay inside the grid) from column sums that
+  // move down a row at a time, run along each row.
   std::vector<uint8_t> &next = minutiae::threadBuffer<struct MaskFilterNext, uint8_t>();
+  std::vector<int> &col = minutiae::threadBuffer<struct MaskFilterColumns, int>();
   for (int pass = 0; pass < 3; ++pass) {
-    sums.Build(map.mask.data(), N, N);
     next.assign(size_t(N) * N, 0);
-    for (int r = 4; r <= 195; ++r)
-      for (int c = 4; c <= 195; ++c) next[At(r, c)] = sums.Sum(c - 4, r - 4, c + 4, r + 4) > 60;
+    col.assign(size_t(N), 0);
+    for (int rr = 0; rr < 8; ++rr)
+      for (int c = 0; c < N; ++c) col[size_t(c)] += map.mask[At(rr, c)];
+    for (int r = 4; r <= 195; ++r) {
+      for (int c = 0; c < N; ++c) col[size_t(c)] += map.mask[At(r + 4, c)];
+      if (r > 4)
+        for (int c = 0; c < N; ++c) col[size_t(c)] -= map.mask[At(r - 5, c)];
+      int sum = 0;
+      for (int c = 0; c < 8; ++c) sum += col[size_t(c)];
+      for (int c = 4; c <= 195; ++c) {
+        sum += col[size_t(c + 4)];
+        if (c > 4) sum -= col[size_t(c - 5)];
+        next[At(r, c)] = sum > 60;
+      }
+    }
     map.mask.swap(next);
   }
 }
