@@ -38,33 +38,28 @@ Window Clip(int r, int c, int radius, int cw, int ch) {
           std::min(ch - 1, r + radius)};
 }
 
-// The slit measure around the pixel at `centre` (row stride w).
-inline __attribute__((always_inline)) SlitComponents SlitAt(const uint8_t *centre, long w) {
-  auto P = [&](int dy, int dx) { return int(centre[dy * w + dx]); };
-  const int K = P(0, 0), U = P(-1, 0), D = P(1, 0), L = P(0, -1), R = P(0, 1);
-  auto a = [](int x, int y) { return std::abs(x - y); };
-  const int E0 = 2 * a(K, P(-2, 0)) + 2 * a(K, P(2, 0)) + a(L, P(-2, -1)) + a(L, P(2, -1)) +
-                 a(R, P(-2, 1)) + a(R, P(2, 1));
-  const int F0 = 2 * a(K, P(0, 2)) + 2 * a(K, P(0, -2)) + a(U, P(-1, 2)) + a(U, P(-1, -2)) +
-                 a(D, P(1, 2)) + a(D, P(1, -2));
-  const int E1 = 2 * a(K, P(-2, 1)) + 2 * a(K, P(2, -1)) + a(L, P(-2, 0)) + a(L, P(2, -2)) +
-                 a(R, P(2, 0)) + a(R, P(-2, 2));
-  const int F1 = 2 * a(K, P(1, 2)) + 2 * a(K, P(-1, -2)) + a(U, P(0, 2)) + a(U, P(-2, -2)) +
-                 a(D, P(0, -2)) + a(D, P(2, 2));
-  const int E2 = 2 * a(K, P(-2, 2)) + 2 * a(K, P(2, -2)) + a(U, P(1, -2)) + a(L, P(-2, 1)) +
-                 a(R, P(2, -1)) + a(D, P(-1, 2));
-  const int F2 = 2 * a(K, P(-2, -2)) + 2 * a(K, P(2, 2)) + a(L, P(2, 1)) + a(R, P(-2, -1)) +
-                 a(U, P(1, 2)) + a(D, P(-1, -2));
-  const int E3 = 2 * a(K, P(1, -2)) + 2 * a(K, P(-1, 2)) + a(D, P(2, -2)) + a(D, P(0, 2)) +
-                 a(U, P(-2, 2)) + a(U, P(0, -2));
-  const int F3 = 2 * a(K, P(2, 1)) + 2 * a(K, P(-2, -1)) + a(R, P(2, 2)) + a(R, P(-2, 0)) +
-                 a(L, P(2, 0)) + a(L, P(-2, -2));
+// The slit measure's eight sums (E0, F0, .. E3, F3) as terms weight * |a - b|,
+// a and b given as (dy, dx) from the cell's centre pixel (K = (0, 0), its
+// neighbours U, D, L, R one step away).
+struct SlitTerm {
+  int8_t ay, ax, by, bx, weight;
+};
+constexpr SlitTerm kSlitTerms[8][6] = {
+    {{0, 0, -2, 0, 2}, {0, 0, 2, 0, 2}, {0, -1, -2, -1, 1}, {0, -1, 2, -1, 1}, {0, 1, -2, 1, 1}, {0, 1, 2, 1, 1}},
+    {{0, 0, 0, 2, 2}, {0, 0, 0, -2, 2}, {-1, 0, -1, 2, 1}, {-1, 0, -1, -2, 1}, {1, 0, 1, 2, 1}, {1, 0, 1, -2, 1}},
+    {{0, 0, -2, 1, 2}, {0, 0, 2, -1, 2}, {0, -1, -2, 0, 1}, {0, -1, 2, -2, 1}, {0, 1, 2, 0, 1}, {0, 1, -2, 2, 1}},
+    {{0, 0, 1, 2, 2}, {0, 0, -1, -2, 2}, {-1, 0, 0, 2, 1}, {-1, 0, -2, -2, 1}, {1, 0, 0, -2, 1}, {1, 0, 2, 2, 1}},
+    {{0, 0, -2, 2, 2}, {0, 0, 2, -2, 2}, {-1, 0, 1, -2, 1}, {0, -1, -2, 1, 1}, {0, 1, 2, -1, 1}, {1, 0, -1, 2, 1}},
+    {{0, 0, -2, -2, 2}, {0, 0, 2, 2, 2}, {0, -1, 2, 1, 1}, {0, 1, -2, -1, 1}, {-1, 0, 1, 2, 1}, {1, 0, -1, -2, 1}},
+    {{0, 0, 1, -2, 2}, {0, 0, -1, 2, 2}, {1, 0, 2, -2, 1}, {1, 0, 0, 2, 1}, {-1, 0, -2, 2, 1}, {-1, 0, 0, -2, 1}},
+    {{0, 0, 2, 1, 2}, {0, 0, -2, -1, 2}, {0, 1, 2, 2, 1}, {0, 1, -2, 0, 1}, {0, -1, 2, 0, 1}, {0, -1, -2, -2, 1}},
+};
+
+// Components and activity from the eight sums.
+SlitComponents SlitFromSums(const int sum[8]) {
   SlitComponents s;
-  s.c[0] = Weighted(E0 - F0, kWeight[0]);
-  s.c[1] = Weighted(E1 - F1, kWeight[1]);
-  s.c[2] = Weighted(E2 - F2, kWeight[2]);
-  s.c[3] = Weighted(E3 - F3, kWeight[3]);
-  s.activity = (E1 + F1 + E3 + F3 + 2) / 4;
+  for (int k = 0; k < 4; ++k) s.c[k] = Weighted(sum[2 * k] - sum[2 * k + 1], kWeight[k]);
+  s.activity = (sum[2] + sum[3] + sum[6] + sum[7] + 2) / 4;  // E1 + F1 + E3 + F3
   return s;
 }
 
@@ -77,13 +72,32 @@ struct CellComponents {
 
 void AllComponents(const uint8_t *image, int w, int cw, int ch, CellComponents &comp) {
   for (int k = 0; k < 5; ++k) comp.plane[k].resize(size_t(cw) * ch);
-  for (int r = 0; r < ch; ++r)
+  // The sums for every pixel of a cell row's centre line (a loop the
+  // compiler vectorises), of which every third is a cell's; each fits 16 bits.
+  std::vector<int16_t> &line = threadBuffer<struct SlitLine, int16_t>();
+  const int x0 = 2, x1 = 3 * cw - 1;  // centres 3c + 2
+  const size_t span = size_t(x1 - x0 + 1);
+  line.resize(8 * span);
+  for (int r = 0; r < ch; ++r) {
+    const uint8_t *centre = image + size_t(3 * r + 2) * w + x0;
+    for (int k = 0; k < 8; ++k) {
+      int16_t *acc = &line[size_t(k) * span];
+      std::fill(acc, acc + span, int16_t(0));
+      for (const SlitTerm &t : kSlitTerms[k]) {
+        const uint8_t *a = centre + long(t.ay) * w + t.ax, *b = centre + long(t.by) * w + t.bx;
+        const int weight = t.weight;
+        for (size_t x = 0; x < span; ++x) acc[x] = int16_t(acc[x] + weight * std::abs(int(a[x]) - int(b[x])));
+      }
+    }
     for (int c = 0; c < cw; ++c) {
-      const SlitComponents s = SlitAt(image + size_t(3 * r + 2) * w + 3 * c + 2, w);
-      const size_t i = size_t(r) * cw + c;
+      const size_t at = size_t(3 * c), i = size_t(r) * cw + c;
+      int sum[8];
+      for (int k = 0; k < 8; ++k) sum[k] = line[size_t(k) * span + at];
+      const SlitComponents s = SlitFromSums(sum);
       for (int k = 0; k < 4; ++k) comp.plane[k][i] = s.c[k];
       comp.plane[4][i] = s.activity;
     }
+  }
   for (int k = 0; k < 5; ++k) comp.sums[k].Build(comp.plane[k].data(), cw, ch);
 }
 
@@ -108,7 +122,14 @@ void DirectionsFromComponents(const CellComponents &comp, int cw, int ch, int ra
 }  // namespace
 
 SlitComponents cellSlitComponents(const uint8_t *img, int w, int cx, int cy) {
-  return SlitAt(img + size_t(cy) * w + cx, w);
+  const uint8_t *centre = img + size_t(cy) * w + cx;
+  int sum[8];
+  for (int k = 0; k < 8; ++k) {
+    sum[k] = 0;
+    for (const SlitTerm &t : kSlitTerms[k])
+      sum[k] += t.weight * std::abs(int(centre[long(t.ay) * w + t.ax]) - int(centre[long(t.by) * w + t.bx]));
+  }
+  return SlitFromSums(sum);
 }
 
 int sectorDirection(const int64_t s[4]) {
