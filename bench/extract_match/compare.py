@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Runs two builds of bench_extract_match in turn (old, new, old, new, ...) and
-prints per benchmark the median per-call time of each and the ratio old / new.
+prints per benchmark the median per-call time of each and the ratio old / new,
+for wall-clock and for CPU time (the steadier one on a shared machine).
 
   compare.py OLD_BINARY NEW_BINARY [--rounds N] [--filter REGEX] [--min-time S]
 """
@@ -24,7 +25,8 @@ def run(binary, flt, min_time):
     finally:
         os.unlink(path)
     scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
-    return {b["name"]: b["real_time"] * scale[b["time_unit"]] for b in data["benchmarks"]}
+    return {b["name"]: (b["real_time"] * scale[b["time_unit"]], b["cpu_time"] * scale[b["time_unit"]])
+            for b in data["benchmarks"]}
 
 
 def main():
@@ -40,11 +42,15 @@ def main():
         for side, binary in (("old", a.old), ("new", a.new)):
             for name, t in run(binary, a.filter, a.min_time).items():
                 times[side].setdefault(name, []).append(t)
-    print("%-28s %12s %12s %8s" % ("benchmark (ms per call)", "old median", "new median", "ratio"))
+    print("%-28s %10s %10s %6s   %10s %10s %6s" % ("ms per call", "old wall", "new wall", "ratio",
+                                                     "old cpu", "new cpu", "ratio"))
     for name in times["old"]:
-        old = statistics.median(times["old"][name])
-        new = statistics.median(times["new"].get(name, [float("nan")]))
-        print("%-28s %12.3f %12.3f %8.2f" % (name, old, new, old / new))
+        row = []
+        for kind in (0, 1):
+            old = statistics.median(t[kind] for t in times["old"][name])
+            new = statistics.median(t[kind] for t in times["new"].get(name, [(float("nan"),) * 2]))
+            row += [old, new, old / new]
+        print("%-28s %10.3f %10.3f %6.2f   %10.3f %10.3f %6.2f" % tuple([name] + row))
 
 
 if __name__ == "__main__":
