@@ -42,6 +42,9 @@ class ExtractOutOfMemory : public fptest::FpLibTest {
     if (std::string(BELNOR_PRINTS_DIR).empty()) GTEST_SKIP() << "no shared prints";
     FpLibTest::SetUp();
   }
+  void TearDown() override {
+    if (!dir_.empty()) FpLibTest::TearDown();
+  }
 };
 
 TEST_F(ExtractOutOfMemory, CaptureTemplateGivesMinusTwoOrTheTemplate) {
