@@ -12,6 +12,7 @@
 #include "matcher.h"
 #include "livescan.h"
 #include "result_codes.h"
+#include "thread_buffer.h"
 
 using namespace belnor;
 
@@ -31,16 +32,18 @@ extern "C" int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
   if (int64_t(kBmpHeaderSize8) + int64_t(width) * height > bmpSize) return LS_ERR_PARAM;
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
 
-  std::vector<uint8_t> pixels;
+  std::vector<uint8_t> *pixels;
   try {
-    pixels.resize(size_t(width) * height);
+    pixels = &minutiae::threadBuffer<struct TopDownRows, uint8_t>();
+    pixels->resize(size_t(width) * height);
   } catch (const std::bad_alloc &) {
     return LS_ERR_MEMORY;
   }
   const uint8_t *rows = bmp + kBmpHeaderSize8;
   for (int k = 0; k < height; ++k)
-    std::memcpy(pixels.data() + size_t(k) * width, rows + size_t(height - 1 - k) * width, size_t(width));
-  const int q = minutiae::extractFTemplate(pixels.data(), width, height, feature);
+    std::memcpy(pixels->data() + size_t(k) * width, rows + size_t(height - 1 - k) * width, size_t(width));
+  const int q = minutiae::extractFTemplate(pixels->data(), width, height, feature);
+  if (q == minutiae::kTemplateNoMemory) return LS_ERR_MEMORY;
   return std::clamp(q, 0, 100);
 }
 

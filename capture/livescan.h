@@ -177,7 +177,8 @@ LIVESCAN_API int LIVESCAN_AccessLamp(int channel, unsigned char *lamps, int read
  * from an 8-bit BMP of 256..640 x 360..640 pixels (extraction itself takes
  * widths 256, 400, 640 and heights 360, 400, 640). bmpSize must cover the
  * 1078-byte header and width x height pixel bytes (rows without padding).
- * Returns the template quality 0..100; 0 also when nothing was written. */
+ * Returns the template quality 0..100; 0 also when nothing was written;
+ * -2 when memory ran out. */
 LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSize,
                                             unsigned char *feature);
 /* Compares two FTemplates (each buffer must hold 606 bytes; only the first

@@ -10,6 +10,7 @@
 #include "fplib.h"
 #include "image_prep.h"
 #include "step_log.h"
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -47,12 +48,13 @@ int extractionQuality(int g) {
 int qualityScore2(const uint8_t *image) {
   constexpr int w = FP_IMAGE_WIDTH, h = FP_IMAGE_HEIGHT;
   try {
-    std::vector<uint8_t> area(2 * size_t(FP_IMAGE_SIZE) + 3 * size_t(kCells));
+    std::vector<uint8_t> &area = minutiae::threadBuffer<struct QualityPlanes, uint8_t>();
+    area.resize(2 * size_t(FP_IMAGE_SIZE) + 3 * size_t(kCells));
     uint8_t *plane0 = area.data(), *plane1 = plane0 + FP_IMAGE_SIZE, *grid = plane1 + FP_IMAGE_SIZE;
     std::memcpy(plane0, image, FP_IMAGE_SIZE);
-    minutiae::smoothMean3x3(plane0, w, h);
+    if (minutiae::smoothMean3x3(plane0, w, h) != minutiae::ALG_OK) return -1;
     std::memcpy(plane1, plane0, FP_IMAGE_SIZE);
-    minutiae::normalizeLocalContrast(plane1, w, h);
+    if (minutiae::normalizeLocalContrast(plane1, w, h) != minutiae::ALG_OK) return -1;
     if (minutiae::computeDirectionField(plane0, plane1, w, h, grid) != minutiae::ALG_OK) return -1;
     const int q = minutiae::computeQualityScore(plane1, plane0, w, h, grid);
     FP_LOG("GetQualityScore2", "quality=%d\n", q);

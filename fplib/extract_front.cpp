@@ -14,6 +14,7 @@
 #include "image_prep.h"
 #include "ref_point.h"
 #include "step_log.h"
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -31,7 +32,8 @@ void TakeRefPoint(const uint8_t *field, RefPoints &refs) {
 
 int RunFrontEnd(const ImageDesc *image, uint8_t *record, RefPoints &refs) {
   constexpr int w = FP_IMAGE_WIDTH, h = FP_IMAGE_HEIGHT;
-  std::vector<uint8_t> area(2 * size_t(FP_IMAGE_SIZE) + 3 * size_t(kCells));
+  std::vector<uint8_t> &area = minutiae::threadBuffer<struct FrontPlanes, uint8_t>();
+  area.resize(2 * size_t(FP_IMAGE_SIZE) + 3 * size_t(kCells));
   uint8_t *plane0 = area.data(), *plane1 = plane0 + FP_IMAGE_SIZE, *grid = plane1 + FP_IMAGE_SIZE;
 
   std::memcpy(plane0, image->pixels, FP_IMAGE_SIZE);
@@ -58,16 +60,18 @@ int RunFrontEnd(const ImageDesc *image, uint8_t *record, RefPoints &refs) {
   int c = extractionQuality(g);
   if (c > 255) c = -1;
   FP_LOG(kFn, "quality %d\n", c);
-  if (OnGetQualityScore callback = QualityCallback()) {
+  OnGetQualityScore callback = QualityCallback();
+  if (callback) {
     uint8_t v = uint8_t(callbackQuality(c));
     const uint8_t offered = v;
     callback(image->pixels, &v);
     if (v != offered) c = qualityFromCallback(std::min<int>(v, 100));
     FP_LOG(kFn, "quality %d\n", c);
   }
-  area.clear();
-  area.shrink_to_fit();
-  return runMinutiaePipeline(image->pixels, uint8_t(c & 0xFF), record);
+  // The pipeline starts from the same two planes; a callback gets the image
+  // unprotected, so after one they are computed again from what it left.
+  if (callback) return runMinutiaePipeline(image->pixels, uint8_t(c & 0xFF), record);
+  return runMinutiaePipeline(image->pixels, uint8_t(c & 0xFF), record, plane0, plane1);
 }
 
 }  // namespace
@@ -94,8 +98,12 @@ int extractTemplate(int scannerCode, int fingerCode, uint8_t *image, uint8_t *tm
   uint8_t record[kRecordSize] = {};
   RefPoints refs;
   writeCTemplate(refs, nullptr, scannerCode, fingerCode, tmpl, 0);
-  if (featureExtract(&desc, record, refs) != 0) {
+  const int r = featureExtract(&desc, record, refs);
+  if (r != 0) {
     FP_LOG("FP_FeatureExtract_Dasm", "featureExtract fail...\n");
+    // The no-feature template stays, but the caller learns that it is not
+    // the image's answer.
+    if (r == minutiae::ALG_NO_MEMORY) return FP_ERR_MEMORY;
   } else {
     FP_LOG("FP_FeatureExtract_Dasm", "featureExtract ok\n");
     writeCTemplate(refs, record, scannerCode, fingerCode, tmpl, 0);

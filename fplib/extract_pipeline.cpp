@@ -1,7 +1,6 @@
 #include "extract_pipeline.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -14,6 +13,7 @@
 #include "fplib.h"
 #include "image_prep.h"
 #include "step_log.h"
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -25,36 +25,45 @@ int Direction256(int dx, int dy) { return direction256(dy, dx); }
 
 constexpr int kCandidateCap = 250;
 
-int RunStages(const uint8_t *image, uint8_t quality, uint8_t *record) {
+int RunStages(const uint8_t *image, uint8_t quality, uint8_t *record, const uint8_t *smoothed,
+              const uint8_t *normalised) {
   constexpr int w = FP_IMAGE_WIDTH, h = FP_IMAGE_HEIGHT;
   constexpr size_t plane = FP_IMAGE_SIZE;
   const size_t cells = size_t(minutiae::cellCols(w)) * minutiae::cellRows(h);
-  std::vector<uint8_t> block(2 * plane + cells);
+  std::vector<uint8_t> &block = minutiae::threadBuffer<struct PipelinePlanes, uint8_t>();
+  block.resize(2 * plane + cells);
   uint8_t *A = block.data(), *B = A + plane, *D = B + plane;
 
-  std::memcpy(A, image, plane);
-  if (minutiae::smoothMean3x3(A, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
-  std::memcpy(B, A, plane);
-  if (minutiae::normalizeLocalContrast(B, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+  if (smoothed && normalised) {
+    std::memcpy(A, smoothed, plane);
+    std::memcpy(B, normalised, plane);
+  } else {
+    std::memcpy(A, image, plane);
+    if (minutiae::smoothMean3x3(A, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+    std::memcpy(B, A, plane);
+    if (minutiae::normalizeLocalContrast(B, w, h) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
+  }
   if (minutiae::computeDirectionField(A, B, w, h, D) != minutiae::ALG_OK) return minutiae::ALG_NO_MEMORY;
   const int q = minutiae::computeQualityScore(B, A, w, h, D);
   FP_LOG("featureExtract_10037040", "quality=%d\n", q);
   if (q <= 0) return minutiae::ALG_NO_FEATURE;
 
-  auto selection = std::make_unique<minutiae::MinutiaeRecord>();
-  minutiae::traceMinutiae(A, B, D, w, h, kFpExtract, *selection);
-  if (selection->count < 7) return minutiae::ALG_NO_FEATURE;
-  selection->kind = kRecordType;
-  return packSelection(record, *selection, quality);
+  minutiae::MinutiaeRecord &selection = minutiae::threadObject<struct PipelineSelection, minutiae::MinutiaeRecord>();
+  selection = minutiae::MinutiaeRecord{};
+  minutiae::traceMinutiae(A, B, D, w, h, kFpExtract, selection);
+  if (selection.count < 7) return minutiae::ALG_NO_FEATURE;
+  selection.kind = kRecordType;
+  return packSelection(record, selection, quality);
 }
 
 }  // namespace
 
 const minutiae::ExtractProfile kFpExtract{kCandidateCap, kMaxMinutiae, true, Direction240, Direction256};
 
-int runMinutiaePipeline(const uint8_t *image, uint8_t quality, uint8_t *record) {
+int runMinutiaePipeline(const uint8_t *image, uint8_t quality, uint8_t *record, const uint8_t *smoothed,
+                        const uint8_t *normalised) {
   try {
-    return RunStages(image, quality, record);
+    return RunStages(image, quality, record, smoothed, normalised);
   } catch (const std::bad_alloc &) {
     return minutiae::ALG_NO_MEMORY;
   }

@@ -1,8 +1,10 @@
 // The FP_* interface: argument and state checks, output clearing and the
 // interface's step-log lines; the work is done by the modules behind it.
 #include <cstring>
+#include <new>
 #include <vector>
 
+#include "alg_codes.h"
 #include "cminutiae_record.h"
 #include "ctemplate.h"
 #include "direction_quality.h"
@@ -122,16 +124,26 @@ extern "C" int FP_GetQualityScore(unsigned char *image, unsigned char *quality) 
   }
   std::vector<uint8_t> flipped;
   ImageDesc desc{FP_IMAGE_WIDTH, FP_IMAGE_HEIGHT, image};
-  if (IsQualityBmp(image)) {
-    flipped.resize(FP_IMAGE_SIZE);
-    for (int r = 0; r < FP_IMAGE_HEIGHT; ++r)
-      std::memcpy(&flipped[size_t(r) * FP_IMAGE_WIDTH], image + 1078 + size_t(FP_IMAGE_HEIGHT - 1 - r) * FP_IMAGE_WIDTH,
-                  FP_IMAGE_WIDTH);
-    desc.pixels = flipped.data();
-  }
   uint8_t record[kRecordSize] = {};
   RefPoints refs;
-  if (featureExtract(&desc, record, refs) == 0) {
+  int r = 0;
+  try {
+    if (IsQualityBmp(image)) {
+      flipped.resize(FP_IMAGE_SIZE);
+      for (int row = 0; row < FP_IMAGE_HEIGHT; ++row)
+        std::memcpy(&flipped[size_t(row) * FP_IMAGE_WIDTH],
+                    image + 1078 + size_t(FP_IMAGE_HEIGHT - 1 - row) * FP_IMAGE_WIDTH, FP_IMAGE_WIDTH);
+      desc.pixels = flipped.data();
+    }
+    r = featureExtract(&desc, record, refs);
+  } catch (const std::bad_alloc &) {
+    r = minutiae::ALG_NO_MEMORY;
+  }
+  if (r == minutiae::ALG_NO_MEMORY) {
+    FP_LOG(kFn, "FP_GetQualityScore %d, qlty %d<-\n", FP_ERR_MEMORY, *quality);
+    return FP_ERR_MEMORY;
+  }
+  if (r == 0) {
     const int q = record[kRecordQuality];
     *quality = uint8_t(3 * q / 7 < 100 ? 3 * q / 7 : 100);
   }
@@ -143,7 +155,8 @@ extern "C" int FP_GetQualityScore2(unsigned char *image, unsigned char *quality)
   if (!image || !quality) return FP_ERR_PARAM;
   *quality = 0;
   const int q = qualityScore2(image);
-  if (q >= 0 && q <= 100) *quality = uint8_t(q);
+  if (q < 0) return FP_ERR_MEMORY;
+  if (q <= 100) *quality = uint8_t(q);
   return FP_OK;
 }
 

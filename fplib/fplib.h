@@ -7,6 +7,9 @@
 
 #define FP_OK 1
 #define FP_ERR_PARAM (-1)
+/* Out of memory: FP_FeatureExtract (the template then holds the no-feature
+   template), FP_GetQualityScore and FP_GetQualityScore2 (quality 0), and the
+   WSQ calls. */
 #define FP_ERR_MEMORY (-2)
 #define FP_ERR_FAIL (-9)
 #define FP_ERR_TEMPLATE (-102)

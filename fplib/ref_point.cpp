@@ -1,9 +1,10 @@
 #include "ref_point.h"
 
 #include <algorithm>
-#include <memory>
 #include <new>
 #include <vector>
+
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -20,9 +21,32 @@ struct Step {
 
 enum class Outcome { Continue, Fail, Found };
 
+// The search's working memory, kept per thread.
+struct SearchBuffers {
+  std::vector<uint8_t> visited, marked;
+  std::vector<Step> steps;
+  std::vector<RefCandidate> candidates;
+  std::vector<int> stopRows;
+};
+
 class Search {
  public:
-  explicit Search(const SectorMap &map) : map_(map), visited_(size_t(N) * N, 0) {}
+  explicit Search(const SectorMap &map)
+      : map_(map),
+        buffers_(minutiae::threadObject<struct RefSearch, SearchBuffers>()),
+        visited_(buffers_.visited),
+        steps_(buffers_.steps),
+        candidates_(buffers_.candidates),
+        stopRows_(buffers_.stopRows) {
+    visited_.assign(size_t(N) * N, 0);
+    // Sized once per thread: a trace has at most one step per row.
+    steps_.reserve(N);
+    candidates_.reserve(kMaxRefCandidates);
+    stopRows_.reserve(kMaxStopRows);
+    steps_.clear();
+    candidates_.clear();
+    stopRows_.clear();
+  }
 
   Outcome Run(int &row, int &col) {
     for (int F = map_.top; F < map_.bottom; ++F)
@@ -224,7 +248,8 @@ class Search {
   }
 
   void ChainScan(int r, int c, int &repRow, int &repCol) {
-    std::vector<uint8_t> marked(size_t(N) * N, 0);
+    std::vector<uint8_t> &marked = buffers_.marked;
+    marked.assign(size_t(N) * N, 0);
     const int rowEnd = std::min({r + 36, limitRow_ - 2, 183}), colEnd = std::min(c + 20, 183);
     for (int i0 = std::max(r + 1, 17); i0 < rowEnd; ++i0)
       for (int j0 = std::max(c - 20, 17); j0 < colEnd; ++j0) {
@@ -263,10 +288,11 @@ class Search {
   }
 
   const SectorMap &map_;
-  std::vector<uint8_t> visited_;
-  std::vector<Step> steps_;
-  std::vector<RefCandidate> candidates_;
-  std::vector<int> stopRows_;
+  SearchBuffers &buffers_;
+  std::vector<uint8_t> &visited_;
+  std::vector<Step> &steps_;
+  std::vector<RefCandidate> &candidates_;
+  std::vector<int> &stopRows_;
   int sum_ = 0, best_ = -999, bestStep_ = 0;
   int limitRow_ = 0;
 };
@@ -299,19 +325,16 @@ int searchRefPoint(const SectorMap &map, int &row, int &col) {
 }
 
 int locateRefPoints(const uint8_t *field, uint16_t point[2]) {
-  try {
-    auto map = std::make_unique<SectorMap>();
-    buildSectorMap(field, *map);
-    int row = 0, col = 0;
-    if (searchRefPoint(*map, row, col) != 0) return -1;
-    const int x = 2 * col - 2 * kMapLeft, y = 2 * row - 2 * kMapTop;
-    if (x < 0 || x > 254 || y < 0 || y > 358) return -1;
-    point[0] = uint16_t(x);
-    point[1] = uint16_t(y);
-    return 0;
-  } catch (const std::bad_alloc &) {
-    return -1;
-  }
+  SectorMap &map = minutiae::threadObject<struct RefSectorMap, SectorMap>();
+  map.Reset();
+  buildSectorMap(field, map);
+  int row = 0, col = 0;
+  if (searchRefPoint(map, row, col) != 0) return -1;
+  const int x = 2 * col - 2 * kMapLeft, y = 2 * row - 2 * kMapTop;
+  if (x < 0 || x > 254 || y < 0 || y > 358) return -1;
+  point[0] = uint16_t(x);
+  point[1] = uint16_t(y);
+  return 0;
 }
 
 }  // namespace fplib

@@ -21,7 +21,7 @@ struct RefCandidate {
 int chooseCandidate(const std::vector<RefCandidate> &candidates, int limitRow);
 
 // 0 with point = (x, y) in image pixels (both even), or -1 when no point was
-// found; point is left untouched then.
+// found; point is left untouched then. Throws std::bad_alloc.
 int locateRefPoints(const uint8_t *field, uint16_t point[2]);
 // The search on a prepared map; the point in map cells (row, column).
 int searchRefPoint(const SectorMap &map, int &row, int &col);

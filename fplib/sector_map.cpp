@@ -4,7 +4,7 @@
 
 #include "direction_quality.h"
 #include "direction_field.h"
-#include "plane_sums.h"
+#include "thread_buffer.h"
 
 namespace fplib {
 
@@ -13,15 +13,6 @@ namespace {
 constexpr int N = kMapSize;
 
 inline size_t At(int r, int c) { return size_t(r) * N + c; }
-
-// Cells of value v in the window [r0, r1] x [c0, c1], clipped to the grid.
-int CountWindow(const minutiae::SummedArea<int32_t> &sums, int r0, int c0, int r1, int c1) {
-  r0 = std::max(r0, 0);
-  c0 = std::max(c0, 0);
-  r1 = std::min(r1, N - 1);
-  c1 = std::min(c1, N - 1);
-  return sums.Sum(c0, r0, c1, r1);
-}
 
 void PlaceMask(const uint8_t *field, SectorMap &map) {
   for (int i = 0; i < 360; i += 2)
@@ -77,53 +68,65 @@ void PlaceSectors(const uint8_t *field, SectorMap &map) {
 }
 
 void SmoothSectors(SectorMap &map) {
+  // The majority over the 9x9 window (rows clipped to the grid; the extents
+  // keep the columns inside) slides along each row as a histogram.
+  std::vector<uint8_t> &next = minutiae::threadBuffer<struct SectorSmoothing, uint8_t>();
   for (int pass = 0; pass < 4; ++pass) {
-    minutiae::SummedArea<int32_t> sums[9];
-    std::vector<uint8_t> plane(size_t(N) * N);
-    for (int s = 1; s <= 8; ++s) {
-      for (size_t i = 0; i < plane.size(); ++i) plane[i] = map.sector[i] == s;
-      sums[s].Build(plane.data(), N, N);
-    }
-    std::vector<uint8_t> next = map.sector;
+    next = map.sector;
     int filled = 0;
-    for (int r = map.top; r <= map.bottom; ++r)
+    for (int r = map.top; r <= map.bottom; ++r) {
+      if (map.left[r] > map.right[r]) continue;
+      const int r0 = std::max(r - 4, 0), r1 = std::min(r + 4, N - 1);
+      int hist[9] = {};
+      auto column = [&](int c, int step) {
+        if (c < 0 || c >= N) return;
+        for (int rr = r0; rr <= r1; ++rr) hist[map.sector[At(rr, c)]] += step;
+      };
+      for (int c = map.left[r] - 5; c < map.left[r] + 4; ++c) column(c, 1);
       for (int c = map.left[r]; c <= map.right[r]; ++c) {
+        column(c + 4, 1);
+        column(c - 5, -1);
         int best = 0, bestCount = 0;
-        for (int s = 1; s <= 8; ++s) {
-          const int n = CountWindow(sums[s], r - 4, c - 4, r + 4, c + 4);
-          if (n > bestCount) {
-            best = s;
-            bestCount = n;
+        for (int v = 1; v <= 8; ++v)
+          if (hist[v] > bestCount) {
+            best = v;
+            bestCount = hist[v];
           }
-        }
         if (bestCount > 7) {
           filled += map.sector[At(r, c)] == 0;
           next[At(r, c)] = uint8_t(best);
         }
       }
+    }
     map.sector.swap(next);
     if (filled <= 3) break;
   }
 }
 
+struct RegionRow {
+  int r, lo, hi;
+};
+
 // One ring's contribution: negative minus positive sector steps.
 int RingTurning(const SectorMap &map, int r, int c, const int (*offsets)[2], int n, bool inner) {
-  std::vector<int> read(static_cast<size_t>(n));
+  // Rings hold at most 64 cells.
+  int read[64], v[64], seq[66];
+  size_t used = 0;
   for (int k = 0; k < n; ++k) read[size_t(k)] = map.S(r + offsets[k][0], c + offsets[k][1]);
-  std::vector<int> v = read;
+  std::copy(read, read + n, v);
   for (int k = 1; k < n; ++k) {
     const int succ = k == n - 1 ? read[0] : v[size_t(k) + 1];
     if (v[size_t(k)] != v[size_t(k) - 1] && v[size_t(k)] != succ) v[size_t(k)] = v[size_t(k) - 1];
   }
   if (v[0] != v[size_t(n) - 1] && v[0] != v[1]) v[0] = inner ? v[size_t(n) - 1] : v[1];
-  std::vector<int> seq;
-  for (int x : v)
-    if (x) seq.push_back(x);
-  if (inner && read[0]) seq.push_back(read[0]);
-  if (seq.empty()) return 0;
-  seq.push_back(seq[0]);
+  for (int k = 0; k < n; ++k)
+    if (v[k]) seq[used++] = v[k];
+  if (inner && read[0]) seq[used++] = read[0];
+  if (used == 0) return 0;
+  seq[used] = seq[0];
+  ++used;
   int turning = 0;
-  for (size_t k = 1; k < seq.size(); ++k) {
+  for (size_t k = 1; k < used; ++k) {
     const int d = seq[k] - seq[k - 1];
     if (d == 0 || d == 4 || d == -4) continue;
     if ((d >= -3 && d <= -1) || (d >= 5 && d <= 7)) ++turning;
@@ -148,30 +151,52 @@ struct OuterRing {
 
 }  // namespace
 
-SectorMap::SectorMap() {
+SectorMap::SectorMap() { Reset(); }
+
+void SectorMap::Reset() {
+  mask.assign(size_t(kMapSize) * kMapSize, 0);
+  sector.assign(size_t(kMapSize) * kMapSize, 0);
   std::fill(left, left + kMapSize, 195);
   std::fill(right, right + kMapSize, 5);
+  top = 5;
+  bottom = 195;
+  searchBound = 195;
+  std::fill(rowClass, rowClass + kMapSize, 0);
 }
 
 int sectorOfDirection(int direction) { return ((135 - direction) / 16) % 8 + 1; }
 
 void filterMask(SectorMap &map) {
+  // 9x9 window sums (the windows stay inside the grid) from column sums that
+  // move down a row at a time, run along each row.
+  std::vector<uint8_t> &next = minutiae::threadBuffer<struct MaskFilterNext, uint8_t>();
+  std::vector<int> &col = minutiae::threadBuffer<struct MaskFilterColumns, int>();
   for (int pass = 0; pass < 3; ++pass) {
-    minutiae::SummedArea<int32_t> sums;
-    sums.Build(map.mask.data(), N, N);
-    std::vector<uint8_t> next(size_t(N) * N, 0);
-    for (int r = 4; r <= 195; ++r)
-      for (int c = 4; c <= 195; ++c) next[At(r, c)] = sums.Sum(c - 4, r - 4, c + 4, r + 4) > 60;
+    next.assign(size_t(N) * N, 0);
+    col.assign(size_t(N), 0);
+    for (int rr = 0; rr < 8; ++rr)
+      for (int c = 0; c < N; ++c) col[size_t(c)] += map.mask[At(rr, c)];
+    for (int r = 4; r <= 195; ++r) {
+      for (int c = 0; c < N; ++c) col[size_t(c)] += map.mask[At(r + 4, c)];
+      if (r > 4)
+        for (int c = 0; c < N; ++c) col[size_t(c)] -= map.mask[At(r - 5, c)];
+      int sum = 0;
+      for (int c = 0; c < 8; ++c) sum += col[size_t(c)];
+      for (int c = 4; c <= 195; ++c) {
+        sum += col[size_t(c + 4)];
+        if (c > 4) sum -= col[size_t(c - 5)];
+        next[At(r, c)] = sum > 60;
+      }
+    }
     map.mask.swap(next);
   }
 }
 
 void eraseNarrowRegions(SectorMap &map) {
-  std::vector<uint8_t> marked(size_t(N) * N, 0);
-  struct RegionRow {
-    int r, lo, hi;
-  };
-  std::vector<RegionRow> rows;
+  std::vector<uint8_t> &marked = minutiae::threadBuffer<struct NarrowMarked, uint8_t>();
+  marked.assign(size_t(N) * N, 0);
+  std::vector<RegionRow> &rows = minutiae::threadBuffer<struct NarrowRows, RegionRow>();
+  rows.reserve(N);  // a region has at most one entry per row
   auto clear = [&](const RegionRow &row) {
     for (int c = std::max(row.lo, 0); c <= std::min(row.hi, N - 1); ++c) map.mask[At(row.r, c)] = 0;
   };

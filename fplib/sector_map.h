@@ -22,6 +22,8 @@ struct SectorMap {
   uint8_t rowClass[kMapSize] = {};
 
   SectorMap();
+  // Back to the state of a new map, keeping the storage.
+  void Reset();
   // Sector of a cell; 0 outside the grid.
   int S(int r, int c) const {
     return r < 0 || c < 0 || r >= kMapSize || c >= kMapSize ? 0 : sector[size_t(r) * kMapSize + c];

@@ -33,6 +33,7 @@ void computeBlockDirection(const uint8_t *image, int width, int height, uint8_t 
 int computeDirectionField(uint8_t *smoothed, const uint8_t *normalised, int width, int height,
                           uint8_t *field);
 void mergeDirectionFields(const uint8_t *first, uint8_t *second, int cw, int ch);
+// Throws std::bad_alloc.
 int computeQualityScore(const uint8_t *normalised, const uint8_t *smoothed, int width, int height,
                         const uint8_t *field);
 

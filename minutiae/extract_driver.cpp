@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -13,6 +12,7 @@
 #include "int_geometry.h"
 #include "minutiae_stages.h"
 #include "ridge_filters.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
@@ -28,7 +28,8 @@ bool DriverSize(int w, int h) {
 int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
   const int cw = cellCols(w), ch = cellRows(h);
   const size_t plane = size_t(w) * h, cells = size_t(cw) * ch;
-  std::vector<uint8_t> block(2 * plane + cells);
+  std::vector<uint8_t> &block = threadBuffer<struct DriverPlanes, uint8_t>();
+  block.resize(2 * plane + cells);
   uint8_t *A = block.data(), *B = A + plane, *D = B + plane;
 
   std::memcpy(A, pixels, plane);
@@ -46,11 +47,12 @@ int RunPipeline(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecor
     *quality = 0;
     return ALG_OK;
   }
-  auto out = std::make_unique<MinutiaeRecord>();
-  traceMinutiae(A, B, D, w, h, kCaptureExtract, *out);
-  out->kind = 0;
-  if (out->count <= 6) return ALG_NO_FEATURE;
-  if (copyOut) *record = *out;
+  MinutiaeRecord &out = threadObject<struct DriverRecord, MinutiaeRecord>();
+  out = MinutiaeRecord{};
+  traceMinutiae(A, B, D, w, h, kCaptureExtract, out);
+  out.kind = 0;
+  if (out.count <= 6) return ALG_NO_FEATURE;
+  if (copyOut) *record = out;
   return ALG_OK;
 }
 
@@ -63,7 +65,10 @@ void traceMinutiae(uint8_t *A, uint8_t *B, const uint8_t *D, int w, int h, const
   enhanceAlongDirection(A, w, h, D);
   smoothCross5(B, A, w, h, prof.crossLastRowFromLast);
 
-  std::vector<uint8_t> P(cells, 0), E(cells, 0);
+  std::vector<uint8_t> &P = threadBuffer<struct TracePeriods, uint8_t>();
+  std::vector<uint8_t> &E = threadBuffer<struct TraceDirections, uint8_t>();
+  P.assign(cells, 0);
+  E.assign(cells, 0);
   const int bound = h / 3 - 1;
   estimateRidgePeriod(B, w, h, D, P.data());
   filterByContext(A, w, h, D, P.data());
@@ -82,10 +87,11 @@ void traceMinutiae(uint8_t *A, uint8_t *B, const uint8_t *D, int w, int h, const
   std::memcpy(B, A, plane);
   thinRidges(A, w, h);
 
-  auto candidates = std::make_unique<CandidateList>();
-  detectMinutiae(A, B, w, h, D, *candidates, prof);
-  removeFalseMinutiae(A, w, h, *candidates, prof);
-  selectMinutiae(A, w, h, D, *candidates, out, prof);
+  CandidateList &candidates = threadObject<struct TraceCandidates, CandidateList>();
+  candidates = CandidateList{};
+  detectMinutiae(A, B, w, h, D, candidates, prof);
+  removeFalseMinutiae(A, w, h, candidates, prof);
+  selectMinutiae(A, w, h, D, candidates, out, prof);
 }
 
 int extractMinutiae(const uint8_t *pixels, int w, int h, int *quality, MinutiaeRecord *record, bool copyOut) {
@@ -105,10 +111,17 @@ int extractMinutiaeQuality(const uint8_t *pixels, int w, int h, MinutiaeRecord *
 
 int extractFTemplate(const uint8_t *pixels, int w, int h, uint8_t *tpl) {
   if (!pixels || !tpl || w < 256 || w > 640 || h < 360 || h > 640) return -1;
-  auto record = std::make_unique<MinutiaeRecord>();
-  const int q = extractMinutiaeQuality(pixels, w, h, record.get());
-  if (q <= 0) return 0;
-  const int adjusted = adjustTemplateQuality(q, record->count, w, h);
+  MinutiaeRecord *record;
+  try {
+    record = &threadObject<struct TemplateRecord, MinutiaeRecord>();
+  } catch (const std::bad_alloc &) {
+    return kTemplateNoMemory;
+  }
+  int quality = 0;
+  const int r = extractMinutiae(pixels, w, h, &quality, record, true);
+  if (r == ALG_NO_MEMORY) return kTemplateNoMemory;
+  if (r != ALG_OK || quality <= 0) return 0;
+  const int adjusted = adjustTemplateQuality(quality, record->count, w, h);
   packFTemplate(*record, adjusted, tpl);
   return tpl[3];
 }

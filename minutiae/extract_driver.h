@@ -18,9 +18,10 @@ void traceMinutiae(uint8_t *A, uint8_t *B, const uint8_t *D, int width, int heig
                    const ExtractProfile &profile, MinutiaeRecord &out);
 // The driver's quality, or 0 when it failed.
 int extractMinutiaeQuality(const uint8_t *pixels, int width, int height, MinutiaeRecord *record);
-// -1 for bad arguments; 0 when nothing was written (failure or quality 0);
-// otherwise the adjusted quality stored in byte 3. The template buffer must
-// hold 606 bytes.
+// -1 for bad arguments; kTemplateNoMemory when memory ran out; 0 when nothing
+// was written (no finger, too few minutiae or quality 0); otherwise the
+// adjusted quality stored in byte 3. The template buffer must hold 606 bytes.
+constexpr int kTemplateNoMemory = -2;
 int extractFTemplate(const uint8_t *pixels, int width, int height, uint8_t *tpl);
 
 }  // namespace minutiae

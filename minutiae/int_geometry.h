@@ -39,6 +39,8 @@ struct Pixel {
   int x;
   int y;
 };
+// Longest segment the minutiae stages draw (their pairs lie within 20 pixels).
+constexpr size_t kMaxSpan = 32;
 // Pixels of the segment from -> to, `to` excluded, one per step along the longer axis.
 void lineSpan(Pixel from, Pixel to, std::vector<Pixel> &out);
 

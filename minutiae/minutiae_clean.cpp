@@ -5,11 +5,13 @@
 #include "int_geometry.h"
 #include "minutiae_stages.h"
 #include "skeleton_trace.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
 void removeFalseMinutiae(uint8_t *S, int w, int h, CandidateList &list, const ExtractProfile &prof) {
-  std::vector<Pixel> span;
+  std::vector<Pixel> &span = threadBuffer<struct JoinSpan, Pixel>();
+  span.reserve(kMaxSpan);
   auto isEnding = [](const Candidate &c) { return c.type == 1 && c.direction != kRemoved; };
   for (int i = 0; i < list.count; ++i) {
     Candidate &a = list.entries[i];

@@ -9,6 +9,7 @@
 #include "int_geometry.h"
 #include "minutiae_stages.h"
 #include "skeleton_trace.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
@@ -144,13 +145,16 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
     }
   }
 
-  std::vector<int> border;
+  std::vector<int> &border = threadBuffer<struct SelectBorder, int>();
+  border.clear();
+  border.reserve(kMaxCandidates);  // sized once per thread
   for (int i = 0; i < n; ++i) {
     const Candidate &c = list.entries[i];
     if (c.type == 1 && c.direction != kRemoved && NearBackground(D, cw, ch, c.x, c.y, 17, 15))
       border.push_back(i);
   }
-  std::vector<Pixel> span;
+  std::vector<Pixel> &span = threadBuffer<struct SelectSpan, Pixel>();
+  span.reserve(kMaxSpan);
   for (int e : border) {
     if (list.entries[e].direction == kRemoved) continue;
     int g = -1, hh = -1, dg = 0, dh = 0;
@@ -178,7 +182,9 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
   Compact(list);
 
   const int cap = std::min(prof.selectCap, int(kMaxMinutiae));
-  std::vector<int> keep(size_t(list.count));
+  std::vector<int> &keep = threadBuffer<struct SelectKeep, int>();
+  keep.reserve(kMaxCandidates);
+  keep.resize(size_t(list.count));
   std::iota(keep.begin(), keep.end(), 0);
   if (list.count > cap) {
     int minX = 1 << 30, maxX = -1, minY = 1 << 30, maxY = -1;
@@ -189,7 +195,9 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
       maxY = std::max<int>(maxY, list.entries[i].y);
     }
     const int cx = (minX + maxX) / 2, cy = (minY + maxY) / 2;
-    std::vector<int64_t> dist(size_t(list.count));
+    std::vector<int64_t> &dist = threadBuffer<struct SelectDistance, int64_t>();
+    dist.reserve(kMaxCandidates);
+    dist.resize(size_t(list.count));
     for (int i = 0; i < list.count; ++i) {
       const int dx = list.entries[i].x - cx, dy = list.entries[i].y - cy;
       dist[size_t(i)] = int64_t(dx) * dx + int64_t(dy) * dy;

@@ -2,7 +2,6 @@
 // the window size (the contrast normalisation uses radii up to 319).
 #pragma once
 #include <cstdint>
-#include <new>
 #include <vector>
 
 namespace minutiae {
@@ -10,22 +9,21 @@ namespace minutiae {
 template <typename SumT>
 class SummedArea {
  public:
+  // Throws std::bad_alloc; the table keeps its storage for the next build.
   template <typename T>
-  bool Build(const T *image, int w, int h) {
+  void Build(const T *image, int w, int h) {
     w_ = w;
-    try {
-      s_.assign(size_t(w + 1) * (h + 1), 0);
-    } catch (const std::bad_alloc &) {
-      return false;
-    }
+    s_.assign(size_t(w + 1) * (h + 1), 0);
     for (int y = 0; y < h; ++y) {
+      const T *in = image + size_t(y) * w;
+      const SumT *above = &s_[Idx(1, y)];
+      SumT *out = &s_[Idx(1, y + 1)];
       SumT row = 0;
       for (int x = 0; x < w; ++x) {
-        row += image[size_t(y) * w + x];
-        s_[Idx(x + 1, y + 1)] = s_[Idx(x + 1, y)] + row;
+        row += in[x];
+        out[x] = above[x] + row;
       }
     }
-    return true;
   }
   // Inclusive rectangle.
   SumT Sum(int x0, int y0, int x1, int y1) const {

@@ -6,18 +6,27 @@
 
 #include "direction_field.h"
 #include "int_geometry.h"
+#include "thread_buffer.h"
 
 namespace minutiae {
 
 int computeQualityScore(const uint8_t *N, const uint8_t *S, int w, int h, const uint8_t *field) {
   const int cw = cellCols(w), ch = cellRows(h);
   const int bw = (w + 15) / 16, bh = (h + 15) / 16;
+  // Cell column of each pixel column, looked up rather than divided.
+  std::vector<int> &cellCol = threadBuffer<struct QualityCellColumn, int>();
+  cellCol.resize(size_t(w));
+  for (int x = 0; x < w; ++x) cellCol[size_t(x)] = std::min(x / 3, cw - 1);
   auto cellOf = [&](int x, int y) {
-    const int c = std::min(x / 3, cw - 1), r = std::min(y / 3, ch - 1);
-    return field[size_t(r) * cw + c];
+    const int r = std::min(y / 3, ch - 1);
+    return field[size_t(r) * cw + cellCol[size_t(x)]];
   };
-  std::vector<int64_t> blockSum(size_t(bw) * bh, 0), blockVar(size_t(bw) * bh, 0);
-  std::vector<int> blockCount(size_t(bw) * bh, 0);
+  std::vector<int64_t> &blockSum = threadBuffer<struct QualityBlockSum, int64_t>();
+  std::vector<int64_t> &blockVar = threadBuffer<struct QualityBlockVariance, int64_t>();
+  std::vector<int> &blockCount = threadBuffer<struct QualityBlockCount, int>();
+  blockSum.assign(size_t(bw) * bh, 0);
+  blockVar.assign(size_t(bw) * bh, 0);
+  blockCount.assign(size_t(bw) * bh, 0);
   int hist[256] = {};
   int64_t area = 0, sumx = 0;
   int minX = w, minY = h, maxX = -1, maxY = -1;

@@ -55,7 +55,7 @@ bool Skeleton::Step(Pixel &cur, Trace &t) {
   const int dy = tab.stepY[code], dx = tab.stepX[code];
   if (dy == 0 && dx == 0) return false;
   const Pixel next{cur.x + dx, cur.y + dy};
-  if (!Inside(next)) return false;
+  if (!Inside(next) || t.reached.size() == TracePixels::kCapacity - 1) return false;
   At(cur) = 255;
   t.erased.push_back(cur);
   t.reached.push_back(next);

@@ -21,10 +21,32 @@ extern const uint8_t g_joinTolerance[16];
 
 int neighbourCode(const uint8_t *image, int width, int x, int y);
 
+// Pixels of one trace, held in place: a trace takes at most 20 steps, and a
+// spur check at most five.
+class TracePixels {
+ public:
+  static constexpr size_t kCapacity = 32;
+  bool push_back(Pixel p) {
+    if (n_ == kCapacity) return false;
+    p_[n_++] = p;
+    return true;
+  }
+  size_t size() const { return n_; }
+  bool empty() const { return n_ == 0; }
+  const Pixel &back() const { return p_[n_ - 1]; }
+  const Pixel &operator[](size_t k) const { return p_[k]; }
+  const Pixel *begin() const { return p_; }
+  const Pixel *end() const { return p_ + n_; }
+
+ private:
+  Pixel p_[kCapacity];
+  size_t n_ = 0;
+};
+
 // One ridge trace: the erased pixels (for restoring) and the pixels reached.
 struct Trace {
-  std::vector<Pixel> erased;
-  std::vector<Pixel> reached;  // reached[k-1] is the pixel after step k
+  TracePixels erased;
+  TracePixels reached;  // reached[k-1] is the pixel after step k
   bool metJunction = false;    // a class-2 pixel called the spur resolution
   int Steps() const { return int(reached.size()); }
   Pixel Last(Pixel start) const { return reached.empty() ? start : reached.back(); }

@@ -2,15 +2,12 @@
 // is written as in use (standard output is discarded, the log file goes to a
 // scratch directory); the results go to standard error.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <iostream>
 #include <vector>
 
 #include "fplib.h"
 #include "fplib_test_util.h"
+#include "step_log_main.h"
 
 namespace {
 
@@ -41,19 +38,4 @@ BENCHMARK(BM_FeatureMatch)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-int main(int argc, char **argv) {
-  benchmark::Initialize(&argc, argv);
-  const std::filesystem::path scratch = std::filesystem::temp_directory_path() / "bench_fplib";
-  std::filesystem::create_directories(scratch);
-  std::filesystem::current_path(scratch);
-  const int devnull = open("/dev/null", O_WRONLY);
-  if (devnull >= 0) dup2(devnull, STDOUT_FILENO);
-  FP_Begin();
-  benchmark::ConsoleReporter reporter;
-  reporter.SetOutputStream(&std::cerr);
-  reporter.SetErrorStream(&std::cerr);
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  FP_End();
-  std::filesystem::remove_all(scratch);
-  return 0;
-}
+int main(int argc, char **argv) { return belnor_bench::RunWithStepLogInScratch(argc, argv, "bench_fplib"); }
