@@ -4,12 +4,20 @@
 
 #include <cstdio>
 
+#include "capture_device.h"
+
 namespace belnor {
 
 const DeviceModel DeviceModelTable[kDeviceModelCount] = {
     {"vid_8899&pid_1001", 1, 1}, {"vid_8899&pid_1002", 1, 2}, {"vid_7d45&pid_3004", 1, 2},
     {"vid_13d3&pid_56ff", 0, 3}, {"vid_5843&pid_7884", 0, 4}, {"vid_8899&pid_1003", 1, 5},
 };
+
+void CountAttached(CCaptureDevice& device, int counts[kDeviceModelCount]) {
+  for (int row = 0; row < kDeviceModelCount; ++row)
+    counts[row] =
+        DeviceModelTable[row].enabled ? device.CountDevices(DeviceModelTable[row].deviceString) : 0;
+}
 
 bool GeometryOfType(int deviceType, DeviceGeometry* geometry) {
   switch (deviceType) {

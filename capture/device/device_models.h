@@ -43,6 +43,9 @@ struct DeviceChoice {
 // numbered from the last one backwards (index -1: the row's first device).
 bool ChooseDevice(const int counts[kDeviceModelCount], int index, DeviceChoice* choice);
 
+// Attached devices of each row, counted through device; 0 for disabled rows.
+void CountAttached(CCaptureDevice& device, int counts[kDeviceModelCount]);
+
 // The init index (>= 0) that chooses the given device again.
 int InitIndexOf(const int counts[kDeviceModelCount], const DeviceChoice& choice);
 

@@ -6,6 +6,7 @@
 #include "capture_device.h"
 #include "device_models.h"
 #include "device_state.h"
+#include "export_checks.h"
 #include "flash_records.h"
 #include "frame_pipeline.h"
 #include "image_attr.h"
@@ -22,14 +23,6 @@ namespace {
 
 constexpr uint32_t kFirstFrameWaitMs = 2999;
 constexpr uint32_t kFetchRetryMs = 1999;
-
-bool BadChannel(int channel) { return static_cast<unsigned>(channel) > 8; }
-
-void CountAttached(CCaptureDevice& device, int counts[kDeviceModelCount]) {
-  for (int row = 0; row < kDeviceModelCount; ++row)
-    counts[row] =
-        DeviceModelTable[row].enabled ? device.CountDevices(DeviceModelTable[row].deviceString) : 0;
-}
 
 // White balance, gain and exposure from the stored settings (types 1 and 2).
 void ProgramCamera(CUvcCamera& camera, const SettingsRecord& settings) {

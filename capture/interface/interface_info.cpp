@@ -1,6 +1,7 @@
 // Version texts and capability answers.
 
 #include "device_state.h"
+#include "export_checks.h"
 #include "livescan.h"
 #include "result_codes.h"
 
@@ -9,7 +10,7 @@ using namespace belnor;
 extern "C" int LIVESCAN_GetVersion(void) { return 100; }
 
 extern "C" int LIVESCAN_IsSupportCaptWindow(int channel) {
-  return unsigned(channel) > 8 ? LS_ERR_PARAM : LS_OK;
+  return BadChannel(channel) ? LS_ERR_PARAM : LS_OK;
 }
 
 extern "C" int LIVESCAN_Setup(void) {

@@ -31,9 +31,7 @@ bool OpenTemporaryDevice() {
   ReplaceCaptureDevice(new CCaptureDevice(0));
   DeviceAccess device;
   int counts[kDeviceModelCount];
-  for (int row = 0; row < kDeviceModelCount; ++row)
-    counts[row] =
-        DeviceModelTable[row].enabled ? device->CountDevices(DeviceModelTable[row].deviceString) : 0;
+  CountAttached(*device.get(), counts);
   DeviceChoice choice{};
   if (!ChooseDevice(counts, g_nActiveDev, &choice)) return false;
   const char* deviceString = DeviceModelTable[choice.row].deviceString;
