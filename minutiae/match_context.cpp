@@ -11,8 +11,6 @@ namespace minutiae {
 
 namespace {
 
-inline int Signed8(int v) { return int(int8_t(uint8_t(v & 255))); }
-
 struct Slot {
   int32_t d2;
   int16_t nb;
@@ -20,19 +18,10 @@ struct Slot {
 
 }  // namespace
 
-namespace {
-
-int CaptureDirection(int dx, int dy) {
-  const int g = dx == 0 ? 64 : int(40.743664f * fastAtan(float(std::abs(dy)), float(std::abs(dx))));
-  return directionQuadrant(dx, dy, g);
-}
-
-}  // namespace
-
 // Capture library: pairs 256..32400, octants 256..12099, score > 145,
 // octant lengths within 15; weak sets return early; refinement only for
 // t > 184 and 500 < M < 800; size penalties; re-score 330 <= S <= 660.
-const MatchProfile kCaptureMatch{intSqrt, CaptureDirection, 256, 32400, 256, 12099, 145, 15, true,
+const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 12099, 145, 15, true,
                                  false, 500, 800, true, 330, 661, false, false};
 
 void buildPairTable(SetContext &ctx) {

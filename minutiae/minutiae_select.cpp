@@ -23,18 +23,12 @@ bool NearBackground(const uint8_t *D, int cw, int ch, int x, int y, int before, 
   return false;
 }
 
-int Fold(int a, int b, int turn) {
-  int d = (a - b) % turn;
-  if (d < 0) d += turn;
-  return d > turn / 2 ? turn - d : d;
-}
-
 // Circular mean of the closest pair of three branch directions; -1 when none.
 int BranchMean(const int v[3], int turn, int minLargest) {
   const int pairs[3][2] = {{1, 2}, {0, 1}, {0, 2}};
   int best = -1, bestDiff = turn, largest = 0;
   for (int k = 0; k < 3; ++k) {
-    const int d = Fold(v[pairs[k][0]], v[pairs[k][1]], turn);
+    const int d = foldDirection(v[pairs[k][0]], v[pairs[k][1]], turn);
     largest = std::max(largest, d);
     if (d < bestDiff) {
       bestDiff = d;

@@ -2,6 +2,8 @@
 // relation of two points, rotation by the sine table, and the tolerances.
 #pragma once
 
+#include "int_geometry.h"
+
 namespace fplib {
 
 // A minutia as matcher B sees it: angle in degrees 0..359, position.
@@ -24,10 +26,7 @@ inline int Wrap180(int v) {
   int r = Mod360(v);
   return r > 180 ? r - 360 : r;
 }
-inline int Fold(int v) {
-  int r = Wrap180(v);
-  return r < 0 ? -r : r;
-}
+inline int Fold(int v) { return minutiae::foldDirection(v, 0, 360); }
 inline int Abs(int v) { return v < 0 ? -v : v; }
 // round(v / 5) in the matcher's fixed point: distances and angles to steps.
 inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
