@@ -1,5 +1,6 @@
 #include "match_tables.h"
 
+#include <array>
 #include <new>
 #include <vector>
 
@@ -8,11 +9,22 @@ namespace fplib {
 namespace {
 
 struct MatchTables {
-  std::vector<uint8_t> floorSqrt;   // 40000
   std::vector<int32_t> angleRamp;   // 2881
   std::vector<uint8_t> atanDeg;     // triangular, row i has i + 1 entries
   std::vector<int32_t> vectorLength;  // 180 x 180
 };
+
+constexpr std::array<uint8_t, kFloorSqrtTableSize> MakeFloorSqrtTable() {
+  std::array<uint8_t, kFloorSqrtTableSize> t{};
+  int r = 0;
+  for (int n = 0; n < kFloorSqrtTableSize; ++n) {
+    while ((r + 1) * (r + 1) <= n) ++r;
+    t[size_t(n)] = uint8_t(r);
+  }
+  return t;
+}
+
+constexpr std::array<uint8_t, kFloorSqrtTableSize> kFloorSqrt = MakeFloorSqrtTable();
 
 MatchTables g_tables;
 bool g_matchTablesReady = false;  // set after the first attempt, even a failed one
@@ -37,7 +49,6 @@ int RampBisect(const std::vector<int32_t> &ramp, int64_t v) {
 
 bool InitMatchTables(MatchTables &t) {
   try {
-    t.floorSqrt.resize(kFloorSqrtTableSize);
     t.angleRamp.resize(kAngleRampSize);
     t.atanDeg.resize(AtanRowStart(kGeometrySpan));
     t.vectorLength.resize(size_t(kGeometrySpan) * kGeometrySpan);
@@ -45,7 +56,6 @@ bool InitMatchTables(MatchTables &t) {
     t = MatchTables();
     return false;
   }
-  for (int n = 0; n < kFloorSqrtTableSize; ++n) t.floorSqrt[n] = uint8_t(floorSqrtBits(uint32_t(n)));
   for (int k = 0; k < kAngleRampQuarterSize; ++k) t.angleRamp[k] = kAngleRampQuarter[k];
   for (int i = 1; i < kGeometrySpan; ++i) {
     uint8_t *row = &t.atanDeg[AtanRowStart(i)];
@@ -95,7 +105,7 @@ bool EnsureMatchTables() {
   return g_matchTablesBuilt;
 }
 
-int FloorSqrtSmall(int n) { return g_tables.floorSqrt[size_t(n)]; }
+int FloorSqrtSmall(int n) { return kFloorSqrt[size_t(n)]; }
 
 int AtanDeg(int i, int j) { return g_tables.atanDeg[AtanRowStart(i) + size_t(j)]; }
 

@@ -22,9 +22,10 @@ uint32_t floorSqrtBits(uint32_t n);
 // allocated (then, and on every later call, nothing may read them).
 bool EnsureMatchTables();
 
-// Accessors; valid only after EnsureMatchTables() returned true.
-// floor(sqrt(n)) for n < 40000.
+// floor(sqrt(n)) for 0 <= n < 40000, from a table fixed at compile time.
 int FloorSqrtSmall(int n);
+
+// Accessors; valid only after EnsureMatchTables() returned true.
 // Whole degrees of atan(i / j) for 0 <= j <= i <= 179 (90 when j = 0).
 int AtanDeg(int i, int j);
 // floor(sqrt(a*a + k*k)) for a, k in 0..179.

@@ -10,29 +10,13 @@
 #include "atan_table.h"
 #include "cminutiae_record.h"
 #include "int_geometry.h"
+#include "match_tables.h"
 
 namespace fplib {
 
-namespace {
-
-constexpr int kSqrtTableSize = 40000;
-
-std::array<uint8_t, kSqrtTableSize> BuildSqrtTable() {
-  std::array<uint8_t, kSqrtTableSize> t{};
-  int r = 0;
-  for (int n = 0; n < kSqrtTableSize; ++n) {
-    while ((r + 1) * (r + 1) <= n) ++r;
-    t[size_t(n)] = uint8_t(r);
-  }
-  return t;
-}
-
-}  // namespace
-
 int floorSqrt(int n) {
-  static const std::array<uint8_t, kSqrtTableSize> table = BuildSqrtTable();
   if (n < 0) return -1;
-  if (n < kSqrtTableSize) return table[size_t(n)];
+  if (n < kFloorSqrtTableSize) return FloorSqrtSmall(n);
   int r = int(std::sqrt(double(n)));
   while (int64_t(r) * r > n) --r;
   while (int64_t(r + 1) * (r + 1) <= n) ++r;
