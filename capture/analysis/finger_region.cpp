@@ -191,9 +191,4 @@ int FindFingerRegion(AnalysisContext &ctx, const uint8_t *image, int W, int H, R
   return found;
 }
 
-int FindFingerRegion(const uint8_t *image, int W, int H, Rectangle *rect) {
-  AnalysisContext ctx;
-  return FindFingerRegion(ctx, image, W, H, rect);
-}
-
 }  // namespace belnor

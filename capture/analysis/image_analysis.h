@@ -69,9 +69,7 @@ int BuildBlockMap(AnalysisContext &ctx, const uint8_t *image, int W, int H, int8
                   int level);
 
 int LabelComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh);
-int LabelComponents(int8_t *map, int bw, int bh);
 int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int minimum);
-int FilterComponents(int8_t *map, int bw, int bh, int minimum);
 int MapBoundingBox(const int8_t *map, int bw, int bh, Rectangle *rect);
 
 // ---- Finger region and score ----------------------------------------------
@@ -80,7 +78,6 @@ int AnalyseFinger(AnalysisContext &ctx, const uint8_t *image, int W, int H, int8
                   int8_t *raw);
 // > 0 with rect in pixels when a finger lies on the image, else 0.
 int FindFingerRegion(AnalysisContext &ctx, const uint8_t *image, int W, int H, Rectangle *rect);
-int FindFingerRegion(const uint8_t *image, int W, int H, Rectangle *rect);
 // 0..100, or -1 for a null image. rect (optional) receives the finger box in pixels.
 int FingerScore(AnalysisContext &ctx, const uint8_t *image, int W, int H, Rectangle *rect);
 int FingerScore(const uint8_t *image, int W, int H, Rectangle *rect);

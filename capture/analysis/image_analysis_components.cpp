@@ -79,11 +79,6 @@ int LabelComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh) {
   return count;
 }
 
-int LabelComponents(int8_t *map, int bw, int bh) {
-  AnalysisContext ctx;
-  return LabelComponents(ctx, map, bw, bh);
-}
-
 int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int minimum) {
   if (map == nullptr || bw <= 0 || bh <= 0) return 0;
   const size_t n = size_t(bw) * bh;
@@ -173,11 +168,6 @@ int FilterComponents(AnalysisContext &ctx, int8_t *map, int bw, int bh, int mini
   }
   for (size_t k = 0; k < n; ++k) map[k] = map[k] > 0 ? copy[k] : map[k];
   return kept;
-}
-
-int FilterComponents(int8_t *map, int bw, int bh, int minimum) {
-  AnalysisContext ctx;
-  return FilterComponents(ctx, map, bw, bh, minimum);
 }
 
 int MapBoundingBox(const int8_t *map, int bw, int bh, Rectangle *rect) {

@@ -57,9 +57,4 @@ int ClearBackground(ClearContext &ctx, uint8_t *image, int W, int H, uint8_t L) 
   return 0;
 }
 
-int ClearBackground(uint8_t *image, int W, int H, uint8_t L) {
-  ClearContext ctx;
-  return ClearBackground(ctx, image, W, H, L);
-}
-
 }  // namespace belnor

@@ -27,7 +27,6 @@ struct ClearContext {
 // Returns 0 (callers ignore it). The image is left alone when a probe window
 // shows a strong dark edge; below level 90 it becomes flat.
 int ClearBackground(ClearContext &ctx, uint8_t *image, int W, int H, uint8_t L);
-int ClearBackground(uint8_t *image, int W, int H, uint8_t L);
 
 // 1 when one of the five probe windows sees a dark-under-bright edge; 0 for
 // images too small for the windows (narrower than 147 or lower than 87).
