@@ -20,18 +20,6 @@ struct Rectangle {
   int bottom;
 };
 
-inline int InitRect(Rectangle *rect, int left, int top, int right, int bottom) {
-  if (rect == nullptr) return 0;
-  *rect = Rectangle{left, top, right, bottom};
-  return 1;
-}
-
-inline int CopyRect(Rectangle *to, const Rectangle *from) {
-  if (to == nullptr || from == nullptr) return 0;
-  *to = *from;
-  return 1;
-}
-
 // Working storage of one analysis. Buffers only grow, so a context reused for
 // frames of one size allocates nothing after the first frame; every buffer is
 // cleared before use.

@@ -114,14 +114,6 @@ bool ParseCalibData(const CalibHeader &h, const uint8_t *data, size_t length, in
   return true;
 }
 
-bool ParseCalibRecord(const uint8_t *record, size_t length, int sensorWidth, int sensorHeight,
-                      CalibGrid *grid) {
-  if (record == nullptr || length < kCalibHeaderSize) return false;
-  const CalibHeader h = ParseCalibHeader(record);
-  return ParseCalibData(h, record + kCalibHeaderSize, length - kCalibHeaderSize, sensorWidth,
-                        sensorHeight, grid);
-}
-
 CalibGrid GridFromBuiltin(const BuiltinGrid &b) {
   CalibGrid g;
   g.nx = b.nx;

@@ -46,10 +46,6 @@ size_t CalibDataLength(const CalibHeader &header);
 bool ParseCalibData(const CalibHeader &header, const uint8_t *data, size_t length,
                     int sensorWidth, int sensorHeight, CalibGrid *grid);
 
-// Header and data in one buffer.
-bool ParseCalibRecord(const uint8_t *record, size_t length, int sensorWidth, int sensorHeight,
-                      CalibGrid *grid);
-
 // Shape checks that every grid must pass before maps are built from it:
 // rising positions from 0, corrected image no larger than the sensor, points
 // rising along rows and columns and inside the sensor margin.

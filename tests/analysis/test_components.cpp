@@ -127,12 +127,4 @@ TEST(Components, BoundingBoxNeedsExtentInBothDirections) {
   EXPECT_EQ(r.left + r.top + r.right + r.bottom, 0);
 }
 
-TEST(Components, RectHelpersRefuseNull) {
-  belnor::Rectangle a{}, b{1, 2, 3, 4};
-  EXPECT_EQ(belnor::InitRect(nullptr, 1, 2, 3, 4), 0);
-  EXPECT_EQ(belnor::CopyRect(&a, nullptr), 0);
-  EXPECT_EQ(belnor::CopyRect(&a, &b), 1);
-  EXPECT_EQ(a.bottom, 4);
-}
-
 }  // namespace
