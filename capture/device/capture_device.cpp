@@ -22,7 +22,7 @@ bool MatchesDevice(const char* text, const char* deviceString) {
 
 }  // namespace
 
-CCaptureDevice::CCaptureDevice(int param) : param_(param), camera_(new CUvcCamera(param)) {}
+CCaptureDevice::CCaptureDevice() : camera_(new CUvcCamera()) {}
 
 CCaptureDevice::~CCaptureDevice() {
   if (running_) Stop();

@@ -20,7 +20,7 @@ using ProcessCallback = int (*)(const uint8_t*, int, int, uint8_t*, int*, int*);
 
 class CCaptureDevice {
  public:
-  explicit CCaptureDevice(int param);
+  CCaptureDevice();
   ~CCaptureDevice();
   CCaptureDevice(const CCaptureDevice&) = delete;
   CCaptureDevice& operator=(const CCaptureDevice&) = delete;
@@ -51,7 +51,6 @@ class CCaptureDevice {
   int GetFrame(uint8_t* buffer, int capacity, int* width = nullptr, int* height = nullptr);
 
   // Output flags, set by init before streaming.
-  void SetGreyOutput(int on) { greyOutput_.store(on); }
   void SetMirror(int on) { mirror_.store(on); }
   void SetVerticalFlip(int on) { verticalFlip_.store(on); }
   void SetInvert(int on) { invert_.store(on); }
@@ -59,9 +58,6 @@ class CCaptureDevice {
   int FirstFrame() const { return firstFrame_.load(); }
   int LastUvcError() const { return lastUvcError_.load(); }
   int LastProcessResult() const { return lastProcessResult_.load(); }
-  bool Running() const { return running_; }
-  int FrameWidth() const { return frameWidth_; }
-  int FrameHeight() const { return frameHeight_; }
 
   CUvcCamera* Camera() { return camera_; }
 
@@ -76,7 +72,6 @@ class CCaptureDevice {
   void HandleFrame(const uvc_frame_t* frame);
   void WorkerThread();
 
-  int param_;
   std::thread workerThread_;
   FrameHandoff handoff_;
   std::vector<uint8_t> workBuffer_;  // worker only
@@ -91,7 +86,6 @@ class CCaptureDevice {
   std::atomic<ProcessCallback> processCallback_{nullptr};
   std::atomic<int> mirror_{0};
   std::atomic<int> verticalFlip_{0};
-  std::atomic<int> greyOutput_{0};
   std::atomic<int> invert_{0};
   std::atomic<int> firstFrame_{0};
   std::atomic<int> lastProcessResult_{0};

@@ -29,9 +29,8 @@ int MapUvcResult(int uvcResult) {
   return kTable[uvcResult + 12];
 }
 
-CUvcCamera::CUvcCamera(int param) : param_(param) {
-  contextOk_ = uvc_init(&context_, nullptr) == UVC_SUCCESS ? 1 : 0;
-  if (!contextOk_) context_ = nullptr;
+CUvcCamera::CUvcCamera() {
+  if (uvc_init(&context_, nullptr) != UVC_SUCCESS) context_ = nullptr;
 }
 
 CUvcCamera::~CUvcCamera() {
@@ -44,7 +43,6 @@ void CUvcCamera::Close() {
     uvc_close(handle_);
     handle_ = nullptr;
   }
-  param_ = 0;
 }
 
 int CUvcCamera::GetDeviceList(uvc_device_t*** list) {

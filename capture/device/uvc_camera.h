@@ -17,12 +17,11 @@ int MapUvcResult(int uvcResult);
 
 class CUvcCamera {
  public:
-  explicit CUvcCamera(int param);
+  CUvcCamera();
   ~CUvcCamera();
   CUvcCamera(const CUvcCamera&) = delete;
   CUvcCamera& operator=(const CUvcCamera&) = delete;
 
-  bool ContextOk() const { return contextOk_ != 0; }
   bool IsOpen() const { return handle_ != nullptr; }
   void Close();
 
@@ -62,8 +61,6 @@ class CUvcCamera {
  private:
   uvc_context_t* context_ = nullptr;
   uvc_device_handle_t* handle_ = nullptr;
-  int param_ = 0;
-  int contextOk_ = 0;
 };
 
 }  // namespace belnor

@@ -59,7 +59,7 @@ void CloseLocked() {
 int InitLocked(int index) {
   std::memset(&g_ProductInfoCache, 0, sizeof g_ProductInfoCache);
   ResetFlashWrite();
-  ReplaceCaptureDevice(new CCaptureDevice(0));
+  ReplaceCaptureDevice(new CCaptureDevice());
   CCaptureDevice* device = g_pCaptureDevice.load();
 
   int counts[kDeviceModelCount];
@@ -74,7 +74,6 @@ int InitLocked(int index) {
 
   const int started = device->Start(choice.inRow, deviceString, g_SensorWidth, g_SensorHeight, 0);
   const int type = g_nDevType;
-  device->SetGreyOutput(1);
   device->SetMirror(0);
   device->SetVerticalFlip(type == 5);
   device->SetInvert(type == 2 || type == 5);
@@ -169,7 +168,7 @@ LIVESCAN_API int LIVESCAN_Close(void) {
 
 LIVESCAN_API int LIVESCAN_GetDevCount(void) {
   // A private object: counting never touches the open device.
-  CCaptureDevice counter(0);
+  CCaptureDevice counter;
   int counts[kDeviceModelCount];
   CountAttached(counter, counts);
   int total = 0;

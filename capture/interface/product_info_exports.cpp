@@ -28,7 +28,7 @@ constexpr int kSerialReads = 3;
 // the scanner beside it would fail.
 bool OpenTemporaryDevice() {
   if (g_pCaptureDevice.load() && g_DeviceString[0]) return true;
-  ReplaceCaptureDevice(new CCaptureDevice(0));
+  ReplaceCaptureDevice(new CCaptureDevice());
   DeviceAccess device;
   int counts[kDeviceModelCount];
   CountAttached(*device.get(), counts);

@@ -162,7 +162,7 @@ TEST(UvcResultCodes, TableAndEverythingElse) {
 }
 
 TEST(UvcCamera, WithoutHandleEveryControlIsMinus50) {
-  CUvcCamera camera(0);
+  CUvcCamera camera;
   int16_t s = 0;
   uint16_t u = 0;
   uint32_t t = 0;
