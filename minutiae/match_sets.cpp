@@ -385,8 +385,6 @@ int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, co
   if (buildTemplateContext(A, recA, true) == 0) return 0;
   if (buildTemplateContext(B, recB, false) == 0) return 0;
   VoteState v;
-  v.nA = A.count;
-  v.nB = B.count;
   v.votes.assign(120 * 120, 0);
   v.weightedVotes.assign(120 * 120, 0);
   if (matchPairDescriptors(A, B, v) == 0) return 0;
