@@ -1,5 +1,4 @@
-// Caller-side fetches built on the frame fetch: the finger cut into a BMP,
-// and the half-size preview of type 5.
+// Caller-side fetch built on the frame fetch: the finger cut into a BMP.
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -69,29 +68,6 @@ LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp) {
   if (w.width > 399 || w.height > 399) return GetFingerCropBmp(channel, bmp, 400, 400);
   const int r = GetFingerCropBmp(channel, bmp, w.width, w.height);
   return r > 0 ? LS_OK : r;
-}
-
-LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer) {
-  if (!g_bInitialized) return LS_ERR_NOT_INIT;
-  if (g_nDevType != 5) return LS_ERR_NOT_IMPLEMENTED;
-  int pw = 0, ph = 0;
-  LIVESCAN_GetPreviewImageSize(channel, &pw, &ph);
-  if (!buffer) return LS_ERR_PARAM;
-  WindowSnapshot w = LoadCaptureWindow();
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_ACCESS_DENIED;
-  std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
-  const int r = FetchWindowFrame(channel, frame.data(), frame.size(), &w);
-  if (r != LS_OK) return r;
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_ACCESS_DENIED;
-  // Each preview pixel is the rounded mean of a 2 x 2 block of the frame.
-  for (int y = 0; y < ph; ++y) {
-    const uint8_t *a = frame.data() + size_t(2 * y) * w.width;
-    const uint8_t *b = a + w.width;
-    uint8_t *to = buffer + size_t(y) * pw;
-    for (int x = 0; x < pw; ++x)
-      to[x] = uint8_t((a[2 * x] + a[2 * x + 1] + b[2 * x] + b[2 * x + 1] + 2) >> 2);
-  }
-  return r;
 }
 
 }  // extern "C"
