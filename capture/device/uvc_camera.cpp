@@ -13,19 +13,19 @@ int MapUvcResult(int uvcResult) {
   static const int kTable[13] = {
       LS_ERR_NOT_IMPLEMENTED,  // -12 not supported
       LS_ERR_MEMORY,           // -11 no memory
-      LS_ERR_ACCESS_DENIED,    // -10 interrupted
-      LS_ERR_ACCESS_DENIED,    // -9 pipe
-      LS_ERR_ACCESS_DENIED,    // -8 overflow
-      LS_ERR_ACCESS_DENIED,    // -7 timeout
-      LS_ERR_ACCESS_DENIED,    // -6 busy
-      LS_ERR_ACCESS_DENIED,    // -5 not found
+      LS_ERR_UNKNOWN,          // -10 interrupted
+      LS_ERR_UNKNOWN,          // -9 pipe
+      LS_ERR_UNKNOWN,          // -8 overflow
+      LS_ERR_UNKNOWN,          // -7 timeout
+      LS_ERR_UNKNOWN,          // -6 busy
+      LS_ERR_UNKNOWN,          // -5 not found
       LS_ERR_NOT_INIT,         // -4 no device
-      LS_ERR_ACCESS_DENIED,    // -3 access
+      LS_ERR_UNKNOWN,          // -3 access
       LS_ERR_PARAM,            // -2 invalid parameter
-      LS_ERR_ACCESS_DENIED,    // -1 I/O
+      LS_ERR_UNKNOWN,          // -1 I/O
       LS_OK,                   // 0
   };
-  if (uvcResult < -12 || uvcResult > 0) return LS_ERR_ACCESS_DENIED;
+  if (uvcResult < -12 || uvcResult > 0) return LS_ERR_UNKNOWN;
   return kTable[uvcResult + 12];
 }
 

@@ -96,7 +96,7 @@ int GetExposureAttr(int channel, int* exposure) {
   const int r = MapUvcResult(camera->GetExposureAbs(&v));
   if (r != LS_OK) return r;
   // An exposure of 0 has no power of two.
-  return ExposureFromAbsolute(v, exposure) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return ExposureFromAbsolute(v, exposure) ? LS_OK : LS_ERR_UNKNOWN;
 }
 
 int SetGammaAttr(int channel, int gamma) {
@@ -169,7 +169,7 @@ int LIVESCAN_GetBright(int channel, int* value) {
   if (!camera.ok()) return camera.code();
   if (!value) return LS_ERR_PARAM;
   int16_t v = 0;
-  if (MapUvcResult(camera->GetBrightness(&v)) != LS_OK) return LS_ERR_ACCESS_DENIED;
+  if (MapUvcResult(camera->GetBrightness(&v)) != LS_OK) return LS_ERR_UNKNOWN;
   *value = BrightnessFromDevice(g_nDevType, v);
   WithAttr([&](ImgAttr &a) { a.Bright = uint8_t(v); });
   return LS_OK;

@@ -139,7 +139,7 @@ int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot*
   if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
   // The window cannot change while the lock is held.
   const WindowSnapshot w = LoadCaptureWindow();
-  if (size_t(w.width) * size_t(w.height) > capacity) return LS_ERR_ACCESS_DENIED;
+  if (size_t(w.width) * size_t(w.height) > capacity) return LS_ERR_UNKNOWN;
   if (window) *window = w;
   do {
     int frameWidth = 0;
@@ -149,7 +149,7 @@ int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot*
     if (r == 0 && frameWidth == w.width && frameHeight == w.height) return LS_OK;
     SleepMs(1);
   } while (GetTickMs() - t0 <= kFetchRetryMs);
-  return LS_ERR_ACCESS_DENIED;
+  return LS_ERR_UNKNOWN;
 }
 
 }  // namespace belnor

@@ -17,11 +17,11 @@ LIVESCAN_API int LIVESCAN_GetPreviewData(int channel, unsigned char *buffer) {
   LIVESCAN_GetPreviewImageSize(channel, &pw, &ph);
   if (!buffer) return LS_ERR_PARAM;
   WindowSnapshot w = LoadCaptureWindow();
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_ACCESS_DENIED;
+  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_UNKNOWN;
   std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
   const int r = FetchWindowFrame(channel, frame.data(), frame.size(), &w);
   if (r != LS_OK) return r;
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_ACCESS_DENIED;
+  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_UNKNOWN;
   // Each preview pixel is the rounded mean of a 2 x 2 block of the frame.
   for (int y = 0; y < ph; ++y) {
     const uint8_t *a = frame.data() + size_t(2 * y) * w.width;

@@ -99,5 +99,5 @@ extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
 }
 
 extern "C" int LIVESCAN_GetProductInfo(int, ProductInfo* info) {
-  return CAM_GetProductInfo(info, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return CAM_GetProductInfo(info, 1) ? LS_OK : LS_ERR_UNKNOWN;
 }

@@ -12,7 +12,8 @@ enum LivescanCode : int {
   LS_ERR_NOT_INIT = -5,
   LS_ERR_BAD_CODE = -6,
   LS_ERR_NO_AUTH = -7,
-  LS_ERR_ACCESS_DENIED = -101,
+  // The catch-all failure; the text handed out for it reads "unknown error".
+  LS_ERR_UNKNOWN = -101,
   LS_ERR_ACCESS = -102,
   LS_ERR_BANDWIDTH = -103,
   LS_ERR_VIDEO_INIT = -104,

@@ -139,7 +139,7 @@ int FlashWriteTransaction::Commit(const PageWriteFn &write) {
   shadow_.shrink_to_fit();
   shadowed_ = false;
   open_ = false;
-  return allWritten ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return allWritten ? LS_OK : LS_ERR_UNKNOWN;
 }
 
 void FlashWriteTransaction::Reset() {
@@ -170,7 +170,7 @@ int AccessLampRegisters(const ControlTransferFn &transfer, uint8_t lamps[3], boo
     lamps[0] = lamps[1] = lamps[2] = 0;
     uint8_t a = 0, b = 0;
     SelectRegister(transfer, kLampRegisterA);
-    if (transfer(kRegisterRead, &a) <= 0) return LS_ERR_ACCESS_DENIED;
+    if (transfer(kRegisterRead, &a) <= 0) return LS_ERR_UNKNOWN;
     SelectRegister(transfer, kLampRegisterB);
     const int r = transfer(kRegisterRead, &b);
     uint8_t got[3];
@@ -178,13 +178,13 @@ int AccessLampRegisters(const ControlTransferFn &transfer, uint8_t lamps[3], boo
     lamps[0] = got[0];
     lamps[1] = got[1];
     if (r > 0) lamps[2] = got[2];
-    return r > 0 ? LS_OK : LS_ERR_ACCESS_DENIED;
+    return r > 0 ? LS_OK : LS_ERR_UNKNOWN;
   }
   LampRegisterValues v = LampWriteValues(lamps);
   SelectRegister(transfer, kLampRegisterA);
   transfer(kRegisterWrite, &v.a);
   SelectRegister(transfer, kLampRegisterB);
-  return transfer(kRegisterWrite, &v.b) > 0 ? LS_OK : LS_ERR_ACCESS_DENIED;
+  return transfer(kRegisterWrite, &v.b) > 0 ? LS_OK : LS_ERR_UNKNOWN;
 }
 
 }  // namespace belnor

@@ -112,8 +112,8 @@ using namespace belnor;
 extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned length) {
   if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
   DeviceAccess device;
-  if (!device) return LS_ERR_ACCESS_DENIED;
-  return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_ACCESS_DENIED;
+  if (!device) return LS_ERR_UNKNOWN;
+  return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_UNKNOWN;
 }
 
 extern "C" int LIVESCAN_GetUserSpace(void) {
