@@ -9,14 +9,14 @@
 
 namespace belnor {
 
-int SendVendorCommand(const ControlTransferFn &transfer, const VendorPacket &packet) {
-  VendorPacket copy = packet;
+int SendVendorCommand(const ControlTransferFn &transfer, const VendorCommand &packet) {
+  VendorCommand copy = packet;
   return transfer(kCommandRequest, copy.data());
 }
 
 uint32_t ChunkedFlashRead(const ControlTransferFn &transfer, uint32_t address, uint8_t *buffer,
                           uint32_t length) {
-  VendorPacket request = FlashReadRequestPacket(address, length);
+  VendorCommand request = FlashReadRequestPacket(address, length);
   if (transfer(kFlashReadRequest, request.data()) <= 0) return 0;
   FlashReplyAssembler replies(buffer, length);
   while (!replies.Done()) {
@@ -32,8 +32,8 @@ uint32_t ChunkedFlashWrite(const ControlTransferFn &transfer, uint32_t address,
   SendVendorCommand(transfer, FlashBeginPacket(address));
   SendVendorCommand(transfer, FlashLengthPacket(length, FlashCrc32(data, length)));
   if (length == 0) return 0;
-  const std::vector<VendorPacket> packets = FlashDataPackets(data, length);
-  for (const VendorPacket &p : packets) SendVendorCommand(transfer, p);
+  const std::vector<VendorCommand> packets = FlashDataPackets(data, length);
+  for (const VendorCommand &p : packets) SendVendorCommand(transfer, p);
   SendVendorCommand(transfer, FlashEndPacket(packets.back()));
   return length;
 }

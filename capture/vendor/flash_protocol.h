@@ -17,7 +17,7 @@
 namespace belnor {
 
 // Sends one 11-byte command; the transfer's result (11 on success).
-int SendVendorCommand(const ControlTransferFn &transfer, const VendorPacket &packet);
+int SendVendorCommand(const ControlTransferFn &transfer, const VendorCommand &packet);
 
 // Chunked flash read: one request, then replies of up to 10 bytes. Returns
 // the sum of the reply counts (the requested length on success); a failed

@@ -23,7 +23,7 @@ ControlTransferFn CameraTransfer(CCaptureDevice* device) {
 
 namespace {
 
-int SendLockedCommand(const VendorPacket& packet) {
+int SendLockedCommand(const VendorCommand& packet) {
   DeviceAccess device;
   std::lock_guard<std::mutex> lock(g_CommandLock);
   return SendVendorCommand(CameraTransfer(device.get()), packet);

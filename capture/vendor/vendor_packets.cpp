@@ -12,30 +12,30 @@ void PutLe32(uint8_t *p, uint32_t v) {
   p[3] = uint8_t(v >> 24);
 }
 
-VendorPacket LedPacket(bool on) {
-  VendorPacket p{};
+VendorCommand LedPacket(bool on) {
+  VendorCommand p{};
   p[0] = kOpLed;
   p[1] = on ? 0x00 : 0x11;
   return p;
 }
 
-VendorPacket SensorModePacket(int flag) {
-  VendorPacket p{};
+VendorCommand SensorModePacket(int flag) {
+  VendorCommand p{};
   p[0] = kOpSensorMode;
   p[1] = 0x07;
   p[2] = uint8_t(flag);
   return p;
 }
 
-VendorPacket FlashBeginPacket(uint32_t address) {
-  VendorPacket p{};
+VendorCommand FlashBeginPacket(uint32_t address) {
+  VendorCommand p{};
   p[0] = kOpFlashBegin;
   PutLe32(&p[1], address);
   return p;
 }
 
-VendorPacket FlashLengthPacket(uint32_t length, uint32_t crc) {
-  VendorPacket p{};
+VendorCommand FlashLengthPacket(uint32_t length, uint32_t crc) {
+  VendorCommand p{};
   p[0] = kOpFlashLength;
   p[1] = 0x0F;
   PutLe32(&p[2], length);
@@ -43,11 +43,11 @@ VendorPacket FlashLengthPacket(uint32_t length, uint32_t crc) {
   return p;
 }
 
-std::vector<VendorPacket> FlashDataPackets(const uint8_t *data, size_t length) {
-  std::vector<VendorPacket> packets;
+std::vector<VendorCommand> FlashDataPackets(const uint8_t *data, size_t length) {
+  std::vector<VendorCommand> packets;
   packets.reserve((length + kFlashDataPerPacket - 1) / kFlashDataPerPacket);
   for (size_t at = 0; at < length; at += kFlashDataPerPacket) {
-    VendorPacket p{};
+    VendorCommand p{};
     p[0] = kOpFlashData;
     std::memcpy(&p[1], data + at, std::min<size_t>(kFlashDataPerPacket, length - at));
     packets.push_back(p);
@@ -55,14 +55,14 @@ std::vector<VendorPacket> FlashDataPackets(const uint8_t *data, size_t length) {
   return packets;
 }
 
-VendorPacket FlashEndPacket(const VendorPacket &lastData) {
-  VendorPacket p = lastData;
+VendorCommand FlashEndPacket(const VendorCommand &lastData) {
+  VendorCommand p = lastData;
   p[0] = kOpFlashEnd;
   return p;
 }
 
-VendorPacket FlashReadRequestPacket(uint32_t address, uint32_t length) {
-  VendorPacket p{};
+VendorCommand FlashReadRequestPacket(uint32_t address, uint32_t length) {
+  VendorCommand p{};
   PutLe32(&p[0], address);
   PutLe32(&p[4], length);
   return p;

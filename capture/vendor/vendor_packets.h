@@ -34,7 +34,7 @@ constexpr ControlRequest kPageRead{0xA1, 0x81, 0x0F00, 0x0400, 1024};
 // transferred, or <= 0 when it failed.
 using ControlTransferFn = std::function<int(const ControlRequest &request, uint8_t *data)>;
 
-using VendorPacket = std::array<uint8_t, kPacketSize>;
+using VendorCommand = std::array<uint8_t, kPacketSize>;
 
 enum VendorOpcode : uint8_t {
   kOpLed = 0x80,
@@ -47,16 +47,16 @@ enum VendorOpcode : uint8_t {
 
 constexpr int kFlashDataPerPacket = 10;
 
-VendorPacket LedPacket(bool on);
-VendorPacket SensorModePacket(int flag);
-VendorPacket FlashBeginPacket(uint32_t address);
-VendorPacket FlashLengthPacket(uint32_t length, uint32_t crc);
+VendorCommand LedPacket(bool on);
+VendorCommand SensorModePacket(int flag);
+VendorCommand FlashBeginPacket(uint32_t address);
+VendorCommand FlashLengthPacket(uint32_t length, uint32_t crc);
 // The 0xDD packets carrying data, 10 bytes each, the last one shorter.
-std::vector<VendorPacket> FlashDataPackets(const uint8_t *data, size_t length);
+std::vector<VendorCommand> FlashDataPackets(const uint8_t *data, size_t length);
 // 0xDE keeps the payload of the last data packet.
-VendorPacket FlashEndPacket(const VendorPacket &lastData);
+VendorCommand FlashEndPacket(const VendorCommand &lastData);
 // Address and length of a chunked flash read (types 1 and 2).
-VendorPacket FlashReadRequestPacket(uint32_t address, uint32_t length);
+VendorCommand FlashReadRequestPacket(uint32_t address, uint32_t length);
 
 void PutLe32(uint8_t *p, uint32_t v);
 
