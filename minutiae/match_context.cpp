@@ -200,7 +200,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
 
 int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &v,
                            std::vector<Correspondence> &list) {
-  struct Two {
+  struct TopTwoVotes {
     int idx[2] = {-1, -1};
     int val[2] = {0, 0};
     void Offer(int i, int value) {
@@ -215,7 +215,7 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       }
     }
   };
-  std::vector<Two> cols(size_t(a.count)), rows(size_t(b.count));
+  std::vector<TopTwoVotes> cols(size_t(a.count)), rows(size_t(b.count));
   for (int bi = 0; bi < b.count; ++bi)
     for (int ai = 0; ai < a.count; ++ai) {
       const int value = v.Vote(bi, ai);
@@ -230,7 +230,7 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       const int ai = rows[size_t(bi)].idx[k];
       if (ai < 0) continue;
       if (rows[size_t(bi)].val[k] < 270) break;
-      Two &col = cols[size_t(ai)];
+      TopTwoVotes &col = cols[size_t(ai)];
       for (int r = 0; r < 2; ++r)
         if (col.idx[r] == bi) {
           col.idx[r] = -2;  // removed
