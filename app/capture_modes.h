@@ -8,7 +8,6 @@ struct CaptureMode {
 };
 
 constexpr int kCaptureModeCount = 6;
-constexpr int kRolledMode = 2;
 constexpr int kRollMode = 3, kFlatMode = 4;
 
 // Mode 0..5; null outside.

@@ -69,6 +69,10 @@ int segmentLengthAngle(int x1, int y1, int x2, int y2, int *squared, int *length
   const int d2 = dx * dx + dy * dy;
   if (squared) *squared = d2;
   if (length) *length = intSqrt(d2);
+  return segmentDirection(dx, dy);
+}
+
+int segmentDirection(int dx, int dy) {
   const int g = dx == 0 ? 64 : int(40.743664f * fastAtan(float(std::abs(dy)), float(std::abs(dx))));
   return directionQuadrant(dx, dy, g);
 }

@@ -30,10 +30,21 @@ int directionFromVector(int dx, int dy);
 // 256 units per turn.
 int angleFromVector(int dx, int dy);
 int directionQuadrant(int dx, int dy, int g);
+// Direction of (dx, dy) in 256 units, as segmentLengthAngle gives it.
+int segmentDirection(int dx, int dy);
 // Direction of (x1,y1)->(x2,y2) in 256 units; squared length and intSqrt length
 // go to the outputs that are given.
 int segmentLengthAngle(int x1, int y1, int x2, int y2, int *squared, int *length);
 int pointDistance(int x1, int y1, int x2, int y2);
+
+// Circular difference of two directions with turn units per turn, 0..turn / 2.
+inline int foldDirection(int a, int b, int turn) {
+  int d = (a - b) % turn;
+  if (d < 0) d += turn;
+  return d > turn / 2 ? turn - d : d;
+}
+// A difference of 256-unit angles as -128..127.
+inline int Signed8(int v) { return int(int8_t(uint8_t(v & 255))); }
 
 struct Pixel {
   int x;

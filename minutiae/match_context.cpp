@@ -11,8 +11,6 @@ namespace minutiae {
 
 namespace {
 
-inline int Signed8(int v) { return int(int8_t(uint8_t(v & 255))); }
-
 struct Slot {
   int32_t d2;
   int16_t nb;
@@ -20,19 +18,10 @@ struct Slot {
 
 }  // namespace
 
-namespace {
-
-int CaptureDirection(int dx, int dy) {
-  const int g = dx == 0 ? 64 : int(40.743664f * fastAtan(float(std::abs(dy)), float(std::abs(dx))));
-  return directionQuadrant(dx, dy, g);
-}
-
-}  // namespace
-
 // Capture library: pairs 256..32400, octants 256..12099, score > 145,
 // octant lengths within 15; weak sets return early; refinement only for
 // t > 184 and 500 < M < 800; size penalties; re-score 330 <= S <= 660.
-const MatchProfile kCaptureMatch{intSqrt, CaptureDirection, 256, 32400, 256, 12099, 145, 15, true,
+const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 12099, 145, 15, true,
                                  false, 500, 800, true, 330, 661, false, false};
 
 void buildPairTable(SetContext &ctx) {
@@ -211,7 +200,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
 
 int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &v,
                            std::vector<Correspondence> &list) {
-  struct Two {
+  struct TopTwoVotes {
     int idx[2] = {-1, -1};
     int val[2] = {0, 0};
     void Offer(int i, int value) {
@@ -226,7 +215,7 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       }
     }
   };
-  std::vector<Two> cols(size_t(a.count)), rows(size_t(b.count));
+  std::vector<TopTwoVotes> cols(size_t(a.count)), rows(size_t(b.count));
   for (int bi = 0; bi < b.count; ++bi)
     for (int ai = 0; ai < a.count; ++ai) {
       const int value = v.Vote(bi, ai);
@@ -241,7 +230,7 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       const int ai = rows[size_t(bi)].idx[k];
       if (ai < 0) continue;
       if (rows[size_t(bi)].val[k] < 270) break;
-      Two &col = cols[size_t(ai)];
+      TopTwoVotes &col = cols[size_t(ai)];
       for (int r = 0; r < 2; ++r)
         if (col.idx[r] == bi) {
           col.idx[r] = -2;  // removed

@@ -11,8 +11,6 @@ namespace minutiae {
 
 namespace {
 
-inline int Signed8(int v) { return int(int8_t(uint8_t(v & 255))); }
-
 struct Run {
   int value, from;
 };
@@ -212,11 +210,6 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   return int(std::min<int64_t>(int64_t(double(o) * 0.0625 + 0.5), 0x70000000));
 }
 
-int CircularDiff(int x, int y) {
-  const int d = std::abs(x - y);
-  return d > 128 ? 256 - d : d;
-}
-
 // Clears the voted cells that clash with the set; false when none was cleared.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             std::vector<uint8_t> &flag) {
@@ -243,7 +236,7 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
         const int gA = distance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
         const int gB = distance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
         const int dl = std::abs(gA - gB);
-        const int d1 = CircularDiff(B.Rel(b, c.b), A.Rel(a, c.a)), d2 = CircularDiff(B.Rel(c.b, b), A.Rel(c.a, a));
+        const int d1 = foldDirection(B.Rel(b, c.b), A.Rel(a, c.a), 256), d2 = foldDirection(B.Rel(c.b, b), A.Rel(c.a, a), 256);
         if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
         if (gB > 10 && (nearest < 0 || gB < nearestG)) {
           nearest = c.b;
@@ -392,8 +385,6 @@ int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, co
   if (buildTemplateContext(A, recA, true) == 0) return 0;
   if (buildTemplateContext(B, recB, false) == 0) return 0;
   VoteState v;
-  v.nA = A.count;
-  v.nB = B.count;
   v.votes.assign(120 * 120, 0);
   v.weightedVotes.assign(120 * 120, 0);
   if (matchPairDescriptors(A, B, v) == 0) return 0;

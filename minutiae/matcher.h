@@ -82,7 +82,6 @@ void fillBucketIndex(SetContext &a);
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed);
 
 struct VoteState {
-  int nA = 0, nB = 0;
   std::vector<int32_t> votes, weightedVotes;  // [b][a], 120 x 120
   std::vector<float> support[2];
   std::vector<MatchCandidate> candidates;

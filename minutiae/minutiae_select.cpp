@@ -24,18 +24,12 @@ bool NearBackground(const uint8_t *D, int cw, int ch, int x, int y, int before, 
   return false;
 }
 
-int Fold(int a, int b, int turn) {
-  int d = (a - b) % turn;
-  if (d < 0) d += turn;
-  return d > turn / 2 ? turn - d : d;
-}
-
 // Circular mean of the closest pair of three branch directions; -1 when none.
 int BranchMean(const int v[3], int turn, int minLargest) {
   const int pairs[3][2] = {{1, 2}, {0, 1}, {0, 2}};
   int best = -1, bestDiff = turn, largest = 0;
   for (int k = 0; k < 3; ++k) {
-    const int d = Fold(v[pairs[k][0]], v[pairs[k][1]], turn);
+    const int d = foldDirection(v[pairs[k][0]], v[pairs[k][1]], turn);
     largest = std::max(largest, d);
     if (d < bestDiff) {
       bestDiff = d;
@@ -157,27 +151,30 @@ void selectMinutiae(uint8_t *S, int w, int h, const uint8_t *D, CandidateList &l
   span.reserve(kMaxSpan);
   for (int e : border) {
     if (list.entries[e].direction == kRemoved) continue;
-    int g = -1, hh = -1, dg = 0, dh = 0;
+    // The nearest and the next nearest other border ending and their squared distances.
+    int near = -1, next = -1, dNear = 0, dNext = 0;
     for (int o : border) {
       if (o == e || list.entries[o].direction == kRemoved) continue;
       const int dd = d2(e, o);
-      if (g < 0 || dd < dg) {
-        hh = g;
-        dh = dg;
-        g = o;
-        dg = dd;
-      } else if (hh < 0 || dd < dh) {
-        hh = o;
-        dh = dd;
+      if (near < 0 || dd < dNear) {
+        next = near;
+        dNext = dNear;
+        near = o;
+        dNear = dd;
+      } else if (next < 0 || dd < dNext) {
+        next = o;
+        dNext = dd;
       }
     }
-    if (g < 0 || hh < 0 || dg >= 300 || dh >= 300) continue;
-    Candidate &ce = list.entries[e], &cg = list.entries[g], &ch3 = list.entries[hh];
-    if (foldDirection(cg.direction, ce.direction) > 10 || foldDirection(ch3.direction, ce.direction) > 10) continue;
-    const int tg = prof.dir240(cg.x - ce.x, cg.y - ce.y), th = prof.dir240(ch3.x - ce.x, ch3.y - ce.y);
-    if (std::abs(foldDirection(tg, th) - 120) > 10) continue;
-    if (!SegmentClear(S, w, ce, cg, span) || !SegmentClear(S, w, ce, ch3, span)) continue;
-    ce.direction = cg.direction = ch3.direction = kRemoved;
+    if (near < 0 || next < 0 || dNear >= 300 || dNext >= 300) continue;
+    Candidate &ce = list.entries[e], &cNear = list.entries[near], &cNext = list.entries[next];
+    if (foldDirection(cNear.direction, ce.direction) > 10 || foldDirection(cNext.direction, ce.direction) > 10)
+      continue;
+    const int tNear = prof.dir240(cNear.x - ce.x, cNear.y - ce.y);
+    const int tNext = prof.dir240(cNext.x - ce.x, cNext.y - ce.y);
+    if (std::abs(foldDirection(tNear, tNext) - 120) > 10) continue;
+    if (!SegmentClear(S, w, ce, cNear, span) || !SegmentClear(S, w, ce, cNext, span)) continue;
+    ce.direction = cNear.direction = cNext.direction = kRemoved;
   }
   Compact(list);
 

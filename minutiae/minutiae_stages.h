@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "int_geometry.h"
 #include "minutiae_types.h"
 
 namespace minutiae {
@@ -17,10 +18,6 @@ void selectMinutiae(uint8_t *S, int width, int height, const uint8_t *D, Candida
                     MinutiaeRecord &record, const ExtractProfile &profile);
 
 // Circular difference of two directions in 240 units, folded to 0..120.
-inline int foldDirection(int a, int b) {
-  int d = (a - b) % 240;
-  if (d < 0) d += 240;
-  return d > 120 ? 240 - d : d;
-}
+inline int foldDirection(int a, int b) { return foldDirection(a, b, 240); }
 
 }  // namespace minutiae

@@ -15,8 +15,6 @@ int EmitByte(BitWriter &bw, uint8_t byte) {
   return 0;
 }
 
-constexpr uint16_t kMask[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
-
 }  // namespace
 
 int write_bits(BitWriter &bw, uint32_t value, int n) {

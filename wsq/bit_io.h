@@ -23,6 +23,9 @@ int write_bits(BitWriter &bw, uint32_t value, int n);
 // Completes a partial byte with 1-bits.
 int flush_bits(BitWriter &bw);
 
+// kMask[n]: the n low bits of a byte set.
+inline constexpr uint16_t kMask[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
+
 // Unpacker state for one block: current code byte and its unread bit count.
 struct BitReader {
   uint8_t code = 0;

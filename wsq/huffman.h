@@ -39,6 +39,9 @@ int sort_huffbits(int (&bits)[33]);
 // Canonical codes for the sizes listed by bits; returns the number of codes.
 int build_huffcodes(uint8_t (&sizes)[kMaxHuffValues + 1], uint16_t (&codes)[kMaxHuffValues + 1],
                     const uint8_t (&bits)[kMaxHuffBits]);
+// Warns when one of the n codes is all 1-bits, which the format does not
+// allow; true when one is. The decoder names the table (tableId >= 0).
+bool WarnAllOnesCode(const uint8_t *sizes, const uint16_t *codes, int n, int tableId);
 
 // Codes one block and flushes the bit writer.
 int compress_block(BitWriter &bw, const int16_t *coeffs, size_t n, const HuffCode (&table)[kCodePoints]);

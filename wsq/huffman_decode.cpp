@@ -21,14 +21,7 @@ void gen_decode_table(DecodeTable &t, const HuffmanSlot &slot, int tableId) {
   uint8_t sizes[kMaxHuffValues + 1];
   uint16_t codes[kMaxHuffValues + 1];
   const int n = build_huffcodes(sizes, codes, slot.bits);
-  for (int i = 0; i < n; ++i)
-    if (codes[i] == uint16_t((1u << sizes[i]) - 1)) {
-      Warn(
-          "WARNING: A code in the hufftable contains an all 1's code.\n         This image may still be "
-          "decodable.\n         It is not compliant with the WSQ specification.\n         hufftable_id = %d\n",
-          tableId);
-      break;
-    }
+  WarnAllOnesCode(sizes, codes, n, tableId);
   int k = 0;
   for (int len = 1; len <= kMaxHuffBits; ++len) {
     const int c = slot.bits[len - 1];
@@ -67,8 +60,6 @@ int decode_huffman_symbol(int *symbol, const DecodeTable &t, InCursor &in, BitRe
   }
   return Fail(-51, "ERROR : decode_huffman_symbol : no huffman code within %d bits\n", kMaxHuffBits);
 }
-
-constexpr uint32_t kMask[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
 
 // Codes of up to 8 bits by their first 8 bits: 0 no code that short, 0xFF a
 // code whose value the table lacks (left to the bit-serial path's error).

@@ -115,6 +115,19 @@ int sort_huffbits(int (&bits)[33]) {
   return 0;
 }
 
+bool WarnAllOnesCode(const uint8_t *sizes, const uint16_t *codes, int n, int tableId) {
+  static const char kText[] =
+      "WARNING: A code in the hufftable contains an all 1's code.\n         This image may still be "
+      "decodable.\n         It is not compliant with the WSQ specification.\n";
+  for (int i = 0; i < n; ++i)
+    if (IsAllOnes(codes[i], sizes[i])) {
+      if (tableId >= 0) Warn("%s         hufftable_id = %d\n", kText, tableId);
+      else Warn("%s", kText);
+      return true;
+    }
+  return false;
+}
+
 int build_huffcodes(uint8_t (&sizes)[kMaxHuffValues + 1], uint16_t (&codes)[kMaxHuffValues + 1],
                     const uint8_t (&bits)[kMaxHuffBits]) {
   int n = 0;
@@ -176,13 +189,8 @@ int BuildHuffTableFromCounts(HuffCode (&table)[kCodePoints], uint8_t (&bits)[kMa
   uint8_t sizes[kMaxHuffValues + 1];
   uint16_t codes[kMaxHuffValues + 1];
   const int numCodes = build_huffcodes(sizes, codes, bits);
-  for (int i = 0; i < numCodes; ++i)
-    if (IsAllOnes(codes[i], sizes[i])) {
-      Warn(
-          "WARNING: A code in the hufftable contains an all 1's code.\n         This image may still be "
-          "decodable.\n         It is not compliant with the WSQ specification.\n");
-      return Fail(-1, "ERROR: This huffcode warning is an error for the encoder.\n");
-    }
+  if (WarnAllOnesCode(sizes, codes, numCodes, -1))
+    return Fail(-1, "ERROR: This huffcode warning is an error for the encoder.\n");
   for (HuffCode &c : table) c = HuffCode{};
   for (int i = 0; i < numCodes && i < numValues; ++i) table[values[i]] = HuffCode{sizes[i], codes[i]};
   return 0;

@@ -9,30 +9,9 @@
 #include <limits>
 #include <string>
 
+#include "grey_bmp.h"
+
 namespace accuracy {
-
-namespace {
-
-// An 8-bit grey BMP file turned into top-first rows; false when it is not one.
-bool ReadGreyBmp(const std::filesystem::path &file, int *width, int *height, std::vector<uint8_t> *pixels) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bmp.size() < 54 || bmp[0] != 'B' || bmp[1] != 'M') return false;
-  auto le32 = [&](size_t at) {
-    return int32_t(bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | uint32_t(bmp[at + 3]) << 24);
-  };
-  const int64_t offset = le32(10), w = le32(18), h = le32(22), bits = bmp[28] | bmp[29] << 8;
-  const int64_t stride = (w + 3) & ~int64_t(3);
-  if (bits != 8 || w <= 0 || h <= 0 || offset + stride * h > int64_t(bmp.size())) return false;
-  pixels->resize(size_t(w * h));
-  for (int64_t y = 0; y < h; ++y)
-    std::copy_n(&bmp[size_t(offset + (h - 1 - y) * stride)], w, &(*pixels)[size_t(y * w)]);
-  *width = int(w);
-  *height = int(h);
-  return true;
-}
-
-}  // namespace
 
 std::vector<std::vector<uint8_t>> LoadPrints(int width, int height) {
   const std::filesystem::path dir(BELNOR_PRINTS_DIR);
@@ -40,10 +19,11 @@ std::vector<std::vector<uint8_t>> LoadPrints(int width, int height) {
   std::vector<std::vector<uint8_t>> out;
   for (int finger = 101; finger < 101 + kFingers; ++finger)
     for (int impression = 1; impression <= kImpressions; ++impression) {
-      int w = 0, h = 0;
-      std::vector<uint8_t> print;
+      belnor::sim::GreyImage bmp;
       const std::string name = std::to_string(finger) + "_" + std::to_string(impression) + ".bmp";
-      if (!ReadGreyBmp(dir / name, &w, &h, &print)) continue;
+      if (!belnor::sim::ReadGreyBmp(dir / name, &bmp)) continue;
+      const int w = bmp.width, h = bmp.height;
+      const std::vector<uint8_t> &print = bmp.pixels;
       // Offset of the print on the canvas, negative where it is cut.
       const int ox = (width - w) / 2, oy = (height - h) / 2;
       std::vector<uint8_t> canvas(size_t(width) * size_t(height), 255);

@@ -50,13 +50,6 @@ TEST(AnalysisThreads, TwoSizesAlternatedOnTwoThreads) {
       const Expected &want = useBig ? wantBig : wantSmall;
       failures[id] += got.found != want.found || got.score != want.score || got.cleared != want.cleared;
     }
-    // The context-free forms allocate per call and are equally independent.
-    for (int round = 0; round < 4; ++round) {
-      const testimg::Image &img = (round + id) % 2 ? big : small;
-      belnor::Rectangle r{};
-      failures[id] += belnor::FindFingerRegion(img.data(), img.width, img.height, &r) !=
-                      (&img == &big ? wantBig.found : wantSmall.found);
-    }
   };
   std::thread t0(worker, 0), t1(worker, 1);
   t0.join();

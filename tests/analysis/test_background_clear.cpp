@@ -57,6 +57,7 @@ TEST(BackgroundClear, DecisionTable) {
 
 TEST(BackgroundClear, DarkEdgeInAnyProbeWindowLeavesTheImageAlone) {
   const int corners[5][2] = {{3, 3}, {640 - 144, 3}, {320 - 70, 320 - 40}, {3, 640 - 84}, {640 - 144, 640 - 84}};
+  belnor::ClearContext ctx;
   for (const auto &c : corners) {
     Image img = testimg::Finger(640, 640, CentreFinger());
     // A bright band over a dark one across 100 columns of the window.
@@ -68,7 +69,7 @@ TEST(BackgroundClear, DarkEdgeInAnyProbeWindowLeavesTheImageAlone) {
     }
     EXPECT_EQ(belnor::HasEdgeProbe(img.data(), 640, 640), 1);
     const Image before = img;
-    belnor::ClearBackground(img.data(), 640, 640, 80);
+    belnor::ClearBackground(ctx, img.data(), 640, 640, 80);
     EXPECT_EQ(img.pixels, before.pixels);
   }
   // Straight horizontal ridges through the centre also count as an edge.
@@ -208,6 +209,7 @@ TEST(BackgroundClear, MaskApplicationMatchesReference) {
 }
 
 TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
+  belnor::ClearContext ctx;
   for (int size : {640, 1000}) {
     FingerShape shape = CentreFinger();
     shape.cx = size / 2.0, shape.cy = size / 2.0 + 10;
@@ -221,7 +223,7 @@ TEST(BackgroundClear, FingerKeepsItsInteriorAndLosesItsSurroundings) {
     const uint8_t L = belnor::EstimateBackgroundLevel(img.data(), size, size);
     EXPECT_NEAR(L, 236, 3);
     ASSERT_EQ(belnor::HasEdgeProbe(img.data(), size, size), 0);
-    belnor::ClearBackground(img.data(), size, size, L);
+    belnor::ClearBackground(ctx, img.data(), size, size, L);
     int changedInside = 0, wrongOutside = 0;
     for (int y = 0; y < size; ++y)
       for (int x = 0; x < size; ++x) {

@@ -25,8 +25,9 @@ struct Result {
 
 Result Analyse(const Image &img) {
   Result r{};
-  r.found = belnor::FindFingerRegion(img.data(), img.width, img.height, &r.rect);
-  r.score = belnor::FingerScore(img.data(), img.width, img.height, nullptr);
+  belnor::AnalysisContext ctx;
+  r.found = belnor::FindFingerRegion(ctx, img.data(), img.width, img.height, &r.rect);
+  r.score = belnor::FingerScore(ctx, img.data(), img.width, img.height, nullptr);
   return r;
 }
 
@@ -271,6 +272,7 @@ TEST(FingerScore, RangeOnRandomImagesOfPipelineSizes) {
   const int sizes[][2] = {{256, 360}, {400, 400}, {640, 640}, {360, 258}, {800, 750},
                           {1600, 1500}, {0, 0}, {7, 9}, {40, 40}, {49, 49}, {96, 96}, {201, 200}};
   uint32_t seed = 77;
+  belnor::AnalysisContext ctx;
   for (const auto &s : sizes) {
     Image img = testimg::Random(s[0], s[1], seed++);
     if (img.pixels.empty()) img.pixels.push_back(0);
@@ -278,7 +280,7 @@ TEST(FingerScore, RangeOnRandomImagesOfPipelineSizes) {
     EXPECT_GE(score, 0);
     EXPECT_LE(score, 100);
     Rectangle r{};
-    EXPECT_GE(belnor::FindFingerRegion(img.data(), s[0], s[1], &r), 0);
+    EXPECT_GE(belnor::FindFingerRegion(ctx, img.data(), s[0], s[1], &r), 0);
     if (s[0] < 200 || s[1] < 200) {
       EXPECT_EQ(belnor::EstimateBackgroundLevel(img.data(), s[0], s[1]), 0);
     }

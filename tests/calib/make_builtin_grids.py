@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Prints the built-in sensor point tables held in capture/calib_grids.cpp.
+"""Prints the built-in sensor point tables held in capture/calibration/calib_grids.cpp.
 
 Each scanner type's table comes from a smooth optical model in the grid's
 normalised coordinates s (along a row) and t (down the columns):

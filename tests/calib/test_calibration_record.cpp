@@ -37,7 +37,8 @@ TEST(CalibRecord, TranslationRecordBytes) {
       0x46, 0x28, 0xae, 0x1f, 0x00, 0x00, 0xf6, 0x18, 0x00, 0x00, 0xf6, 0x18};
   EXPECT_EQ(sim::EncodeCalibRecord(sim::TranslationGrid(640, 640, 392, 172), 1424, 984), want);
   CalibGrid g;
-  ASSERT_TRUE(ParseCalibRecord(want.data(), want.size(), 1424, 984, &g));
+  ASSERT_TRUE(ParseCalibData(ParseCalibHeader(want.data()), want.data() + kCalibHeaderSize,
+                             want.size() - kCalibHeaderSize, 1424, 984, &g));
   EXPECT_EQ(g.nx, 2);
   EXPECT_FLOAT_EQ(g.columns[1], 639.0f);
   EXPECT_FLOAT_EQ(g.points[3].x, 1031.0f);
@@ -173,7 +174,10 @@ TEST(CalibRecord, MutatedRecordsNeverBuildWildMaps) {
     }
     if (rng() % 8 == 0) rec.resize(rng() % rec.size());
     CalibGrid parsed;
-    if (!ParseCalibRecord(rec.data(), rec.size(), kSensorW, kSensorH, &parsed)) continue;
+    if (rec.size() < kCalibHeaderSize ||
+        !ParseCalibData(ParseCalibHeader(rec.data()), rec.data() + kCalibHeaderSize,
+                        rec.size() - kCalibHeaderSize, kSensorW, kSensorH, &parsed))
+      continue;
     RemapMaps maps;
     if (MakeRemapMaps(parsed, kSensorW, kSensorH, &maps) != MapBuild::kBuilt) continue;
     ++accepted;

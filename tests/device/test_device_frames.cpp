@@ -86,7 +86,7 @@ TEST_F(Frames, UnsupportedFormatInitialisesButNeverDelivers) {
   ASSERT_EQ(LS_OK, LIVESCAN_Init());
   EXPECT_EQ(1, sim.isStreaming(0));
   std::vector<uint8_t> buffer(256 * 360);
-  EXPECT_EQ(LS_ERR_ACCESS_DENIED, LIVESCAN_GetFPRawData(0, buffer.data()));
+  EXPECT_EQ(LS_ERR_UNKNOWN, LIVESCAN_GetFPRawData(0, buffer.data()));
 }
 
 TEST_F(Frames, ShortAndCorruptFramesAreDropped) {
@@ -113,7 +113,7 @@ TEST_F(Frames, NoFramesTimesOutAndStaysOpen) {
   EXPECT_EQ(LS_ERR_TIMEOUT, LIVESCAN_Init());
   EXPECT_EQ(1, g_bInitialized.load());
   std::vector<uint8_t> buffer(640 * 640);
-  EXPECT_EQ(LS_ERR_ACCESS_DENIED, LIVESCAN_GetFPRawData(0, buffer.data()));
+  EXPECT_EQ(LS_ERR_UNKNOWN, LIVESCAN_GetFPRawData(0, buffer.data()));
   // Frames that come later are delivered.
   ASSERT_EQ(0, sim.setFault(0, VSCANNER_FAULT_NO_FRAMES, 0));
   EXPECT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, buffer.data()));
@@ -125,7 +125,7 @@ TEST_F(Frames, UnplugMakesFetchesFailAndCloseStillWorks) {
   // A frame already received before the unplug may still come out.
   int r = LS_OK;
   for (int i = 0; i < 3 && r == LS_OK; ++i) r = LIVESCAN_GetFPRawData(0, frame.data());
-  EXPECT_EQ(LS_ERR_ACCESS_DENIED, r);
+  EXPECT_EQ(LS_ERR_UNKNOWN, r);
   EXPECT_EQ(LS_OK, LIVESCAN_Close());
   EXPECT_EQ(0, g_bInitialized.load());
   EXPECT_EQ(0, sim.openHandles(0));

@@ -18,7 +18,7 @@ using belnor_test::FakeVendorDevice;
 namespace {
 
 std::vector<uint8_t> P(std::initializer_list<int> v) { return {v.begin(), v.end()}; }
-std::vector<uint8_t> V(const VendorPacket &p) { return {p.begin(), p.end()}; }
+std::vector<uint8_t> V(const VendorCommand &p) { return {p.begin(), p.end()}; }
 
 TEST(VendorPackets, CommandLayouts) {
   EXPECT_EQ(V(LedPacket(true)), P({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));

@@ -39,8 +39,8 @@ void Open() {
 
 // One frame, waiting generously for it.
 int Fetch(uint8_t *buffer) {
-  int r = LS_ERR_ACCESS_DENIED;
-  for (int i = 0; i < 15 && r == LS_ERR_ACCESS_DENIED; ++i) r = LIVESCAN_GetFPRawData(0, buffer);
+  int r = LS_ERR_UNKNOWN;
+  for (int i = 0; i < 15 && r == LS_ERR_UNKNOWN; ++i) r = LIVESCAN_GetFPRawData(0, buffer);
   return r;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "grey_bmp.h"
 #include "mosaic.h"
 #include "quality.h"
 #include "rolling_frames.h"
@@ -74,40 +75,15 @@ TEST_F(MosaicQuality, OddSizesStayInsideTheImage) {
   }
 }
 
-// 8-bit grey BMP files of the sample prints, bottom-up rows.
-bool ReadGreyBmp(const std::string &path, Image *image, int *W, int *H) {
-  FILE *f = std::fopen(path.c_str(), "rb");
-  if (!f) return false;
-  std::vector<unsigned char> file;
-  unsigned char buffer[4096];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) file.insert(file.end(), buffer, buffer + n);
-  std::fclose(f);
-  auto u32 = [&](size_t at) {
-    return static_cast<int>(file[at] | file[at + 1] << 8 | file[at + 2] << 16 | file[at + 3] << 24);
-  };
-  if (file.size() < 54 || file[0] != 'B' || file[28] != 8) return false;
-  const int offset = u32(10);
-  *W = u32(18);
-  *H = u32(22);
-  const int stride = (*W + 3) / 4 * 4;
-  if (file.size() < static_cast<size_t>(offset) + static_cast<size_t>(stride) * *H) return false;
-  image->resize(static_cast<size_t>(*W) * *H);
-  for (int y = 0; y < *H; ++y) {
-    const unsigned char *row = file.data() + offset + static_cast<size_t>(*H - 1 - y) * stride;
-    std::copy(row, row + *W, image->data() + static_cast<size_t>(y) * *W);
-  }
-  return true;
-}
-
 TEST_F(MosaicQuality, RealPrints) {
   const std::string dir = QUISAL_TEST_DATA_DIR;
   if (dir.empty()) GTEST_SKIP() << "no sample prints";
   int read = 0;
   for (const char *name : {"101_1.bmp", "102_3.bmp", "105_2.bmp", "108_8.bmp"}) {
-    Image image;
-    int W = 0, H = 0;
-    if (!ReadGreyBmp(dir + "/" + name, &image, &W, &H)) continue;
+    belnor::sim::GreyImage bmp;
+    if (!belnor::sim::ReadGreyBmp(dir + "/" + name, &bmp)) continue;
+    Image image = bmp.pixels;
+    const int W = bmp.width, H = bmp.height;
     ++read;
     const int finger = MOSAIC_FingerQuality(image.data(), W, H);
     const int quality = MOSAIC_ImageQuality(image.data(), W, H);

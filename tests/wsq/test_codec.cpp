@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "grey_bmp.h"
 #include "segment_writers.h"
 #include "synthetic_print.h"
 #include "wsq_codec.h"
@@ -69,23 +70,6 @@ void CheckRates(const Bytes &px, int w, int h, const char *what, const Limits &l
               8.0 / lo.bpp, lo.psnr, hi.bpp, 8.0 / hi.bpp, hi.psnr);
 }
 
-bool ReadGreyBmp(const std::string &path, Bytes *px, int *w, int *h) {
-  std::ifstream f(path, std::ios::binary);
-  const Bytes file((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  if (file.size() < 1078 || file[0] != 'B' || file[1] != 'M') return false;
-  auto le32 = [&](size_t at) { return int(file[at] | (file[at + 1] << 8) | (file[at + 2] << 16) | (file[at + 3] << 24)); };
-  const int offset = le32(10);
-  *w = le32(18);
-  *h = le32(22);
-  if (file[28] != 8 || *w <= 0 || *h <= 0) return false;
-  const size_t stride = size_t((*w + 3) & ~3);
-  if (file.size() < size_t(offset) + stride * size_t(*h)) return false;
-  px->resize(size_t(*w) * size_t(*h));
-  for (int y = 0; y < *h; ++y)  // bottom-up rows
-    std::copy_n(&file[size_t(offset) + stride * size_t(*h - 1 - y)], *w, &(*px)[size_t(y) * size_t(*w)]);
-  return true;
-}
-
 // Splits a stream into its segments; a SOB segment keeps its coded data.
 std::vector<Bytes> Segments(const Bytes &s) {
   std::vector<Bytes> out;
@@ -139,9 +123,10 @@ TEST(RoundTrip, RealPrints) {
   double bpp[2] = {}, psnr[2] = {};
   int n = 0;
   for (const fs::path &file : files) {
-    Bytes px;
-    int w = 0, h = 0;
-    ASSERT_TRUE(ReadGreyBmp(file.string(), &px, &w, &h)) << file;
+    belnor::sim::GreyImage bmp;
+    ASSERT_TRUE(belnor::sim::ReadGreyBmp(file.string(), &bmp)) << file;
+    const Bytes &px = bmp.pixels;
+    const int w = bmp.width, h = bmp.height;
     // Noisy optical prints with much background fall short of the target
     // rate, and so of the quality, one by one; the set as a whole meets both.
     CheckRates(px, w, h, file.filename().c_str(), Limits{0.3, 26.0, 1.0, 36.0}, bpp, psnr);

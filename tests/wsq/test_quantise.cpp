@@ -21,12 +21,24 @@ TEST(Quantiser, DeadZoneAndSteps) {
   // Tiny steps cannot leave 16 bits.
   EXPECT_EQ(QuantizeCoefficient(1e9f, 1e-3f, 1.2e-3f), 32767);
   EXPECT_EQ(QuantizeCoefficient(-1e9f, 1e-3f, 1.2e-3f), -32767);
-  // Dequantising 1 with the bin centre 0.44 gives Q (0.56 + 0.6).
-  EXPECT_FLOAT_EQ(DequantizeCoefficient(1, 5.0f, 6.0f, 0.44f), 5.0f * (0.56f + 0.6f));
-  EXPECT_FLOAT_EQ(DequantizeCoefficient(-1, 5.0f, 6.0f, 0.44f), -5.0f * (0.56f + 0.6f));
-  EXPECT_EQ(DequantizeCoefficient(0, 5.0f, 6.0f, 0.44f), 0.0f);
+  // Dequantising 1 with the bin centre 0.44 gives Q (0.56 + 0.6); subband 0
+  // holds the first three pixels of a 4 x 1 image, subband 1 the last.
+  QuantizationTable table;
+  table.defined = true;
+  table.binCenter = 0.44f;
+  table.q[0] = 5.0f, table.z[0] = 6.0f;
+  table.q[1] = 1.0f, table.z[1] = 1.2f;
+  SubbandNode bands[kNumSubbands] = {};
+  bands[0] = {0, 0, 3, 1};
+  bands[1] = {3, 0, 1, 1};
+  const int32_t coeffs[] = {1, -1, 0, 40000};
+  float image[4];
+  ASSERT_EQ(unquantize(image, table, bands, coeffs, 4, 1), 0);
+  EXPECT_FLOAT_EQ(image[0], 5.0f * (0.56f + 0.6f));
+  EXPECT_FLOAT_EQ(image[1], -5.0f * (0.56f + 0.6f));
+  EXPECT_EQ(image[2], 0.0f);
   // 16-bit escapes beyond int16 decode as they are.
-  EXPECT_FLOAT_EQ(DequantizeCoefficient(40000, 1.0f, 1.2f, 0.44f), 40000.0f - 0.44f + 0.6f);
+  EXPECT_FLOAT_EQ(image[3], 40000.0f - 0.44f + 0.6f);
 }
 
 namespace {

@@ -1,0 +1,109 @@
+// CAM_GetProductInfo and LIVESCAN_GetProductInfo, with the process-wide cache.
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "capture_device.h"
+#include "device_models.h"
+#include "device_state.h"
+#include "flash_records.h"
+#include "livescan.h"
+#include "no_throw.h"
+#include "product_info.h"
+#include "result_codes.h"
+#include "variant.h"
+#include "vendor_commands.h"
+
+namespace belnor {
+
+ProductInfo g_ProductInfoCache = {};
+int g_ProductInfoValid = 0;
+
+namespace {
+
+constexpr int kSerialReads = 3;
+
+// Opens the scanner init would open, as a temporary g_pCaptureDevice, and
+// selects its model. false when none could be opened. A probe device kept
+// from an earlier call is used again rather than replaced: a second open of
+// the scanner beside it would fail.
+bool OpenTemporaryDevice() {
+  if (g_pCaptureDevice.load() && g_DeviceString[0]) return true;
+  ReplaceCaptureDevice(new CCaptureDevice());
+  DeviceAccess device;
+  int counts[kDeviceModelCount];
+  CountAttached(*device.get(), counts);
+  DeviceChoice choice{};
+  if (!ChooseDevice(counts, g_nActiveDev, &choice)) return false;
+  const char* deviceString = DeviceModelTable[choice.row].deviceString;
+  if (!device->OpenDevice(choice.inRow, deviceString)) return false;
+  std::snprintf(g_DeviceString, sizeof g_DeviceString, "%s", deviceString);
+  SelectDeviceModel(deviceString);
+  return true;
+}
+
+void CloseTemporaryDevice() {
+  ReplaceCaptureDevice(nullptr);
+  g_DeviceString[0] = '\0';
+  // Pages read through the temporary device belong to no open scanner.
+  ResetFlashPageCache();
+}
+
+// Up to three reads until the serial is letters and digits.
+bool ReadProductInfo(ProductInfo* info) {
+  bool valid = false;
+  for (int attempt = 0; attempt < kSerialReads && !valid; ++attempt) {
+    uint8_t bytes[kProductInfoSize];
+    EncodeProductInfo(*info, bytes);
+    FlashTransfer(g_FlashLayout.productInfoAddress, bytes, sizeof bytes, 1);
+    DecodeProductInfo(bytes, sizeof bytes, info);
+    std::printf("serial: %.16s\n", info->Serial);
+    valid = HasValidSerial(*info);
+  }
+  return valid;
+}
+
+// CAM_GetProductInfo.
+int GetProductInfo(ProductInfo* info) {
+  if (!info) return 0;
+  if (info != &g_ProductInfoCache) std::memset(info, 0, sizeof *info);
+  if (g_ProductInfoValid && IsAsciiAlnum(static_cast<unsigned char>(g_ProductInfoCache.Serial[0]))) {
+    if (info != &g_ProductInfoCache) std::memcpy(info, &g_ProductInfoCache, sizeof *info);
+    return 1;
+  }
+
+  // Before init the scanner is opened just for this read. The capture lock
+  // keeps an init on another thread from meeting the temporary device.
+  std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
+  bool temporary = false;
+  if (!DeviceReady()) {
+    capture.lock();
+    if (!DeviceReady()) {
+      temporary = true;
+      OpenTemporaryDevice();
+    } else {
+      capture.unlock();
+    }
+  }
+
+  const bool valid = ReadProductInfo(info);
+  if (info != &g_ProductInfoCache) std::memcpy(&g_ProductInfoCache, info, sizeof *info);
+  g_ProductInfoValid = valid ? 1 : 0;
+
+  if (temporary && !VariantKeepsProbeDevice()) CloseTemporaryDevice();
+  return valid ? 1 : 0;
+}
+
+}  // namespace
+
+}  // namespace belnor
+
+using namespace belnor;
+
+extern "C" int CAM_GetProductInfo(ProductInfo* info, int) {
+  return FailureOnThrow(0, [&] { return GetProductInfo(info); });
+}
+
+extern "C" int LIVESCAN_GetProductInfo(int, ProductInfo* info) {
+  return CAM_GetProductInfo(info, 1) ? LS_OK : LS_ERR_UNKNOWN;
+}

@@ -1,0 +1,55 @@
+// Matcher B's geometry in whole degrees and pixels: angle folding, the pair
+// relation of two points, rotation by the sine table, and the tolerances.
+#pragma once
+
+#include "int_geometry.h"
+
+namespace fplib {
+
+// A minutia as matcher B sees it: angle in degrees 0..359, position.
+struct PointB {
+  int angle, x, y;
+};
+
+// Which fields pairGeometryB fills.
+enum : int { kGeoDirection = 1, kGeoAngleToSide = 2, kGeoAngleDiff = 4, kGeoLength = 8 };
+
+struct SideGeometryB {
+  int direction, angleToSide, angleDiff, length;
+};
+
+inline int Mod360(int v) {
+  int r = v % 360;
+  return r < 0 ? r + 360 : r;
+}
+inline int Wrap180(int v) {
+  int r = Mod360(v);
+  return r > 180 ? r - 360 : r;
+}
+inline int Fold(int v) { return minutiae::foldDirection(v, 0, 360); }
+inline int Abs(int v) { return v < 0 ? -v : v; }
+// round(v / 5) in the matcher's fixed point: distances and angles to steps.
+inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
+
+// Direction of (dx, dy) from the quarter angle f by the signs.
+int DirectionQuadrantDeg(int dx, int dy, int f);
+
+// Relation p -> q. Returns 0 when an axis difference exceeds 179; then every
+// requested field is -1, so no caller reads stale values.
+int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out);
+
+// (x, y) turned by r degrees: floor((x cos - y sin) / 65536), ...
+void RotatePoint(int x, int y, int r, int &xr, int &yr);
+
+// Tolerance by kind (0 length, 1 direction, 3, 7 side angle) for a value or
+// a bin; binResult turns a length tolerance into a bin.
+int matchTolerance(int value, int binned, int binResult, int kind);
+inline int TolLen(int bin) { return matchTolerance(bin, 1, 1, 0); }
+inline int TolDir(int bin) { return matchTolerance(bin, 1, 1, 1); }
+inline int TolSide(int bin) { return matchTolerance(bin, 1, 1, 7); }
+
+// How well two sides agree under a rotation, 1000 for equal sides. widened
+// takes the tolerances from d1 alone and widens them by 10.
+int sideConsistency(int d1, int dir1, int d2, int dir2, int rotation, bool widened);
+
+}  // namespace fplib
