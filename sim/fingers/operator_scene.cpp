@@ -11,9 +11,9 @@ OperatorState OperatorStateAt(double tMs, int lamps) {
   if (lamps & kLampThumbs) return {OperatorPose::kThumbs, 0};
   if (lamps & kLampRightFour) return {OperatorPose::kRightFour, 0};
   const double t = std::fmod(std::max(0.0, tMs), kOperatorCycleMs);
-  if (t < kRestEndMs) return {OperatorPose::kResting, 0};
-  if (t < kRollStartMs || t >= kRollEndMs) return {OperatorPose::kAway, 0};
-  const int phase = int((t - kRollStartMs) / (kRollEndMs - kRollStartMs) * kRollPhases);
+  if (t < kOperatorRestEndMs) return {OperatorPose::kResting, 0};
+  if (t < kOperatorRollStartMs || t >= kOperatorRollEndMs) return {OperatorPose::kAway, 0};
+  const int phase = int((t - kOperatorRollStartMs) / (kOperatorRollEndMs - kOperatorRollStartMs) * kRollPhases);
   return {OperatorPose::kRolling, std::min(phase, kRollPhases - 1)};
 }
 

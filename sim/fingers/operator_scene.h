@@ -25,10 +25,11 @@ struct OperatorState {
 };
 
 // With no lamp lit, a cycle repeating from the stream's start: the finger
-// rests until kRestEndMs, lifts to turn onto its nail, rolls from
-// kRollStartMs to kRollEndMs, then lifts and pauses, so that a rolled print
-// stays on screen, until the cycle ends.
-constexpr double kOperatorCycleMs = 9000, kRestEndMs = 4000, kRollStartMs = 4600, kRollEndMs = 6600;
+// rests until kOperatorRestEndMs, lifts to turn onto its nail, rolls from
+// kOperatorRollStartMs to kOperatorRollEndMs, then lifts and pauses, so
+// that a rolled print stays on screen, until the cycle ends.
+constexpr double kOperatorCycleMs = 9000, kOperatorRestEndMs = 5000;
+constexpr double kOperatorRollStartMs = 5500, kOperatorRollEndMs = 7500;
 constexpr int kRollPhases = 20;
 
 // lamps: kLamp* bits; the first lit in that order wins.

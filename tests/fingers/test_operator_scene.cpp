@@ -18,26 +18,26 @@ namespace {
 
 TEST(OperatorTimeline, RestsRollsNailToNailLiftsAndAnswersTheLamps) {
   EXPECT_EQ(OperatorStateAt(0, 0).pose, OperatorPose::kResting);
-  EXPECT_EQ(OperatorStateAt(kRestEndMs - 1, 0).pose, OperatorPose::kResting);
-  EXPECT_EQ(OperatorStateAt(kRestEndMs, 0).pose, OperatorPose::kAway);
-  EXPECT_GE(kRollEndMs - kRollStartMs, 1500);
-  EXPECT_LE(kRollEndMs - kRollStartMs, 3000);
+  EXPECT_EQ(OperatorStateAt(kOperatorRestEndMs - 1, 0).pose, OperatorPose::kResting);
+  EXPECT_EQ(OperatorStateAt(kOperatorRestEndMs, 0).pose, OperatorPose::kAway);
+  EXPECT_GE(kOperatorRollEndMs - kOperatorRollStartMs, 1500);
+  EXPECT_LE(kOperatorRollEndMs - kOperatorRollStartMs, 3000);
   // Every phase of the roll in turn, then lifted until the cycle ends.
   int last = -1;
-  for (double t = kRollStartMs; t < kRollEndMs; t += 10) {
+  for (double t = kOperatorRollStartMs; t < kOperatorRollEndMs; t += 10) {
     const OperatorState s = OperatorStateAt(t, 0);
     ASSERT_EQ(s.pose, OperatorPose::kRolling) << t;
     ASSERT_TRUE(s.phase == last || s.phase == last + 1) << t;
     last = s.phase;
   }
   EXPECT_EQ(last, kRollPhases - 1);
-  EXPECT_EQ(OperatorStateAt(kRollEndMs, 0).pose, OperatorPose::kAway);
+  EXPECT_EQ(OperatorStateAt(kOperatorRollEndMs, 0).pose, OperatorPose::kAway);
   EXPECT_EQ(OperatorStateAt(kOperatorCycleMs - 1, 0).pose, OperatorPose::kAway);
   EXPECT_EQ(OperatorStateAt(kOperatorCycleMs + 1, 0).pose, OperatorPose::kResting);
   // A lit lamp brings its hand whatever the time.
-  EXPECT_EQ(OperatorStateAt(kRollStartMs, kLampLeftFour).pose, OperatorPose::kLeftFour);
+  EXPECT_EQ(OperatorStateAt(kOperatorRollStartMs, kLampLeftFour).pose, OperatorPose::kLeftFour);
   EXPECT_EQ(OperatorStateAt(0, kLampThumbs).pose, OperatorPose::kThumbs);
-  EXPECT_EQ(OperatorStateAt(kRollEndMs, kLampRightFour).pose, OperatorPose::kRightFour);
+  EXPECT_EQ(OperatorStateAt(kOperatorRollEndMs, kLampRightFour).pose, OperatorPose::kRightFour);
   for (int i = 0; i < kOperatorStates; ++i) EXPECT_EQ(OperatorStateIndex(OperatorStateOfIndex(i)), i);
 }
 
@@ -184,7 +184,7 @@ TEST(OperatorSource, FramesFollowTheTimelineAndRepeatNoPictureTwice) {
   EXPECT_EQ(light, want);
   // The same state again: the scanner may keep its frame.
   EXPECT_EQ(OperatorSceneSource::Render(&source, 1, w, h, light.data()), 0);
-  const uint64_t rollFrame = uint64_t(kRollStartMs / 100) + 5;
+  const uint64_t rollFrame = uint64_t(kOperatorRollStartMs / 100) + 5;
   EXPECT_EQ(OperatorSceneSource::Render(&source, rollFrame, w, h, light.data()), 1);
   ASSERT_TRUE(source.Compose(OperatorStateAt(source.FrameTimeMs(rollFrame), 0), want.data()));
   EXPECT_EQ(light, want);
