@@ -34,14 +34,12 @@ struct Patch {
 };
 using Picture = std::vector<Patch>;
 
-// Most wanted first: a lamp's hand, the resting finger, the roll in order.
+// Most wanted first: the bare platen (nothing to draw), a lamp's hand, the
+// resting finger, the roll in order.
 int NextWanted(const std::array<bool, kOperatorStates> &wanted) {
-  static const int kFirst[] = {2, 3, 4, 1};
-  for (int i : kFirst)
+  for (int i = 0; i < kOperatorStates; ++i)
     if (wanted[size_t(i)]) return i;
-  for (int i = 5; i < kOperatorStates; ++i)
-    if (wanted[size_t(i)]) return i;
-  return wanted[0] ? 0 : -1;
+  return -1;
 }
 
 }  // namespace
