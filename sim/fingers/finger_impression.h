@@ -60,7 +60,9 @@ constexpr uint8_t kPlatenGrey = 236;  // bare platen
 constexpr uint8_t kRidgeGrey = 48;    // full ridge contact
 
 // The grey of a darkness (0 .. 1) before noise.
-inline float PlatenLevel(float darkness) { return float(kPlatenGrey) - darkness * float(kPlatenGrey - kRidgeGrey); }
+inline float PlatenLevel(float darkness) {
+  return float(kPlatenGrey) - darkness * float(kPlatenGrey - kRidgeGrey);
+}
 
 struct Impression {
   int width = 0, height = 0;

@@ -72,7 +72,8 @@ const std::vector<PlacedFinger> &OperatorHands::Hand(SceneKind kind) {
                                                                     : single_;
   if (hand.empty()) {
     hand = PlaceFingers(kind, seed_, width_, height_);
-    if (kind == SceneKind::kFlatFinger) SingleFingerSpot(type_, width_, height_, &hand[0].base.centreX, &hand[0].base.centreY);
+    if (kind == SceneKind::kFlatFinger)
+      SingleFingerSpot(type_, width_, height_, &hand[0].base.centreX, &hand[0].base.centreY);
   }
   return hand;
 }

@@ -126,7 +126,8 @@ void OperatorSceneSource::Work(std::shared_ptr<Shared> shared) {
         for (int x = 0; x < w; ++x) s.baseView[size_t(y) * size_t(w) + size_t(x)] = Shade(0, Noise(s.seed, x, y));
       std::vector<uint8_t> corrected(s.baseView.size());
       ViewToCorrected(s.type, s.baseView.data(), corrected.data());
-      auto frame = std::make_shared<std::vector<uint8_t>>(size_t(optics->sensorWidth()) * size_t(optics->sensorHeight()));
+      auto frame =
+          std::make_shared<std::vector<uint8_t>>(size_t(optics->sensorWidth()) * size_t(optics->sensorHeight()));
       optics->Render(corrected.data(), frame->data());
       s.hands = std::make_unique<OperatorHands>(s.seed, s.type, w, h);
       s.optics = std::move(optics);
@@ -168,8 +169,9 @@ void OperatorSceneSource::Work(std::shared_ptr<Shared> shared) {
       auto picture = std::make_shared<Picture>();
       for (const PixelRect &b : boxes) {
         // Type 2's corrected image is the view reflected about its anti-diagonal.
-        const ScannerOptics::FrameRect reach = s.type == 2 ? s.optics->Reach(h - b.y1, w - b.x1, h - b.y0, w - b.x0)
-                                                           : s.optics->Reach(b.x0, b.y0, b.x1, b.y1);
+        const ScannerOptics::FrameRect reach = s.type == 2
+                                                   ? s.optics->Reach(h - b.y1, w - b.x1, h - b.y0, w - b.x0)
+                                                   : s.optics->Reach(b.x0, b.y0, b.x1, b.y1);
         if (reach.empty()) continue;
         Patch p{reach, std::vector<uint8_t>(reach.size())};
         s.optics->Render(corrected, reach, p.pixels.data());

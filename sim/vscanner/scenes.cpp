@@ -69,7 +69,8 @@ Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& reco
             return m->scene();
     auto made = std::make_unique<Made>(name, record);
     if (spec.kind == belnor::sim::SceneKind::kOperator)
-        made->operatorScene = std::make_unique<belnor::sim::OperatorSceneSource>(spec.seed, type_, record, fps_, &lamps_);
+        made->operatorScene =
+            std::make_unique<belnor::sim::OperatorSceneSource>(spec.seed, type_, record, fps_, &lamps_);
     else
         made->finger = std::make_unique<belnor::sim::FingerSceneSource>(spec, type_, record, fps_);
     made_.push_back(std::move(made));

@@ -82,7 +82,8 @@ std::vector<uint8_t> LibraryView(const ScannerOptics &o, std::vector<uint8_t> fr
   if (!o.calibration().maps.x) {
     // No optics: the centre of the frame.
     for (int y = 0; y < h; ++y)
-      std::copy_n(frame.begin() + ptrdiff_t(y + (sh - h) / 2) * sw + (sw - w) / 2, w, k.begin() + ptrdiff_t(y) * w);
+      std::copy_n(frame.begin() + ptrdiff_t(y + (sh - h) / 2) * sw + (sw - w) / 2, w,
+                  k.begin() + ptrdiff_t(y) * w);
   } else {
     RemapBilinear(k.data(), w, h, frame.data(), sw, o.calibration().maps.x.get(), o.calibration().maps.y.get());
   }
@@ -159,7 +160,8 @@ TEST_P(OperatorOnType, EachModeShowsAFingerInItsWindowAndARollCoversAWholePrint)
     ASSERT_GE(band.second, band.first) << k;
     EXPECT_GT(band.first + band.second, lastCentre) << k;
     lastCentre = band.first + band.second;
-    std::transform(print.begin(), print.end(), v.begin(), print.begin(), [](uint8_t a, uint8_t b) { return std::min(a, b); });
+    std::transform(print.begin(), print.end(), v.begin(), print.begin(),
+                   [](uint8_t a, uint8_t b) { return std::min(a, b); });
   }
   const auto flat = DarkColumns(resting, vw, rolled), whole = DarkColumns(print, vw, rolled);
   const auto firstBand = DarkColumns(seen({OperatorPose::kRolling, 0}), vw, rolled);

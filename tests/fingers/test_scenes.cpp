@@ -283,7 +283,8 @@ TEST(ScannerOptics, AChangeInARectangleShowsOnlyWithinItsReach) {
     std::vector<uint8_t> part(r.size());
     optics.Render(b.data(), r, part.data());
     for (int y = r.y0; y < r.y1; ++y)
-      ASSERT_EQ(0, std::memcmp(&part[size_t(y - r.y0) * (r.x1 - r.x0)], &fb[size_t(y) * sw + r.x0], size_t(r.x1 - r.x0)));
+      ASSERT_EQ(0, std::memcmp(&part[size_t(y - r.y0) * (r.x1 - r.x0)], &fb[size_t(y) * sw + r.x0],
+                               size_t(r.x1 - r.x0)));
     // An empty rectangle reaches nothing.
     EXPECT_TRUE(optics.Reach(x0, y0, x0, y1).empty());
   }
