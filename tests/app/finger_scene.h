@@ -1,4 +1,4 @@
-// A finger scene on the virtual scanner (type 5), kept apart from the
+// The operator scene on the virtual scanner (type 5), kept apart from the
 // bindings: the capture library's namespace and scanbench's `belnor`
 // object share a name.
 #pragma once
@@ -8,10 +8,6 @@
 #include "vscanner_control.h"
 
 namespace scanbench_test {
-
-// Renders the scene (ParseSceneSpec text, e.g. "flat@3") on device 0 from
-// now on; null for unknown text. Keep it until the scanner is closed.
-std::shared_ptr<void> ShowFingerScene(decltype(&vscanner_set_scene) setScene, const char *text);
 
 // The operator scene on type 5 held in one state at a time, which the test
 // chooses; the scanner shows it until the next choice. Keep it until the

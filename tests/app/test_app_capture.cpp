@@ -37,14 +37,6 @@ class Capture : public testing::Test {
     ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
     ASSERT_TRUE(tmp.isValid());
   }
-  // A finger scene rendered through type 5's optics from now on. The scene
-  // moves on by frame number, so a slower stream leaves a slow (sanitized)
-  // build time to fetch every frame of a roll.
-  void ShowScene(const char *text, const char *devices = "8899:1003") {
-    ASSERT_EQ(sim.reset(devices), 1);
-    scene = ShowFingerScene(sim.setScene, text);
-    ASSERT_TRUE(scene) << text;
-  }
   // Opens with the radio `mode` checked and waits for its first image.
   void OpenIn(const char *mode, int w, int h) {
     app.Find<QRadioButton>(mode)->setChecked(true);
@@ -117,8 +109,7 @@ class Capture : public testing::Test {
 
   VScannerLink sim;
   QTemporaryDir tmp;
-  std::shared_ptr<void> scene;  // outlives the scanner
-  std::unique_ptr<HeldOperator> held;
+  std::unique_ptr<HeldOperator> held;  // outlives the scanner
   std::atomic<int> images{0};
   Scanbench app;
 };
@@ -325,7 +316,7 @@ TEST_F(Capture, FeatureRefusesASlapAndMatchesARolledPrint) {
 }
 
 TEST_F(Capture, SplitCutsASlapIntoFingerFiles) {
-  ShowScene("slap-left@3");
+  ASSERT_EQ(sim.reset("8899:1003"), 1);  // the operator brings the left hand when its lamp lights
   OpenIn("rbRoll", 640, 640);
   app.Click("btnSplit");  // not a slap: nothing happens
   EXPECT_TRUE(app.answerer.boxes.empty());
