@@ -16,6 +16,9 @@ void LoopRcvAndDraw::run() {
   std::memset(raw.get(), 255, kImageBufferSize);
   unsigned char *show = raw.get();
   bool mosaicking = false;
+  // An update left pending by an earlier thread may never be drawn (its
+  // window gone): this thread's images must not wait for it.
+  drawPending = false;
   unsigned char *const screen = g_pImgBuf.get();
 
   while (!stop_) {
@@ -81,12 +84,11 @@ void LoopRcvAndDraw::ApplyModeChange() {
   g_ImgH = mode->height;
   g_nRollMode = mode->rollMode;
   {
-    // The size changes with the contents, so that no reader pairs the new
-    // size with the old image.
+    // The image stays as it is: a print being stitched lives in it, and the
+    // mosaic library would never paint again what it already pasted.
     std::lock_guard<std::mutex> lock(g_Mutex);
     g_CurW = mode->width;
     g_CurH = mode->height;
-    if (g_pImgBuf) std::memset(g_pImgBuf.get(), 255, kImageBufferSize);
   }
   if (belnor.LIVESCAN_SetCaptWindow) belnor.LIVESCAN_SetCaptWindow(0, 0, 0, mode->width, mode->height);
   unsigned char lamps[3] = {mode->lamps[0], mode->lamps[1], mode->lamps[2]};

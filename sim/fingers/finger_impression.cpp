@@ -100,13 +100,27 @@ float ContactWeight(const ImpressionParams &p, float ix, float iy) {
   return Contact(p, fx, fy, ix);
 }
 
+PixelRect ImpressionBounds(const ImpressionParams &p, int width, int height) {
+  const float reach = std::max(p.contactHalfWidth, p.contactHalfHeight) +
+                      std::hypot(p.contactX, p.contactY) + p.distortion + 8;
+  PixelRect r;
+  r.x0 = std::max(0, int(p.centreX - reach));
+  r.x1 = std::min(width, int(p.centreX + reach) + 1);
+  r.y0 = std::max(0, int(p.centreY - reach));
+  r.y1 = std::min(height, int(p.centreY + reach) + 1);
+  if (p.bandLeft < p.bandRight) {
+    // No contact at or beyond the band's edges.
+    r.x0 = std::max(r.x0, int(std::floor(p.bandLeft)) - 7);
+    r.x1 = std::min(r.x1, int(std::ceil(p.bandRight)) + 8);
+  }
+  return r;
+}
+
 void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int height,
                 float *darkness) {
   // Only the contact's bounding box can change.
-  const float reach = std::max(p.contactHalfWidth, p.contactHalfHeight) +
-                      std::hypot(p.contactX, p.contactY) + p.distortion + 8;
-  const int x0 = std::max(0, int(p.centreX - reach)), x1 = std::min(width - 1, int(p.centreX + reach));
-  const int y0 = std::max(0, int(p.centreY - reach)), y1 = std::min(height - 1, int(p.centreY + reach));
+  const PixelRect box = ImpressionBounds(p, width, height);
+  const int x0 = box.x0, x1 = box.x1 - 1, y0 = box.y0, y1 = box.y1 - 1;
   // Pressure widens the ridges: the share of each period in contact.
   const float threshold = 0.6f - 1.2f * p.pressure;
   const Placement pl(p);
@@ -134,7 +148,7 @@ void ShadeDarkness(const float *darkness, int width, int height, float noise, ui
   Random rng(noiseSeed);
   const size_t n = size_t(width) * height;
   for (size_t k = 0; k < n; ++k) {
-    float v = float(kPlatenGrey) - darkness[k] * float(kPlatenGrey - kRidgeGrey);
+    float v = PlatenLevel(darkness[k]);
     if (noise > 0) {
       // Sum of uniforms: close enough to Gaussian for sensor noise.
       const float u = rng.Uniform(0, 1) + rng.Uniform(0, 1) + rng.Uniform(0, 1) - 1.5f;

@@ -37,6 +37,15 @@ Minutia MinutiaInImage(const ImpressionParams &p, const Minutia &m);
 // Contact weight 0..1 at an image point (soft at the border).
 float ContactWeight(const ImpressionParams &p, float ix, float iy);
 
+// The image rectangle [x0, x1) x [y0, y1) outside which the impression
+// leaves the canvas untouched, clipped to width x height (empty when it
+// lies wholly outside).
+struct PixelRect {
+  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+};
+PixelRect ImpressionBounds(const ImpressionParams &p, int width, int height);
+
 // Adds the finger's ridges to a darkness canvas (0 = bare platen, 1 = full
 // ridge contact), keeping the darker value where fingers overlap.
 void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int height,
@@ -49,6 +58,11 @@ void ShadeDarkness(const float *darkness, int width, int height, float noise, ui
 
 constexpr uint8_t kPlatenGrey = 236;  // bare platen
 constexpr uint8_t kRidgeGrey = 48;    // full ridge contact
+
+// The grey of a darkness (0 .. 1) before noise.
+inline float PlatenLevel(float darkness) {
+  return float(kPlatenGrey) - darkness * float(kPlatenGrey - kRidgeGrey);
+}
 
 struct Impression {
   int width = 0, height = 0;

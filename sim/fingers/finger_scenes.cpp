@@ -54,7 +54,8 @@ bool ParseSceneSpec(const std::string &text, SceneSpec *spec) {
                 {"roll", SceneKind::kRollingFinger, false},
                 {"slap-left", SceneKind::kSlapLeft, false},
                 {"slap-right", SceneKind::kSlapRight, false},
-                {"thumbs", SceneKind::kTwoThumbs, false}};
+                {"thumbs", SceneKind::kTwoThumbs, false},
+                {"operator", SceneKind::kOperator, false}};
   for (const auto &n : kNames) {
     if (name == n.name) {
       s.kind = n.kind;
@@ -89,37 +90,32 @@ void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected) {
     for (int j = 0; j < w; ++j) corrected[size_t(w - 1 - j) * h + (h - 1 - i)] = view[size_t(i) * w + j];
 }
 
-SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
-    : spec_(spec), width_(width), height_(height) {
+std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width, int height) {
+  std::vector<PlacedFinger> placed;
   const float cx = width / 2.0f, cy = height / 2.0f;
   // Finger sizes scale with the platen only in that a small window shows a
   // part of the finger; prints are always at 500 dpi.
   auto add = [&](uint32_t fingerSeed, float x, float y, float rotation, float size) {
-    fingers_.push_back(MakeFinger(HashCombine(spec.seed, fingerSeed)));
-    const Finger &f = fingers_.back();
-    ImpressionParams p;
+    PlacedFinger pf{MakeFinger(HashCombine(seed, fingerSeed)), {}};
+    ImpressionParams &p = pf.base;
     p.centreX = x;
     p.centreY = y;
     p.rotation = rotation;
-    p.contactHalfWidth = f.halfWidth * size;
-    p.contactHalfHeight = f.halfHeight * size;
-    p.distortionSeed = HashCombine(spec.seed, fingerSeed + 100);
-    p.drynessSeed = HashCombine(spec.seed, fingerSeed + 200);
-    placed_.push_back({fingers_.size() - 1, p});
+    p.contactHalfWidth = pf.finger.halfWidth * size;
+    p.contactHalfHeight = pf.finger.halfHeight * size;
+    p.distortionSeed = HashCombine(seed, fingerSeed + 100);
+    p.drynessSeed = HashCombine(seed, fingerSeed + 200);
+    placed.push_back(std::move(pf));
   };
-  Random rng(HashCombine(spec.seed, uint32_t(spec.kind)));
-  switch (spec.kind) {
-    case SceneKind::kEmpty:
-      break;
+  Random rng(HashCombine(seed, uint32_t(kind)));
+  switch (kind) {
     case SceneKind::kFlatFinger:
       add(1, cx, cy, rng.Uniform(-0.15f, 0.15f), 1.0f);
       break;
-    case SceneKind::kRollingFinger: {
+    case SceneKind::kRollingFinger:
       add(1, cx, cy, rng.Uniform(-0.05f, 0.05f), 1.0f);
-      // Nail to nail: a rolled print is much wider than a flat one.
-      placed_.back().base.contactHalfWidth = std::min(width / 2.0f - 10, 1.7f * fingers_.back().halfWidth);
+      WidenForRolling(&placed.back().base, placed.back().finger, width);
       break;
-    }
     case SceneKind::kSlapLeft:
     case SceneKind::kSlapRight: {
       // Little, ring, middle, index from the left for the left hand; the
@@ -129,12 +125,12 @@ SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
       const float turn[] = {-0.32f, -0.12f, 0.04f, 0.2f};
       const float size[] = {0.8f, 0.92f, 1.0f, 0.95f};
       for (int i = 0; i < 4; ++i) {
-        const bool right = spec.kind == SceneKind::kSlapRight;
+        const bool right = kind == SceneKind::kSlapRight;
         const int k = right ? 3 - i : i;
         const float s = size[k];
         add(uint32_t(10 + k), xs[i] * width, ys[k] * height, right ? -turn[k] : turn[k], s);
-        placed_.back().base.contactHalfHeight *= 1.3f;
-        placed_.back().base.contactY = 0.25f * placed_.back().base.contactHalfHeight;
+        placed.back().base.contactHalfHeight *= 1.3f;
+        placed.back().base.contactY = 0.25f * placed.back().base.contactHalfHeight;
       }
       break;
     }
@@ -142,13 +138,42 @@ SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
       for (int i = 0; i < 2; ++i) {
         add(uint32_t(20 + i), (i == 0 ? 0.3f : 0.7f) * width, 0.5f * height, i == 0 ? 0.3f : -0.3f,
             1.15f);
-        placed_.back().base.contactHalfHeight *= 1.2f;
+        placed.back().base.contactHalfHeight *= 1.2f;
       }
       break;
+    case SceneKind::kEmpty:
     case SceneKind::kImage:
-      if (!ReadGreyBmp(spec.imagePath, &image_)) image_ = GreyImage{};
+    case SceneKind::kOperator:
       break;
   }
+  return placed;
+}
+
+ImpressionParams Pressed(const ImpressionParams &base, float press) {
+  ImpressionParams p = base;
+  const float grow = 0.55f + 0.45f * press;
+  p.contactHalfWidth *= grow;
+  p.contactHalfHeight *= grow;
+  p.pressure = 0.2f + 0.35f * press;
+  p.dryness = 0.1f;
+  p.distortion = 1.5f * press;
+  return p;
+}
+
+void WidenForRolling(ImpressionParams *base, const Finger &finger, int viewWidth) {
+  base->contactHalfWidth = std::min(viewWidth / 2.0f - 10, 1.7f * finger.halfWidth);
+}
+
+void RollBand(ImpressionParams *p, const ImpressionParams &base, float roll) {
+  const float half = p->contactHalfWidth, band = 0.45f * base.contactHalfWidth;
+  const float centre = p->centreX - half + band + roll * 2 * (half - band);
+  p->bandLeft = centre - band;
+  p->bandRight = centre + band;
+}
+
+SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
+    : spec_(spec), width_(width), height_(height), placed_(PlaceFingers(spec.kind, spec.seed, width, height)) {
+  if (spec.kind == SceneKind::kImage && !ReadGreyBmp(spec.imagePath, &image_)) image_ = GreyImage{};
 }
 
 std::vector<ImpressionParams> SceneRenderer::ParamsAt(double tMs) const {
@@ -157,29 +182,16 @@ std::vector<ImpressionParams> SceneRenderer::ParamsAt(double tMs) const {
   const double t = std::fmod(std::max(0.0, tMs), kSceneCycleMs);
   if (t < kPlaceMs || t >= kLiftMs) return out;
   const float press = Ramp(t, kPlaceMs, kHoldMs);
-  for (const Placed &pl : placed_) {
-    ImpressionParams p = pl.base;
-    // Pressing down: the contact grows from its centre and the ridges widen.
-    const float grow = 0.55f + 0.45f * press;
-    p.contactHalfWidth *= grow;
-    p.contactHalfHeight *= grow;
-    p.pressure = 0.2f + 0.35f * press;
-    p.dryness = 0.1f;
-    p.distortion = 1.5f * press;
+  for (const PlacedFinger &pl : placed_) {
+    ImpressionParams p = Pressed(pl.base, press);
     if (spec_.kind == SceneKind::kFlatFinger && spec_.moving && t > kHoldMs) {
       const double phase = 2 * 3.14159265358979 * (t - kHoldMs) / 4000;
       p.centreX += float(40 * std::sin(phase));
       p.centreY += float(20 * std::sin(2 * phase));
       p.rotation += float(0.08 * std::sin(phase));
     }
-    if (spec_.kind == SceneKind::kRollingFinger) {
-      // The band that touches moves from one side of the print to the other.
-      const float half = p.contactHalfWidth, band = 0.45f * pl.base.contactHalfWidth;
-      const float roll = Ramp(t, kRollStartMs, kLiftMs - 500);
-      const float centre = p.centreX - half + band + roll * 2 * (half - band);
-      p.bandLeft = centre - band;
-      p.bandRight = centre + band;
-    }
+    // The band that touches moves from one side of the print to the other.
+    if (spec_.kind == SceneKind::kRollingFinger) RollBand(&p, pl.base, Ramp(t, kRollStartMs, kLiftMs - 500));
     out.push_back(p);
   }
   return out;
@@ -191,7 +203,7 @@ std::vector<Impression> SceneRenderer::Placements(double tMs) const {
   std::vector<Impression> out;
   const std::vector<ImpressionParams> params = ParamsAt(tMs);
   for (size_t i = 0; i < params.size(); ++i) {
-    const Finger &f = fingers_[placed_[i].finger];
+    const Finger &f = placed_[i].finger;
     Impression im;
     im.width = width_;
     im.height = height_;
@@ -212,7 +224,7 @@ void SceneRenderer::Render(double tMs, uint8_t *out) const {
   std::vector<float> dark(n, 0.0f);
   const std::vector<ImpressionParams> params = ParamsAt(tMs);
   for (size_t i = 0; i < params.size(); ++i)
-    DrawFinger(fingers_[placed_[i].finger], params[i], width_, height_, dark.data());
+    DrawFinger(placed_[i].finger, params[i], width_, height_, dark.data());
   ShadeDarkness(dark.data(), width_, height_, kSceneNoise, HashCombine(spec_.seed, FrameIndex(tMs)),
                 out);
   if (spec_.kind == SceneKind::kImage && image_.width > 0) {

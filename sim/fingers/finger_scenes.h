@@ -19,6 +19,7 @@ enum class SceneKind {
   kSlapRight,     // four fingers of the right hand
   kTwoThumbs,     // both thumbs side by side
   kImage,         // a grey BMP file, centred on the platen
+  kOperator,      // an operator at the scanner (operator_scene.h); no SceneRenderer kind
 };
 
 struct SceneSpec {
@@ -29,8 +30,9 @@ struct SceneSpec {
 };
 
 // Text form used in configuration: "empty", "flat", "flat-moving", "roll",
-// "slap-left", "slap-right", "thumbs", "image:PATH", each optionally followed
-// by "@SEED" (finger kinds), e.g. "slap-right@7". False for unknown text.
+// "slap-left", "slap-right", "thumbs", "operator", "image:PATH", each
+// optionally followed by "@SEED" (finger kinds), e.g. "slap-right@7". False
+// for unknown text.
 bool ParseSceneSpec(const std::string &text, SceneSpec *spec);
 
 // Timeline of the finger kinds, in milliseconds from the scene's start,
@@ -48,6 +50,27 @@ void SceneViewSize(int deviceType, int *width, int *height);
 // The corrected image for a view drawn at SceneViewSize: a copy, except for
 // type 2, where it is the view reflected about its anti-diagonal.
 void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected);
+
+// A finger of a scene and where it lies when held.
+struct PlacedFinger {
+  Finger finger;
+  ImpressionParams base;  // before pressing, Pressed and RollBand
+};
+
+// The fingers of a finger kind on a width x height view, the single ones at
+// the view's centre.
+std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width, int height);
+
+// A placement pressed down by `press` (0 touching .. 1 held): the contact
+// grows from its centre and the ridges widen.
+ImpressionParams Pressed(const ImpressionParams &base, float press);
+
+// Nail to nail: a rolled print is much wider than a flat one.
+void WidenForRolling(ImpressionParams *base, const Finger &finger, int viewWidth);
+
+// Limits a pressed placement of a rolling finger to the band that touches
+// when the roll has gone `roll` (0 .. 1) of the way from left to right.
+void RollBand(ImpressionParams *p, const ImpressionParams &base, float roll);
 
 class SceneRenderer {
  public:
@@ -71,16 +94,11 @@ class SceneRenderer {
   std::vector<Impression> Placements(double tMs) const;
 
  private:
-  struct Placed {
-    size_t finger;
-    ImpressionParams base;
-  };
   std::vector<ImpressionParams> ParamsAt(double tMs) const;
 
   SceneSpec spec_;
   int width_, height_;
-  std::vector<Finger> fingers_;
-  std::vector<Placed> placed_;
+  std::vector<PlacedFinger> placed_;
   GreyImage image_;
 };
 

@@ -103,6 +103,7 @@ ScannerOptics::ScannerOptics(int deviceType, const std::vector<uint8_t> &record)
         sourceX_[k] = float(u);
         sourceY_[k] = float(v);
       }
+    IndexBlocks();
     return;
   }
   // The maps with one extrapolated node all round, so that the sensor pixels
@@ -140,19 +141,73 @@ ScannerOptics::ScannerOptics(int deviceType, const std::vector<uint8_t> &record)
         }
     }
   }
+  IndexBlocks();
+}
+
+void ScannerOptics::IndexBlocks() {
+  blocksW_ = (sensorW_ + kBlock - 1) / kBlock;
+  blocksH_ = (sensorH_ + kBlock - 1) / kBlock;
+  blocks_.assign(size_t(blocksW_) * blocksH_, SourceBox{1e9f, 1e9f, -1e9f, -1e9f});
+  for (int y = 0; y < sensorH_; ++y)
+    for (int x = 0; x < sensorW_; ++x) {
+      const size_t k = size_t(y) * sensorW_ + x;
+      if (sourceX_[k] == kNowhere) continue;
+      SourceBox &b = blocks_[size_t(y / kBlock) * blocksW_ + x / kBlock];
+      b.x0 = std::min(b.x0, sourceX_[k]);
+      b.x1 = std::max(b.x1, sourceX_[k]);
+      b.y0 = std::min(b.y0, sourceY_[k]);
+      b.y1 = std::max(b.y1, sourceY_[k]);
+    }
+}
+
+ScannerOptics::FrameRect ScannerOptics::Reach(int x0, int y0, int x1, int y1) const {
+  // The cubic reads two pixels either side of a position, and positions
+  // beyond the image's edge read its edge pixels.
+  const int W = correctedWidth(), H = correctedHeight();
+  const float lx = x0 <= 2 ? -1e9f : float(x0 - 2), hx = x1 >= W - 2 ? 1e9f : float(x1 + 1);
+  const float ly = y0 <= 2 ? -1e9f : float(y0 - 2), hy = y1 >= H - 2 ? 1e9f : float(y1 + 1);
+  int bx0 = blocksW_, by0 = blocksH_, bx1 = -1, by1 = -1;
+  if (x0 < x1 && y0 < y1)
+    for (int by = 0; by < blocksH_; ++by)
+      for (int bx = 0; bx < blocksW_; ++bx) {
+        const SourceBox &b = blocks_[size_t(by) * blocksW_ + bx];
+        if (b.x0 > b.x1 || b.x1 < lx || b.x0 > hx || b.y1 < ly || b.y0 > hy) continue;
+        bx0 = std::min(bx0, bx);
+        bx1 = std::max(bx1, bx);
+        by0 = std::min(by0, by);
+        by1 = std::max(by1, by);
+      }
+  FrameRect r;
+  if (bx1 < 0) return r;
+  r.x0 = bx0 * kBlock;
+  r.x1 = std::min(sensorW_, (bx1 + 1) * kBlock);
+  const int sy0 = by0 * kBlock, sy1 = std::min(sensorH_, (by1 + 1) * kBlock);
+  // Type 5 sends its rows upside down.
+  r.y0 = type_ == 5 ? sensorH_ - sy1 : sy0;
+  r.y1 = type_ == 5 ? sensorH_ - sy0 : sy1;
+  return r;
 }
 
 void ScannerOptics::Render(const uint8_t *corrected, uint8_t *frame) const {
+  FrameRect all;
+  all.x1 = sensorW_;
+  all.y1 = sensorH_;
+  Render(corrected, all, frame);
+}
+
+void ScannerOptics::Render(const uint8_t *corrected, const FrameRect &rect, uint8_t *out) const {
   const int W = correctedWidth(), H = correctedHeight();
-  const bool invert = type_ == 2 || type_ == 5, flip = type_ == 5;
-  for (int y = 0; y < sensorH_; ++y) {
-    uint8_t *row = frame + size_t(flip ? sensorH_ - 1 - y : y) * sensorW_;
-    for (int x = 0; x < sensorW_; ++x) {
+  const bool flip = type_ == 5;
+  const size_t stride = size_t(rect.x1 - rect.x0);
+  for (int fy = rect.y0; fy < rect.y1; ++fy) {
+    const int y = flip ? sensorH_ - 1 - fy : fy;
+    uint8_t *row = out + size_t(fy - rect.y0) * stride;
+    for (int x = rect.x0; x < rect.x1; ++x) {
       const size_t k = size_t(y) * sensorW_ + x;
       float v = kOutsideGrey;
       if (sourceX_[k] != kNowhere) v = SampleCubic(corrected, W, H, sourceX_[k], sourceY_[k]);
       const uint8_t g = uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f));
-      row[x] = invert ? uint8_t(255 - g) : g;
+      row[x - rect.x0] = SensorLevel(type_, g);
     }
   }
 }

@@ -36,15 +36,44 @@ class ScannerOptics {
   // image show bare platen.
   void Render(const uint8_t *corrected, uint8_t *frame) const;
 
+  // A rectangle of frame pixels [x0, x1) x [y0, y1), in frame coordinates
+  // (as the camera sends them).
+  struct FrameRect {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    size_t size() const { return empty() ? 0 : size_t(x1 - x0) * size_t(y1 - y0); }
+  };
+  // The frame pixels whose value depends on the corrected pixels in
+  // [x0, x1) x [y0, y1): a change there shows only inside this rectangle.
+  FrameRect Reach(int x0, int y0, int x1, int y1) const;
+  // Render for the pixels of rect alone, written row by row into out
+  // (rect.x1 - rect.x0 bytes a row).
+  void Render(const uint8_t *corrected, const FrameRect &rect, uint8_t *out) const;
+
  private:
+  // Sensor pixels are indexed by blocks of kBlock x kBlock for Reach.
+  static constexpr int kBlock = 16;
+  void IndexBlocks();
+  struct SourceBox {
+    float x0, y0, x1, y1;  // x0 > x1 when no pixel of the block shows the image
+  };
+
   int type_, sensorW_ = 0, sensorH_ = 0;
   LoadedCalibration cal_;
   // Per sensor pixel the corrected-image position it shows (a little
   // outside the image at its edges), or a large negative x for none.
   std::vector<float> sourceX_, sourceY_;
+  std::vector<SourceBox> blocks_;
+  int blocksW_ = 0, blocksH_ = 0;
 };
 
 // The platen grey outside the scene.
 constexpr uint8_t kOutsideGrey = 236;
+
+// The value a sensor pixel showing `grey` sends: types 2 and 5 send it
+// inverted.
+inline uint8_t SensorLevel(int deviceType, uint8_t grey) {
+  return deviceType == 2 || deviceType == 5 ? uint8_t(255 - grey) : grey;
+}
 
 }  // namespace belnor::sim

@@ -117,7 +117,7 @@ BusConfig ReadConfig(const char* devices) {
     const char* spec = devices ? devices : Env("VSCANNER_DEVICES");
     if (!spec)
         spec = "8899:1003";
-    config.scene = Env("VSCANNER_SCENE") ? Env("VSCANNER_SCENE") : "pattern";
+    config.scene = Env("VSCANNER_SCENE") ? Env("VSCANNER_SCENE") : "operator";
     config.trace = Env("VSCANNER_TRACE") && std::strcmp(Env("VSCANNER_TRACE"), "0") != 0;
 
     std::vector<Format> globalFormats;

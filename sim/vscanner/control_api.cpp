@@ -147,6 +147,7 @@ int vscanner_set_register(int dev, unsigned reg, unsigned value) {
         return -1;
     return WithDevice(dev, [&](Device& d) {
         d.registers[uint16_t(reg)] = uint8_t(value);
+        d.LampsChanged();
         return 0;
     });
 }

@@ -51,6 +51,7 @@ void Device::PowerOn() {
     controls = PowerOnControls(model.type);
     ++controlsVersion;
     registers.clear();
+    LampsChanged();
     led = 0;
     sensorMode = 0;
     currentRegister_ = 0;

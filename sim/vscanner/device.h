@@ -84,6 +84,8 @@ public:
     // (null: the configured scene again).
     bool SelectScene(const std::string& name);
     void InstallScene(vscanner_scene_fn fn, void* user);
+    // After a register write: the operator scene follows the lamps.
+    void LampsChanged();
     int Claimed() const;
     bool streaming() const { return streaming_; }
     int streamFormatCode() const;

@@ -22,6 +22,16 @@ void Device::InstallScene(vscanner_scene_fn fn, void* user) {
     scene_ = Scene{fn, user};
 }
 
+// Lamp 0 is bit 1 and lamp 1 bit 3 of register 0x2043, lamp 2 bit 0 of
+// register 0x204C.
+void Device::LampsChanged() {
+    const auto level = [this](uint16_t r) {
+        const auto it = registers.find(r);
+        return it == registers.end() ? 0 : int(it->second);
+    };
+    namedScenes_.SetLamps(((level(0x2043) >> 1) & 1) | ((level(0x2043) >> 3) & 1) << 1 | (level(0x204C) & 1) << 2);
+}
+
 void Device::ShowNamedScene() {
     if (!sceneName_.empty())
         scene_ = namedScenes_.Get(sceneName_, CalibrationRecord());

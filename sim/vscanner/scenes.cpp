@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "finger_scene_source.h"
+#include "operator_scene_source.h"
 
 namespace vscanner {
 
@@ -43,12 +44,16 @@ std::string SceneNameOrPattern(const std::string& name) {
 }
 
 struct NamedScenes::Made {
-    Made(const std::string& n, const std::vector<uint8_t>& r, const belnor::sim::SceneSpec& spec, int type,
-         double fps)
-        : name(n), record(r), source(spec, type, r, fps) {}
+    Made(const std::string& n, const std::vector<uint8_t>& r) : name(n), record(r) {}
     const std::string name;
     const std::vector<uint8_t> record;
-    belnor::sim::FingerSceneSource source;
+    std::unique_ptr<belnor::sim::FingerSceneSource> finger;
+    std::unique_ptr<belnor::sim::OperatorSceneSource> operatorScene;
+    Scene scene() const {
+        if (operatorScene)
+            return {belnor::sim::OperatorSceneSource::Render, operatorScene.get()};
+        return {belnor::sim::FingerSceneSource::Render, finger.get()};
+    }
 };
 
 NamedScenes::NamedScenes(int deviceType, double fps) : type_(deviceType), fps_(fps) {}
@@ -61,9 +66,15 @@ Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& reco
         return {RenderTestPattern, nullptr};
     for (const auto& m : made_)
         if (m->name == name && m->record == record)
-            return {belnor::sim::FingerSceneSource::Render, &m->source};
-    made_.push_back(std::make_unique<Made>(name, record, spec, type_, fps_));
-    return {belnor::sim::FingerSceneSource::Render, &made_.back()->source};
+            return m->scene();
+    auto made = std::make_unique<Made>(name, record);
+    if (spec.kind == belnor::sim::SceneKind::kOperator)
+        made->operatorScene =
+            std::make_unique<belnor::sim::OperatorSceneSource>(spec.seed, type_, record, fps_, &lamps_);
+    else
+        made->finger = std::make_unique<belnor::sim::FingerSceneSource>(spec, type_, record, fps_);
+    made_.push_back(std::move(made));
+    return made_.back()->scene();
 }
 
 } // namespace vscanner

@@ -1,8 +1,9 @@
 // Frame sources ("scenes"): the light the sensor sees, chosen by name:
 // "pattern", the built-in test pattern, or a finger scene of sim/fingers
-// (any text ParseSceneSpec accepts, e.g. "flat@3").
+// (any text ParseSceneSpec accepts, e.g. "flat@3" or "operator").
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -27,9 +28,10 @@ bool KnownScene(const std::string& name);
 std::string SceneNameOrPattern(const std::string& name);
 
 // The named scenes of one device. A finger scene is drawn for the device's
-// type and frame rate through a calibration record (what its flash holds).
-// Every scene made is kept until this is destroyed: the frame thread may
-// still render with one after another was chosen.
+// type and frame rate through a calibration record (what its flash holds);
+// the operator scene also sees the device's lamps. Every scene made is kept
+// until this is destroyed: the frame thread may still render with one after
+// another was chosen.
 class NamedScenes {
 public:
     NamedScenes(int deviceType, double fps);
@@ -41,10 +43,14 @@ public:
     // test pattern for a name that is not a finger scene.
     Scene Get(const std::string& name, const std::vector<uint8_t>& record);
 
+    // The lamps lit, as bits (belnor::sim::kLamp*).
+    void SetLamps(int lamps) { lamps_ = lamps; }
+
 private:
     struct Made;
     const int type_;
     const double fps_;
+    std::atomic<int> lamps_{0};
     std::vector<std::unique_ptr<Made>> made_;
 };
 

@@ -180,10 +180,12 @@ int Device::RegisterUnit(uint8_t req, int selector, uint8_t* data, uint16_t leng
             data[0] = uint8_t(currentRegister_), data[1] = uint8_t(currentRegister_ >> 8);
         break;
     case kRegisterData:
-        if (set)
+        if (set) {
             registers[currentRegister_] = data[0];
-        else
+            LampsChanged();
+        } else {
             data[0] = registers.count(currentRegister_) ? registers[currentRegister_] : 0;
+        }
         break;
     case kPageAddress:
         if (set)

@@ -1,4 +1,4 @@
-// A finger scene on the virtual scanner (type 5), kept apart from the
+// The operator scene on the virtual scanner (type 5), kept apart from the
 // bindings: the capture library's namespace and scanbench's `belnor`
 // object share a name.
 #pragma once
@@ -9,8 +9,24 @@
 
 namespace scanbench_test {
 
-// Renders the scene (ParseSceneSpec text, e.g. "flat@3") on device 0 from
-// now on; null for unknown text. Keep it until the scanner is closed.
-std::shared_ptr<void> ShowFingerScene(decltype(&vscanner_set_scene) setScene, const char *text);
+// The operator scene on type 5 held in one state at a time, which the test
+// chooses; the scanner shows it until the next choice. Keep it until the
+// scanner is closed.
+class HeldOperator {
+ public:
+  explicit HeldOperator(unsigned seed);
+  ~HeldOperator();
+  // Draws every state without lamps, then installs the scene on device 0
+  // showing the bare platen; false when either fails.
+  bool Install(decltype(&vscanner_set_scene) setScene);
+  void ShowAway();
+  void ShowResting();
+  void ShowRollPhase(int k);  // 0 .. RollPhases() - 1, left to right
+  static int RollPhases();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
 
 }  // namespace scanbench_test

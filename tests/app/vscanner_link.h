@@ -18,10 +18,11 @@ struct VScannerLink {
   decltype(&vscanner_get_register) getRegister = VSCANNER_LOOKUP(vscanner_get_register);
   decltype(&vscanner_set_scene) setScene = VSCANNER_LOOKUP(vscanner_set_scene);
   decltype(&vscanner_set_fault) setFault = VSCANNER_LOOKUP(vscanner_set_fault);
+  decltype(&vscanner_frames_sent) framesSent = VSCANNER_LOOKUP(vscanner_frames_sent);
 
   bool Loaded() const {
     return handle && reset && openCount && openHandles && isStreaming && getRegister && setScene &&
-           setFault;
+           setFault && framesSent;
   }
 };
 

@@ -253,4 +253,41 @@ TEST(ScannerOptics, PolarityAndOrientationPerType) {
   }
 }
 
+TEST(ScannerOptics, AChangeInARectangleShowsOnlyWithinItsReach) {
+  // What lets a scene draw a finger as a patch over the bare platen's frame.
+  for (int type : {1, 2, 5}) {
+    SCOPED_TRACE(type);
+    const ScannerOptics optics(type, {});
+    const int w = optics.correctedWidth(), h = optics.correctedHeight();
+    std::vector<uint8_t> a(size_t(w) * h);
+    for (size_t i = 0; i < a.size(); ++i) a[i] = uint8_t(150 + (i * 7919) % 61);
+    std::vector<uint8_t> b = a;
+    const int x0 = w / 3, y0 = h / 4, x1 = x0 + 60, y1 = y0 + 90;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) b[size_t(y) * w + x] = uint8_t(20 + (x * y) % 40);
+    const int sw = optics.sensorWidth(), sh = optics.sensorHeight();
+    std::vector<uint8_t> fa(size_t(sw) * sh), fb(fa.size());
+    optics.Render(a.data(), fa.data());
+    optics.Render(b.data(), fb.data());
+    const ScannerOptics::FrameRect r = optics.Reach(x0, y0, x1, y1);
+    ASSERT_FALSE(r.empty());
+    size_t changed = 0;
+    for (int y = 0; y < sh; ++y)
+      for (int x = 0; x < sw; ++x) {
+        if (fa[size_t(y) * sw + x] == fb[size_t(y) * sw + x]) continue;
+        ++changed;
+        ASSERT_TRUE(x >= r.x0 && x < r.x1 && y >= r.y0 && y < r.y1) << x << "," << y;
+      }
+    EXPECT_GT(changed, 1000u);
+    // The rectangle drawn alone is the whole frame's part.
+    std::vector<uint8_t> part(r.size());
+    optics.Render(b.data(), r, part.data());
+    for (int y = r.y0; y < r.y1; ++y)
+      ASSERT_EQ(0, std::memcmp(&part[size_t(y - r.y0) * (r.x1 - r.x0)], &fb[size_t(y) * sw + r.x0],
+                               size_t(r.x1 - r.x0)));
+    // An empty rectangle reaches nothing.
+    EXPECT_TRUE(optics.Reach(x0, y0, x0, y1).empty());
+  }
+}
+
 }  // namespace

@@ -75,6 +75,7 @@ std::vector<uint8_t> Luma(const std::vector<uint8_t>& yuyv) {
 
 TEST(FrameContent, MjpegIsTheYuyvPictureStoredBottomUp) {
     AttachDevices("8899:1002/format=yuyv+mjpeg", "30");
+    ASSERT_EQ(VS(vscanner_set_scene_name)(0, "pattern"), 0);
     const std::vector<uint8_t> luma = Luma(GrabFrame(UVC_FRAME_FORMAT_YUYV, 1280, 720));
     ASSERT_EQ(luma.size(), 1280u * 720u);
     int w = 0, h = 0;
@@ -96,6 +97,7 @@ TEST(FrameContent, MjpegIsTheYuyvPictureStoredBottomUp) {
 
 TEST(FrameContent, TestPatternRisesToTheRightAndDownwards) {
     AttachDevices("8899:1001", "30");
+    ASSERT_EQ(VS(vscanner_set_scene_name)(0, "pattern"), 0);
     const std::vector<uint8_t> y = Luma(GrabFrame(UVC_FRAME_FORMAT_YUYV, 1424, 984));
     ASSERT_EQ(y.size(), 1424u * 984u);
     auto at = [&](int x, int r) { return int(y[size_t(r) * 1424 + size_t(x)]); };

@@ -7,6 +7,7 @@
 
 #include "calib_record_writer.h"
 #include "finger_scene_source.h"
+#include "operator_scene_source.h"
 #include "vscanner_test.h"
 
 namespace sim = belnor::sim;
@@ -150,6 +151,51 @@ TEST(SceneNames, SwitchingRepeatedlyWhileStreamingKeepsFramesComing) {
     }
     const int before = stream.sink.Count();
     EXPECT_TRUE(stream.sink.WaitFor(before + 3, std::chrono::seconds(5)));
+}
+
+// Waits until the latest frame's luma is the picture (within 1 grey level).
+bool WaitForPicture(FrameSink& sink, const std::vector<uint8_t>& picture) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < end) {
+        {
+            std::lock_guard<std::mutex> lock(sink.mu);
+            bool same = sink.last.size() == 2 * picture.size();
+            for (size_t i = 0; same && i < picture.size(); ++i)
+                same = std::abs(int(sink.last[2 * i]) - int(picture[i])) <= 1;
+            if (same)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TEST(SceneNames, TheOperatorIsTheDefaultAndBringsTheHandOfTheLampLit) {
+    unsetenv("VSCANNER_SCENE");
+    AttachDevices("8899:1001", "10");
+    // The same operator (seed 1) drawn here; every state is one still picture.
+    std::atomic<int> none{0};
+    sim::OperatorSceneSource operatorScene(1, 1, {}, 10, &none);
+    const sim::OperatorState left{sim::OperatorPose::kLeftFour, 0}, thumbs{sim::OperatorPose::kThumbs, 0},
+        right{sim::OperatorPose::kRightFour, 0}, resting{sim::OperatorPose::kResting, 0};
+    std::vector<std::vector<uint8_t>> pictures;
+    for (const sim::OperatorState& s : {left, thumbs, right, resting}) {
+        ASSERT_TRUE(operatorScene.WaitDrawn(s, std::chrono::minutes(2)));
+        pictures.emplace_back(1424u * 984u);
+        ASSERT_TRUE(operatorScene.Compose(s, pictures.back().data()));
+    }
+    Stream stream(1424, 984);
+    // The lamp registers as the capture library writes them.
+    VS(vscanner_set_register)(0, 0x2043, 0x02);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[0])) << "left four";
+    VS(vscanner_set_register)(0, 0x2043, 0x08);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[1])) << "thumbs";
+    VS(vscanner_set_register)(0, 0x2043, 0x00);
+    VS(vscanner_set_register)(0, 0x204C, 0x03);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[2])) << "right four";
+    // All off: the single finger comes back to rest within a cycle.
+    VS(vscanner_set_register)(0, 0x204C, 0x02);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[3])) << "resting";
 }
 
 } // namespace

@@ -179,6 +179,7 @@ private:
 
 TEST(Controls, PixelsFollowExposureGainBrightnessAndContrast) {
     AttachDevices("8899:1002", "60");
+    ASSERT_EQ(VS(vscanner_set_scene_name)(0, "pattern"), 0);
     OpenDevice d(0x1002);
     ASSERT_NE(d.h(), nullptr);
     Picture pic(d, 1280, 720);
