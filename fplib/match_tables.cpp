@@ -1,28 +1,18 @@
 #include "match_tables.h"
 
-#include <new>
-#include <vector>
+#include <mutex>
 
 namespace fplib {
 
+MatchTableData g_matchTables;
+
 namespace {
-
-struct MatchTables {
-  std::vector<uint8_t> floorSqrt;   // 40000
-  std::vector<int32_t> angleRamp;   // 2881
-  std::vector<uint8_t> atanDeg;     // triangular, row i has i + 1 entries
-  std::vector<int32_t> vectorLength;  // 180 x 180
-};
-
-MatchTables g_tables;
-bool g_matchTablesReady = false;  // set after the first attempt, even a failed one
-bool g_matchTablesBuilt = false;
 
 size_t AtanRowStart(int i) { return size_t(i) * size_t(i + 1) / 2; }
 
 // Largest k in 0..720 whose ramp value does not exceed v: the angle in
 // eighths of a degree, truncated.
-int RampBisect(const std::vector<int32_t> &ramp, int64_t v) {
+int RampBisect(const int32_t *ramp, int64_t v) {
   int lo = 0, hi = kAngleRampQuarterSize - 1;
   if (v >= ramp[hi]) return hi;
   while (hi - lo > 1) {
@@ -35,16 +25,7 @@ int RampBisect(const std::vector<int32_t> &ramp, int64_t v) {
   return lo;
 }
 
-bool InitMatchTables(MatchTables &t) {
-  try {
-    t.floorSqrt.resize(kFloorSqrtTableSize);
-    t.angleRamp.resize(kAngleRampSize);
-    t.atanDeg.resize(AtanRowStart(kGeometrySpan));
-    t.vectorLength.resize(size_t(kGeometrySpan) * kGeometrySpan);
-  } catch (const std::bad_alloc &) {
-    t = MatchTables();
-    return false;
-  }
+void InitMatchTables(MatchTableData &t) {
   for (int n = 0; n < kFloorSqrtTableSize; ++n) t.floorSqrt[n] = uint8_t(floorSqrtBits(uint32_t(n)));
   for (int k = 0; k < kAngleRampQuarterSize; ++k) t.angleRamp[k] = kAngleRampQuarter[k];
   for (int i = 1; i < kGeometrySpan; ++i) {
@@ -68,7 +49,6 @@ bool InitMatchTables(MatchTables &t) {
   // second half turn is the negated first.
   for (int j = 0; j < 720; ++j) t.angleRamp[721 + j] = t.angleRamp[720 - j];
   for (int k = 0; k < 1440; ++k) t.angleRamp[1441 + k] = -t.angleRamp[k];
-  return true;
 }
 
 }  // namespace
@@ -88,30 +68,9 @@ uint32_t floorSqrtBits(uint32_t n) {
 }
 
 bool EnsureMatchTables() {
-  if (!g_matchTablesReady) {
-    g_matchTablesBuilt = InitMatchTables(g_tables);
-    g_matchTablesReady = true;
-  }
-  return g_matchTablesBuilt;
+  static std::once_flag built;
+  std::call_once(built, [] { InitMatchTables(g_matchTables); });
+  return true;
 }
-
-int FloorSqrtSmall(int n) { return g_tables.floorSqrt[size_t(n)]; }
-
-int AtanDeg(int i, int j) { return g_tables.atanDeg[AtanRowStart(i) + size_t(j)]; }
-
-int VectorLength(int a, int k) { return g_tables.vectorLength[size_t(a) * kGeometrySpan + size_t(k)]; }
-
-int32_t AngleRamp(int k) { return g_tables.angleRamp[size_t(k)]; }
-
-int32_t SinDeg(int degrees) {
-  int a = degrees % 360;
-  if (a < 0) a += 360;
-  // The ramp's second quarter is offset by one entry and its last quarter,
-  // mirrored from the second, by two.
-  const int k = a <= 90 ? 8 * a : a <= 270 ? 8 * a + 1 : 8 * a + 2;
-  return g_tables.angleRamp[size_t(k)];
-}
-
-int32_t CosDeg(int degrees) { return SinDeg(degrees + 90); }
 
 }  // namespace fplib

@@ -1,5 +1,8 @@
 #include "matcher_b.h"
 
+#include <memory>
+#include <new>
+
 #include "match_tables.h"
 #include "matcher_b_alignment.h"
 #include "matcher_b_consolidation.h"
@@ -82,22 +85,58 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
   Finish(s, result);
 }
 
-}  // namespace
+// The calling thread's search state, kept between matches; null when it
+// cannot be made.
+MatcherBSearch *ThreadSearch() {
+  thread_local std::unique_ptr<MatcherBSearch> search;
+  if (!search) {
+    try {
+      auto s = std::make_unique<MatcherBSearch>();
+      s->candidates.reserve(kMaxPointsB);
+      s->cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
+      search = std::move(s);
+    } catch (const std::bad_alloc &) {
+      return nullptr;
+    }
+  }
+  return search.get();
+}
 
-int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
+// matchMinutiaeB, telling an allocation failure from the other failures.
+int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult *result, bool &noMemory) {
+  noMemory = false;
   if (!first || !second || !result) return 2;
   if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
-  MatcherBSearch s;
-  if (!createMatcherBContext(s.first, true) || !createMatcherBContext(s.second, false)) return -1;
-  s.first.points = first;
-  s.second.points = second;
-  s.candidates.assign(kMaxPointsB, PairCandidatesB());
-  if (!prepareMatcherBContext(s.first)) return -1;
-  searchAlignmentB(s, *result);
+  MatcherBSearch *search = ThreadSearch();
+  if (!search || !createMatcherBContext(search->first, true) || !createMatcherBContext(search->second, false)) {
+    noMemory = true;
+    return -1;
+  }
+  MatcherBSearch &s = *search;
+  try {
+    s.first.points = first;
+    s.second.points = second;
+    s.first.groups.current = -1;
+    s.candidates.assign(kMaxPointsB, PairCandidatesB());
+    if (!prepareMatcherBContext(s.first)) return -1;
+    searchAlignmentB(s, *result);
+  } catch (const std::bad_alloc &) {
+    // Whatever had to grow keeps a valid state for the next match.
+    noMemory = true;
+    return -1;
+  }
   return 0;
 }
 
-float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2) {
+}  // namespace
+
+int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
+  bool noMemory;
+  return RunMatcherB(first, second, result, noMemory);
+}
+
+float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2, bool *noMemory) {
+  if (noMemory) *noMemory = false;
   if (!record1 || !record2 || !EnsureMatchTables()) return 0.0f;
   MinutiaeSetB set1, set2;
   if (loadMinutiaeB(record1, set1) != 0 || loadMinutiaeB(record2, set2) != 0) return 0.0f;
@@ -105,7 +144,12 @@ float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2) {
   toPointSetB(set1, first);
   toPointSetB(set2, second);
   MatcherBResult result;
-  matchMinutiaeB(&first, &second, &result);
+  bool failed = false;
+  RunMatcherB(&first, &second, &result, failed);
+  if (failed) {
+    if (noMemory) *noMemory = true;
+    return 0.0f;
+  }
   const float b = float(result.score) * 0.001f;
   return b < 0.0f ? 0.0f : b > 1.0f ? 1.0f : b;
 }

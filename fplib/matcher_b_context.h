@@ -76,7 +76,8 @@ struct MatcherBContext {
   GroupSetB groups;
 };
 
-// Allocates lists and grid; false on allocation failure.
+// Allocates lists and grid; false on allocation failure. A context made
+// before is kept as it is.
 bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles);
 
 // Files every pair closer than 130 into the grid (twice, once per order)

@@ -6,10 +6,14 @@
 namespace fplib {
 
 bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
+  const size_t cells = size_t(ctx.grid.rows) * size_t(ctx.grid.columns);
+  if (ctx.pairLists.size() == size_t(kMaxPointsB) && ctx.grid.cells.size() == cells &&
+      (!withTriangles || ctx.triangles.capacity() >= size_t(kMaxTriangles)))
+    return true;  // made before: lists and grid are cleared where they are filled
   try {
     ctx.pairLists.assign(kMaxPointsB, {});
     for (auto &l : ctx.pairLists) l.reserve(kPairListSlots);
-    ctx.grid.cells.assign(size_t(ctx.grid.rows) * size_t(ctx.grid.columns), {});
+    ctx.grid.cells.assign(cells, {});
     for (auto &c : ctx.grid.cells) c.reserve(10);
     if (withTriangles) ctx.triangles.reserve(kMaxTriangles);
   } catch (const std::bad_alloc &) {
