@@ -2,6 +2,8 @@
 // relation of two points, rotation by the sine table, and the tolerances.
 #pragma once
 
+#include "match_tables.h"
+
 namespace fplib {
 
 // A minutia as matcher B sees it: angle in degrees 0..359, position.
@@ -33,14 +35,50 @@ inline int Abs(int v) { return v < 0 ? -v : v; }
 inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 
 // Direction of (dx, dy) from the quarter angle f by the signs.
-int DirectionQuadrantDeg(int dx, int dy, int f);
+inline int DirectionQuadrantDeg(int dx, int dy, int f) {
+  if (dx <= 0 && dy <= 0) return f + 180;
+  if (dx <= 0 && dy > 0) return 180 - f;
+  if (dx > 0 && dy < 0) return 360 - f;
+  return f;
+}
 
 // Relation p -> q. Returns 0 when an axis difference exceeds 179; then every
 // requested field is -1, so no caller reads stale values.
-int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out);
+inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out) {
+  const int dx = q.x - p.x, dy = q.y - p.y;
+  const int ax = Abs(dx), ay = Abs(dy);
+  if (ax >= kGeometrySpan || ay >= kGeometrySpan) {
+    if (flags & kGeoLength) out.length = -1;
+    if (flags & kGeoAngleDiff) out.angleDiff = -1;
+    if (flags & kGeoDirection) out.direction = -1;
+    if (flags & kGeoAngleToSide) out.angleToSide = -1;
+    return 0;
+  }
+  if (flags & kGeoLength) out.length = VectorLength(ax, ay);
+  if (flags & kGeoAngleDiff) out.angleDiff = (q.angle - p.angle + 720) % 360;
+  if (flags & (kGeoDirection | kGeoAngleToSide)) {
+    const int f = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
+    int g;
+    if (dx > 0 && dy <= 0)
+      g = 180 + f;
+    else if (dx > 0 && dy > 0)
+      g = 180 - f;
+    else if (dx <= 0 && dy < 0)
+      g = 360 - f;
+    else
+      g = f;
+    if (flags & kGeoDirection) out.direction = g;
+    if (flags & kGeoAngleToSide) out.angleToSide = (q.angle - g + 720) % 360;
+  }
+  return 1;
+}
 
 // (x, y) turned by r degrees: floor((x cos - y sin) / 65536), ...
-void RotatePoint(int x, int y, int r, int &xr, int &yr);
+inline void RotatePoint(int x, int y, int r, int &xr, int &yr) {
+  const int c = CosDeg(r), s = SinDeg(r);
+  xr = (x * c - y * s) >> 16;
+  yr = (x * s + y * c) >> 16;
+}
 
 // Tolerance by kind (0 length, 1 direction, 3, 7 side angle) for a value or
 // a bin; binResult turns a length tolerance into a bin.

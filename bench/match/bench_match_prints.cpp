@@ -21,6 +21,7 @@
 
 #include "device_state.h"
 #include "fplib.h"
+#include "fplib_test_util.h"
 #include "livescan.h"
 
 namespace {
@@ -55,23 +56,7 @@ std::vector<uint8_t> CanvasBmp(const Grey &g) {
       const int cx = x + ox, cy = y + oy;
       if (cx >= 0 && cx < kSide && cy >= 0 && cy < kSide) canvas[size_t(cy) * kSide + cx] = g.px[size_t(y) * g.w + x];
     }
-  std::vector<uint8_t> bmp(1078 + canvas.size());
-  auto put32 = [&](size_t at, uint32_t v) {
-    for (int k = 0; k < 4; ++k) bmp[at + k] = uint8_t(v >> (8 * k));
-  };
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  put32(2, uint32_t(bmp.size()));
-  put32(10, 1078);
-  put32(14, 40);
-  put32(18, kSide);
-  put32(22, kSide);
-  bmp[26] = 1;
-  bmp[28] = 8;
-  for (int i = 0; i < 256; ++i) bmp[54 + 4 * i] = bmp[55 + 4 * i] = bmp[56 + 4 * i] = uint8_t(i);
-  for (int y = 0; y < kSide; ++y)
-    std::memcpy(&bmp[1078 + size_t(kSide - 1 - y) * kSide], &canvas[size_t(y) * kSide], kSide);
-  return bmp;
+  return fptest::WrapBmp(canvas, kSide, kSide);
 }
 
 // The 256 x 360 window at the print's centre.

@@ -1,10 +1,21 @@
-// Matching: the fusion rule, matcher A's record decoding and constants, and
-// genuine against impostor scores on the sample prints.
+// Matching: the fusion rule, matcher A's record decoding and constants,
+// genuine against impostor scores on the sample prints, the first match of a
+// process made by two threads at once, and the match's log file.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "cminutiae_record.h"
@@ -14,6 +25,7 @@
 #include "match_fusion.h"
 #include "matcher.h"
 #include "matcher_a.h"
+#include "step_log.h"
 
 using namespace fplib;
 using fptest::FpLibTest;
@@ -129,6 +141,95 @@ TEST(MatcherA, SetsOutsideSevenToOneHundredAreRefused) {
   EXPECT_EQ(score, 0.0f);
   EXPECT_EQ(featureMatch(t50, t50, &score), 1);
   EXPECT_EQ(score, 1.0f);
+}
+
+// A template of a record, as FP_FeatureExtract would write it.
+std::vector<uint8_t> TemplateOf(const std::vector<uint8_t> &record) {
+  std::vector<uint8_t> t(kTemplateSize);
+  writeCTemplate(RefPoints{}, record.data(), 1, 1, t.data(), 0);
+  return t;
+}
+
+// Run in a child process of its own (see below): two threads make the
+// process's first match at the same moment, then one thread matches alone.
+TEST(FirstMatchChild, TwoThreadsAtOnceAgreeWithOneThread) {
+  if (!std::getenv("FPLIB_FIRST_MATCH_CHILD")) GTEST_SKIP() << "runs as a child of FirstMatch";
+  const std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
+  std::atomic<int> waiting{2};
+  float scores[2] = {-1, -1};
+  int results[2] = {0, 0};
+  auto run = [&](int k) {
+    waiting.fetch_sub(1);
+    while (waiting.load() > 0) {
+    }
+    results[k] = featureMatch(a.data(), b.data(), &scores[k]);
+  };
+  std::thread t0(run, 0), t1(run, 1);
+  t0.join();
+  t1.join();
+  float alone = -1;
+  ASSERT_EQ(featureMatch(a.data(), b.data(), &alone), 1);
+  EXPECT_GT(alone, 0.0f);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(results[k], 1);
+    EXPECT_EQ(scores[k], alone) << "thread " << k;
+  }
+}
+
+TEST(FirstMatch, TwoThreadsBuildTheTablesOnceInFreshProcesses) {
+  std::string filter = "--gtest_filter=FirstMatchChild.*";
+  char *argv[] = {const_cast<char *>("/proc/self/exe"), filter.data(), nullptr};
+  std::vector<std::string> env{"FPLIB_FIRST_MATCH_CHILD=1"};
+  for (char **e = environ; *e; ++e) env.emplace_back(*e);
+  std::vector<char *> envp;
+  for (std::string &e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  for (int run = 0; run < 20; ++run) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << run << ", status " << status;
+  }
+}
+
+std::string ReadFile(const std::filesystem::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The log file may stay open between lines, but every line of a call is in
+// the file of the working directory the call ran in by the time it returns.
+TEST_F(FpLibTest, MatchLogLinesGoToTheWorkingDirectoryOfEachCall) {
+  const std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7));
+  const std::filesystem::path other = dir_ / "other", log = dir_ / kLogFileName;
+  std::filesystem::create_directory(other);
+  std::filesystem::remove(log);
+  float score = 0;
+  auto match = [&] {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(FP_FeatureMatch(const_cast<uint8_t *>(a.data()), const_cast<uint8_t *>(a.data()), &score), 1);
+    return testing::internal::GetCapturedStdout();
+  };
+  const std::string first = match();
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(ReadFile(log), first);
+  std::filesystem::current_path(other);
+  const std::string second = match();
+  EXPECT_EQ(ReadFile(other / kLogFileName), second);
+  EXPECT_EQ(ReadFile(log), first);
+  // A removed file is made again.
+  std::filesystem::remove(other / kLogFileName);
+  const std::string third = match();
+  EXPECT_EQ(ReadFile(other / kLogFileName), third);
+  std::filesystem::current_path(dir_);
+  const std::string fourth = match();
+  EXPECT_EQ(ReadFile(log), first + fourth);
+  EXPECT_EQ(ReadFile(other / kLogFileName), third);
 }
 
 class SampleMatch : public FpLibTest {};
