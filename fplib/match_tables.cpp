@@ -1,6 +1,5 @@
 #include "match_tables.h"
 
-#include <mutex>
 
 namespace fplib {
 
@@ -68,9 +67,10 @@ uint32_t floorSqrtBits(uint32_t n) {
 }
 
 bool EnsureMatchTables() {
-  static std::once_flag built;
-  std::call_once(built, [] { InitMatchTables(g_matchTables); });
-  return true;
+  // A function-local static: the first caller builds, concurrent first
+  // callers wait for it, later calls cost one load.
+  static const bool built = (InitMatchTables(g_matchTables), true);
+  return built;
 }
 
 }  // namespace fplib

@@ -1,7 +1,6 @@
 #include "matcher_a.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -16,22 +15,28 @@ namespace {
 
 constexpr int kSqrtTableSize = 40000;
 
-std::array<uint8_t, kSqrtTableSize> BuildSqrtTable() {
-  std::array<uint8_t, kSqrtTableSize> t{};
+struct SqrtTable {
+  uint8_t root[kSqrtTableSize];
+};
+
+constexpr SqrtTable BuildSqrtTable() {
+  SqrtTable t{};
   int r = 0;
   for (int n = 0; n < kSqrtTableSize; ++n) {
     while ((r + 1) * (r + 1) <= n) ++r;
-    t[size_t(n)] = uint8_t(r);
+    t.root[n] = uint8_t(r);
   }
   return t;
 }
 
+// Made by the compiler: no set-up at run time, no first-use guard.
+constexpr SqrtTable kSqrtTable = BuildSqrtTable();
+
 }  // namespace
 
 int floorSqrt(int n) {
-  static const std::array<uint8_t, kSqrtTableSize> table = BuildSqrtTable();
   if (n < 0) return -1;
-  if (n < kSqrtTableSize) return table[size_t(n)];
+  if (n < kSqrtTableSize) return kSqrtTable.root[n];
   int r = int(std::sqrt(double(n)));
   while (int64_t(r) * r > n) --r;
   while (int64_t(r + 1) * (r + 1) <= n) ++r;

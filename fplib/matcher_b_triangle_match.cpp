@@ -79,8 +79,11 @@ int matchTrianglesB(MatcherBSearch &s) {
           if (Fold(rB - rD) > 30 || Fold(rB - rw) > 55 || Fold(rD - rw) > 55) continue;
           SideB wu;
           if (!Side(B[w], B[u], wu)) continue;
-          for (const PairRefB &ref : s.second.pairLists[size_t(u)]) {
-            if (ref.row < hLo) continue;
+          // The list rises by row: start at the first row in range.
+          const std::vector<PairRefB> &refs = s.second.pairLists[size_t(u)];
+          const auto from = std::partition_point(refs.begin(), refs.end(), [&](const PairRefB &r) { return r.row < hLo; });
+          for (auto it = from; it != refs.end(); ++it) {
+            const PairRefB &ref = *it;
             if (ref.row > hHi) break;
             const int cd = CircularStepGap(ref.column, t.turnAC);
             if (cd > 6 || Abs(ref.row - t.lenAC) + cd > 8) continue;

@@ -319,10 +319,6 @@ int CircularDiff(int x, int y) {
 // Clears the voted cells that clash with the set; false when none was cleared.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             std::vector<uint8_t> &flag) {
-  const Minutia *ma = A.record->minutiae, *mb = B.record->minutiae;
-  const auto distance = [&](int x1, int y1, int x2, int y2) {
-    return A.profile->length((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
-  };
   bool cleared = false;
   for (int b = 0; b < B.count; ++b)
     for (int a = 0; a < A.count; ++a) {
@@ -339,8 +335,7 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
           clash = true;
           continue;
         }
-        const int gA = distance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
-        const int gB = distance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
+        const int gA = A.Len(a, c.a), gB = B.Len(b, c.b);
         const int dl = std::abs(gA - gB);
         const int d1 = CircularDiff(B.Rel(b, c.b), A.Rel(a, c.a)), d2 = CircularDiff(B.Rel(c.b, b), A.Rel(c.a, a));
         if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
