@@ -7,6 +7,7 @@
 #include "matcher_b_alignment.h"
 #include "matcher_b_consolidation.h"
 #include "matcher_b_pairing.h"
+#include "match_workspace_pool.h"
 
 namespace fplib {
 
@@ -85,35 +86,24 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
   Finish(s, result);
 }
 
-// The calling thread's search state, kept between matches; null when it
-// cannot be made.
-MatcherBSearch *ThreadSearch() {
-  thread_local std::unique_ptr<MatcherBSearch> search;
-  if (!search) {
-    try {
-      auto s = std::make_unique<MatcherBSearch>();
-      s->candidates.reserve(kMaxPointsB);
-      s->cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
-      search = std::move(s);
-    } catch (const std::bad_alloc &) {
-      return nullptr;
-    }
-  }
-  return search.get();
-}
+// Search states, kept between matches.
+minutiae::WorkspacePool<MatcherBSearch> g_searches;
 
 // matchMinutiaeB, telling an allocation failure from the other failures.
 int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult *result, bool &noMemory) {
   noMemory = false;
   if (!first || !second || !result) return 2;
   if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
-  MatcherBSearch *search = ThreadSearch();
+  const auto lease = g_searches.Acquire();
+  MatcherBSearch *search = lease.get();
   if (!search || !createMatcherBContext(search->first, true) || !createMatcherBContext(search->second, false)) {
     noMemory = true;
     return -1;
   }
   MatcherBSearch &s = *search;
   try {
+    s.candidates.reserve(kMaxPointsB);
+    s.cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
     s.first.points = first;
     s.second.points = second;
     s.first.groups.current = -1;

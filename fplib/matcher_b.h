@@ -11,8 +11,8 @@ namespace fplib {
 
 // 2 for a null argument or a count outside 6..120 (result untouched), -1
 // when the first set cannot be prepared or memory runs out, else 0 with the
-// result filled. The search state is the calling thread's, made on its first
-// match and kept.
+// result filled. The search state is borrowed from a pool: made when no free
+// one is left, then kept.
 int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result);
 
 // Similarity 0..1 of two CMinutiaeRecords; 0 when either is refused, and 0

@@ -7,6 +7,7 @@
 
 #include "ftemplate.h"
 #include "int_geometry.h"
+#include "match_workspace_pool.h"
 #include "matcher.h"
 
 namespace minutiae {
@@ -183,7 +184,7 @@ struct SetList {
   int count = 0;
 };
 
-// Everything one match works in, made once per thread and kept.
+// Everything one match works in, borrowed from a pool and kept there.
 struct MatchWorkspace {
   SetContext A, B;
   VoteState v;
@@ -486,18 +487,7 @@ int foldAngleDistanceQuarter(int a, int b) {
 
 namespace {
 
-// The calling thread's workspace; null when it cannot be made.
-MatchWorkspace *ThreadWorkspace() {
-  thread_local std::unique_ptr<MatchWorkspace> ws;
-  if (!ws) {
-    try {
-      ws = std::make_unique<MatchWorkspace>();
-    } catch (const std::bad_alloc &) {
-      return nullptr;
-    }
-  }
-  return ws.get();
-}
+WorkspacePool<MatchWorkspace> g_workspaces;
 
 int MatchInWorkspace(MatchWorkspace &ws, const MinutiaeRecord &recA, const MinutiaeRecord &recB,
                      const MatchProfile &profile) {
@@ -534,7 +524,8 @@ int MatchInWorkspace(MatchWorkspace &ws, const MinutiaeRecord &recA, const Minut
 }  // namespace
 
 int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, const MatchProfile &profile) {
-  MatchWorkspace *ws = ThreadWorkspace();
+  const auto lease = g_workspaces.Acquire();
+  MatchWorkspace *ws = lease.get();
   if (!ws) return kMatchNoMemory;
   try {
     return MatchInWorkspace(*ws, recA, recB, profile);

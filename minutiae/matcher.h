@@ -123,8 +123,8 @@ void clearVoteCells(std::vector<T> &table, int rows, int columns) {
 
 constexpr int kMatchNoMemory = -2;
 
-// Raw score >= 0, or kMatchNoMemory when the calling thread's working memory
-// cannot be had (it is made once per thread and kept).
+// Raw score >= 0, or kMatchNoMemory when working memory cannot be had (it is
+// made when no free one is left, then kept for later calls).
 int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b,
                       const MatchProfile &profile = kCaptureMatch);
 // 0..1; 0 also when working memory cannot be had.

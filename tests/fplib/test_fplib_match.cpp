@@ -1,11 +1,8 @@
 // Matching: the fusion rule, matcher A's record decoding and constants,
 // genuine against impostor scores on the sample prints, the first match of a
-// process made by two threads at once, and the match's log file.
+// process made by two threads at once, running out of memory, and the
+// match's log file.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -22,7 +19,9 @@
 #include "ctemplate.h"
 #include "fplib.h"
 #include "fplib_test_util.h"
+#include "fresh_process.h"
 #include "match_fusion.h"
+#include "match_sweep.h"
 #include "matcher.h"
 #include "matcher_a.h"
 #include "step_log.h"
@@ -153,7 +152,7 @@ std::vector<uint8_t> TemplateOf(const std::vector<uint8_t> &record) {
 // Run in a child process of its own (see below): two threads make the
 // process's first match at the same moment, then one thread matches alone.
 TEST(FirstMatchChild, TwoThreadsAtOnceAgreeWithOneThread) {
-  if (!std::getenv("FPLIB_FIRST_MATCH_CHILD")) GTEST_SKIP() << "runs as a child of FirstMatch";
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of FirstMatch";
   const std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
   std::atomic<int> waiting{2};
   float scores[2] = {-1, -1};
@@ -177,24 +176,36 @@ TEST(FirstMatchChild, TwoThreadsAtOnceAgreeWithOneThread) {
 }
 
 TEST(FirstMatch, TwoThreadsBuildTheTablesOnceInFreshProcesses) {
-  std::string filter = "--gtest_filter=FirstMatchChild.*";
-  char *argv[] = {const_cast<char *>("/proc/self/exe"), filter.data(), nullptr};
-  std::vector<std::string> env{"FPLIB_FIRST_MATCH_CHILD=1"};
-  for (char **e = environ; *e; ++e) env.emplace_back(*e);
-  std::vector<char *> envp;
-  for (std::string &e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  for (int run = 0; run < 20; ++run) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, "/proc/self/exe", &actions, nullptr, argv, envp.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "run " << run << ", status " << status;
+  for (int run = 0; run < 20; ++run) ASSERT_EQ(testproc::RunInFreshProcess("FirstMatchChild.*"), 0) << "run " << run;
+}
+
+// In a fresh process, so that the matchers' working memory is made under
+// the sweep: every failed allocation gives FP_ERR_MEMORY with score 0, and
+// the host goes on.
+TEST_F(FpLibTest, OutOfMemoryChildFeatureMatchFails) {
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of OutOfMemory";
+  std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
+  const testproc::SweptMatches swept =
+      testproc::SweepMatch([&](float *s) { return FP_FeatureMatch(a.data(), b.data(), s); });
+  ASSERT_GT(swept.points, 1);
+  float alone = -1;
+  ASSERT_EQ(FP_FeatureMatch(a.data(), b.data(), &alone), 1);
+  EXPECT_GT(alone, 0.0f);
+  int failed = 0;
+  for (size_t k = 0; k < swept.results.size(); ++k) {
+    if (swept.results[k] == FP_ERR_MEMORY) {
+      ++failed;
+      EXPECT_EQ(swept.scores[k], 0.0f) << k;
+    } else {
+      EXPECT_EQ(swept.results[k], 1) << k;
+      EXPECT_EQ(swept.scores[k], alone) << k;
+    }
   }
+  EXPECT_GT(failed, 0);
+}
+
+TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {
+  EXPECT_EQ(testproc::RunInFreshProcess("FpLibTest.OutOfMemoryChildFeatureMatchFails"), 0);
 }
 
 std::string ReadFile(const std::filesystem::path &p) {
