@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -99,9 +100,9 @@ struct Compat {
       if (v->size() < bits) v->resize(bits);
       std::fill_n(v->begin(), bits, 0);
     }
-    for (int i = 0; i < n; ++i) w[size_t(i) * n + i] = 0;
   }
-  int16_t W(int i, int j) const { return w[size_t(i) * n + j]; }
+  // Only linked pairs hold a weight; the other cells are never written.
+  int16_t W(int i, int j) const { return Bit(linked, size_t(words), i, j) ? w[size_t(i) * n + j] : 0; }
   static bool Bit(const std::vector<uint64_t> &rows, size_t words, int i, int j) {
     return (rows[size_t(i) * words + size_t(j) / 64] >> (j % 64)) & 1;
   }
@@ -111,13 +112,11 @@ struct Compat {
   }
   bool C(int i, int j) const { return Bit(conflict, size_t(words), i, j); }
   const uint64_t *Row(const std::vector<uint64_t> &rows, int i) const { return &rows[size_t(i) * words]; }
-  void SetConflict(int i, int j) {
-    SetWeight(i, j, 0);
-    SetBits(conflict, size_t(words), i, j);
-  }
+  void SetConflict(int i, int j) { SetBits(conflict, size_t(words), i, j); }
   void SetWeight(int i, int j, int value) {
+    if (value == 0) return;
     w[size_t(i) * n + j] = w[size_t(j) * n + i] = int16_t(value);
-    if (value != 0) SetBits(linked, size_t(words), i, j);
+    SetBits(linked, size_t(words), i, j);
   }
 };
 
@@ -167,8 +166,6 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
         else m.SetWeight(i, j, w);
       } else if (suspect) {
         m.SetConflict(i, j);
-      } else {
-        m.SetWeight(i, j, 0);
       }
     }
 }
@@ -196,6 +193,12 @@ struct MatchWorkspace {
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
+  // What A was built from, so that a match with the same first set (one
+  // template against many) reuses it.
+  bool aValid = false;
+  const MatchProfile *aProfile = nullptr;
+  MinutiaeRecord aRecord{};
+  int aBuilt = 0;
 
   MatchWorkspace() {
     for (SetContext *c : {&A, &B}) {
@@ -436,7 +439,7 @@ int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Corr
   double Q = 0;
   for (int i = 0; i < n; ++i) {
     int64_t row = 0;
-    for (int j = 0; j < n; ++j) row += m.W(i, j);
+    ForEachBit(m.Row(m.linked, i), m.words, [&](int j) { row += m.W(i, j); });
     Q += double(list[size_t(i)].weight) * double(row);
   }
   const double capped = std::min(Q * 0.0625 + 0.5, 1879048192.0);
@@ -492,8 +495,21 @@ WorkspacePool<MatchWorkspace> g_workspaces;
 int MatchInWorkspace(MatchWorkspace &ws, const MinutiaeRecord &recA, const MinutiaeRecord &recB,
                      const MatchProfile &profile) {
   SetContext &A = ws.A, &B = ws.B;
+  const size_t used = sizeof(Minutia) * std::min<size_t>(recA.count, kMaxMinutiae);
+  const bool sameA = ws.aValid && ws.aProfile == &profile && ws.aRecord.count == recA.count &&
+                     std::memcmp(ws.aRecord.minutiae, recA.minutiae, used) == 0;
   A.profile = B.profile = &profile;
-  if (buildTemplateContext(A, recA, true) == 0) return 0;
+  if (sameA) {
+    A.record = &recA;
+  } else {
+    ws.aValid = false;
+    ws.aBuilt = buildTemplateContext(A, recA, true);
+    ws.aProfile = &profile;
+    ws.aRecord.count = recA.count;
+    std::memcpy(ws.aRecord.minutiae, recA.minutiae, used);
+    ws.aValid = true;
+  }
+  if (ws.aBuilt == 0) return 0;
   if (buildTemplateContext(B, recB, false) == 0) return 0;
   VoteState &v = ws.v;
   v.nA = A.count;

@@ -208,6 +208,30 @@ TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {
   EXPECT_EQ(testproc::RunInFreshProcess("FpLibTest.OutOfMemoryChildFeatureMatchFails"), 0);
 }
 
+// Matches running at the same time each borrow their own working memory:
+// every thread gets the scores one thread alone gets.
+TEST(ConcurrentMatches, EveryThreadGetsTheSingleThreadedScores) {
+  std::vector<std::vector<uint8_t>> t;
+  for (unsigned seed : {3u, 7u, 11u})
+    for (double turn : {0.0, 0.15}) t.push_back(TemplateOf(SpreadRecord(30 + int(seed), seed, turn, 4, -3)));
+  std::vector<float> alone(t.size() * t.size());
+  for (size_t i = 0; i < t.size(); ++i)
+    for (size_t j = 0; j < t.size(); ++j) ASSERT_EQ(featureMatch(t[i].data(), t[j].data(), &alone[i * t.size() + j]), 1);
+  constexpr int kThreads = 4;
+  std::vector<std::vector<float>> got(kThreads, std::vector<float>(alone.size(), -1));
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k)
+    threads.emplace_back([&, k] {
+      for (int round = 0; round < 3; ++round)
+        for (size_t n = 0; n < alone.size(); ++n) {
+          const size_t cell = (n + size_t(k) * 5) % alone.size();
+          featureMatch(t[cell / t.size()].data(), t[cell % t.size()].data(), &got[size_t(k)][cell]);
+        }
+    });
+  for (std::thread &th : threads) th.join();
+  for (int k = 0; k < kThreads; ++k) EXPECT_EQ(got[size_t(k)], alone) << "thread " << k;
+}
+
 std::string ReadFile(const std::filesystem::path &p) {
   std::ifstream in(p, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
