@@ -1,5 +1,7 @@
 #include "matcher_b.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -89,6 +91,29 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
 // Search states, kept between matches.
 minutiae::WorkspacePool<MatcherBSearch> g_searches;
 
+// Prepares the first context, or, when the first set is the one it was
+// last prepared for (one template against many), resets what a search
+// changes in it: the groups' local alignments, their tolerance marks and
+// the anchor group. Triangle candidates are rebuilt by every search.
+int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
+  GroupSetB &gs = s.first.groups;
+  const size_t used = sizeof(PointB) * size_t(first.count);
+  if (s.preparedValid && s.preparedFirst.count == first.count &&
+      std::memcmp(s.preparedFirst.points, first.points, used) == 0) {
+    for (PointGroupB &g : gs.groups) g.valid = g.rotation = g.dx = g.dy = 0;
+    std::fill(gs.groupMark.begin(), gs.groupMark.end(), -1);
+    gs.current = -1;
+    return s.preparedResult;
+  }
+  s.preparedValid = false;
+  gs.current = -1;
+  s.preparedResult = prepareMatcherBContext(s.first);
+  s.preparedFirst.count = first.count;
+  std::memcpy(s.preparedFirst.points, first.points, used);
+  s.preparedValid = true;
+  return s.preparedResult;
+}
+
 // matchMinutiaeB, telling an allocation failure from the other failures.
 int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult *result, bool &noMemory) {
   noMemory = false;
@@ -106,9 +131,8 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
     s.cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
     s.first.points = first;
     s.second.points = second;
-    s.first.groups.current = -1;
     s.candidates.assign(kMaxPointsB, PairCandidatesB());
-    if (!prepareMatcherBContext(s.first)) return -1;
+    if (!PrepareFirst(s, *first)) return -1;
     searchAlignmentB(s, *result);
   } catch (const std::bad_alloc &) {
     // Whatever had to grow keeps a valid state for the next match.

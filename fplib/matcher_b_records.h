@@ -57,6 +57,10 @@ struct MatcherBSearch {
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
   std::vector<int> cellIndex;               // 54 x 54, -1 empty
   EvaluationRecordB eval;
+  // The first set the first context was last prepared for, and the result.
+  bool preparedValid = false;
+  int preparedResult = 0;
+  PointSetB preparedFirst;
 
   const PointSetB &A() const { return *first.points; }
   const PointSetB &B() const { return *second.points; }
