@@ -132,6 +132,7 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
     s.first.points = first;
     s.second.points = second;
     s.candidates.assign(kMaxPointsB, PairCandidatesB());
+    s.hulls.ready = false;
     if (!PrepareFirst(s, *first)) return -1;
     searchAlignmentB(s, *result);
   } catch (const std::bad_alloc &) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "matcher_b_context.h"
+#include "matcher_b_hull.h"
 
 namespace fplib {
 
@@ -52,11 +53,21 @@ struct EvaluationRecordB {
 
 constexpr int kCellIndexSide = 54;
 
+// Hulls of the two sets' own positions: the same for every alignment, so
+// made once per match.
+struct SetHullsB {
+  bool ready = false;
+  std::vector<HullPoint> points, distinctA, distinctB;
+  std::vector<int> hullA, hullB;
+  std::vector<uint8_t> visited;
+};
+
 struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
   std::vector<int> cellIndex;               // 54 x 54, -1 empty
   EvaluationRecordB eval;
+  SetHullsB hulls;
   // The first set the first context was last prepared for, and the result.
   bool preparedValid = false;
   int preparedResult = 0;
