@@ -18,9 +18,28 @@ struct SideGeometryB {
   int direction, angleToSide, angleDiff, length;
 };
 
+// v % 360 as C++ has it (the sign of v); the usual ranges without a division.
+inline int Rem360(int v) {
+  if (v >= 0) {
+    if (v < 360) return v;
+    if (v < 720) return v - 360;
+    if (v < 1080) return v - 720;
+  }
+  return v % 360;
+}
+
+// v modulo 360 in 0..359.
 inline int Mod360(int v) {
-  int r = v % 360;
+  if (v >= -360 && v < 0) return v + 360;
+  const int r = Rem360(v);
   return r < 0 ? r + 360 : r;
+}
+
+// v modulo 72 in 0..71.
+inline int Mod72(int v) {
+  if (v >= 0 && v < 72) return v;
+  if (v >= -72 && v < 0) return v + 72;
+  return (v % 72 + 72) % 72;
 }
 inline int Wrap180(int v) {
   int r = Mod360(v);
@@ -55,7 +74,7 @@ inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeomet
     return 0;
   }
   if (flags & kGeoLength) out.length = VectorLength(ax, ay);
-  if (flags & kGeoAngleDiff) out.angleDiff = (q.angle - p.angle + 720) % 360;
+  if (flags & kGeoAngleDiff) out.angleDiff = Rem360(q.angle - p.angle + 720);
   if (flags & (kGeoDirection | kGeoAngleToSide)) {
     const int f = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
     int g;
@@ -68,7 +87,7 @@ inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeomet
     else
       g = f;
     if (flags & kGeoDirection) out.direction = g;
-    if (flags & kGeoAngleToSide) out.angleToSide = (q.angle - g + 720) % 360;
+    if (flags & kGeoAngleToSide) out.angleToSide = Rem360(q.angle - g + 720);
   }
   return 1;
 }

@@ -40,12 +40,12 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
       const int d = FloorSqrtSmall(dx * dx + dy * dy);
       if (d >= 130) continue;
       const int row = (d * 819) >> 12;
-      const int c = (((p.angle - q.angle + 360) % 360) * 819) >> 12;
+      const int c = (Rem360(p.angle - q.angle + 360) * 819) >> 12;
       const int e = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
       const int b = DirectionQuadrantDeg(dx, dy, e);
-      grid.at(row, c).push_back({int16_t(i), int16_t(j), int16_t((p.angle - b + 720) % 360)});
+      grid.at(row, c).push_back({int16_t(i), int16_t(j), int16_t(Rem360(p.angle - b + 720))});
       const int cm = c == 0 ? 0 : kGridColumns - c;
-      grid.at(row, cm).push_back({int16_t(j), int16_t(i), int16_t((q.angle - b + 900) % 360)});
+      grid.at(row, cm).push_back({int16_t(j), int16_t(i), int16_t(Rem360(q.angle - b + 900))});
     }
   }
   for (auto &l : lists) l.clear();

@@ -7,7 +7,7 @@ namespace fplib {
 namespace {
 
 int CircularStepGap(int a, int b) {
-  int d = ((a - b) % 72 + 72) % 72;
+  const int d = Mod72(a - b);
   return d > 36 ? 72 - d : d;
 }
 
@@ -69,7 +69,7 @@ int matchTrianglesB(MatcherBSearch &s) {
       if (h > 8) continue;
       for (int i = -5; i <= 4; ++i) {
         if (Abs(i) > 8 - h) continue;
-        const int col = ((t.turnAB + i) % 72 + 72) % 72;
+        const int col = Mod72(t.turnAB + i);
         for (const PairItemB &e : grid.at(g, col)) {
           const int u = e.from, w = e.to;
           if (Fold(e.angle - t.sideBA) >= m) continue;
