@@ -283,11 +283,14 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
         stack.push_back(q);
       });
     }
+    // Each member's weight times the weights of its links into the set.
     int64_t score = 0;
     for (int a : members) {
       int64_t row = 0;
-      for (int b : members)
-        if (b != a) row += m.W(a, b);
+      const uint64_t *la = m.Row(m.linked, a);
+      const int16_t *wa = &m.w[size_t(a) * size_t(n)];
+      for (int k = 0; k < words; ++k)
+        for (uint64_t bits = la[k] & inSet[k]; bits; bits &= bits - 1) row += wa[k * 64 + __builtin_ctzll(bits)];
       score += int64_t(list[size_t(a)].weight) * row;
     }
     for (int k = 0; k < 4; ++k)

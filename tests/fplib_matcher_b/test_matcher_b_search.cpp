@@ -46,6 +46,27 @@ std::vector<CMinutia> Jittered(const std::vector<CMinutia> &ms, unsigned seed, i
   return out;
 }
 
+// A match whose first set is the previous one's reuses the prepared first
+// context; every result must be the one a freshly prepared context gives.
+TEST_F(MatcherB, ReusedFirstSetGivesTheResultsOfAFreshOne) {
+  const PointSetB other = ToPointSet(FingerSet(9, 25));
+  for (unsigned seed : {2u, 3u, 4u}) {
+    const PointSetB a = ToPointSet(FingerSet(seed, 30));
+    const PointSetB seconds[] = {Turned(a, 12, 5, -7), ToPointSet(Jittered(FingerSet(seed, 30), seed, 3, 4)),
+                                 ToPointSet(FingerSet(seed + 10, 28)), Turned(a, -20)};
+    for (const PointSetB &b : seconds) {
+      Match(other, other);  // another first set: a fresh preparation next
+      const MatcherBResult fresh = Match(a, b);
+      for (const PointSetB &between : seconds) Match(a, between);
+      const MatcherBResult reused = Match(a, b);
+      EXPECT_EQ(reused.score, fresh.score) << seed;
+      EXPECT_EQ(reused.pairCount, fresh.pairCount) << seed;
+      EXPECT_TRUE(std::equal(fresh.first, fresh.first + fresh.pairCount, reused.first)) << seed;
+      EXPECT_TRUE(std::equal(fresh.second, fresh.second + fresh.pairCount, reused.second)) << seed;
+    }
+  }
+}
+
 TEST_F(MatcherB, ASetMatchedWithItselfPairsEveryMinutia) {
   // Below 8 pairs the score comes from the blend, not the residuals alone.
   EXPECT_EQ(Match(ToPointSet(FingerSet(1, 6)), ToPointSet(FingerSet(1, 6))).score, 714);

@@ -116,6 +116,33 @@ TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
   EXPECT_GE(identity, 15);
 }
 
+// A match reuses the first set's context when the first set is the previous
+// one; a set changed in place, or another set, must be built afresh.
+TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
+  std::mt19937 rng(13);
+  MinutiaeRecord f = RandomSet(rng, 35);
+  const MinutiaeRecord other = RandomSet(rng, 30), imp = Impression(f, rng, 5, 3, -2, 1.0, 0.1);
+  auto fresh = [&](const MinutiaeRecord &a, const MinutiaeRecord &b) {
+    matchMinutiaeSets(other, other);  // leaves another first set behind
+    return matchMinutiaeSets(a, b);
+  };
+  const int genuine = fresh(f, imp);
+  EXPECT_GT(genuine, 0);
+  EXPECT_EQ(matchMinutiaeSets(f, imp), genuine);
+  EXPECT_EQ(matchMinutiaeSets(f, other), fresh(f, other));
+  const MinutiaeRecord copy = f;
+  EXPECT_EQ(matchMinutiaeSets(copy, imp), genuine);
+  // Same address, other content.
+  matchMinutiaeSets(f, imp);
+  f.minutiae[3].x = uint16_t(f.minutiae[3].x + 9);
+  f.minutiae[5].angle = uint8_t(f.minutiae[5].angle + 40);
+  const int changed = matchMinutiaeSets(f, imp);
+  EXPECT_EQ(changed, fresh(f, imp));
+  // And with another profile's sets of the same content.
+  f.count = 20;
+  EXPECT_EQ(matchMinutiaeSets(f, imp), fresh(f, imp));
+}
+
 TEST(MatchFold, AxisAndQuarterDistances) {
   EXPECT_EQ(foldAngleDistance(100, 140), 0);
   EXPECT_EQ(foldAngleDistance(120, 125), 3);
