@@ -163,7 +163,7 @@ void Consolidation::LinkSets() {
       for (int i = 0; i < cx.count; ++i)
         for (const PairRefB &ref : s.first.pairLists[size_t(x)]) {
           if (ref.row > 12) break;
-          const int y = RefItem(s.first, ref).from;
+          const int y = ref.from;
           if (y <= x || inSet[size_t(y)]) continue;
           const PairCandidatesB &cy = C(y);
           bool shares = false;
@@ -226,7 +226,7 @@ void Consolidation::SupportFromNeighbours() {
     int used = 0;
     for (size_t k = 0; k + 1 < list.size() && used < 3; ++k) {
       if (list[k].row > 24) break;
-      const int g = RefItem(s.first, list[k]).from;
+      const int g = list[k].from;
       if (anchor[size_t(g)]) {
         ++used;
         for (int i = 0; i < pe.count; ++i) {
@@ -333,7 +333,7 @@ void Consolidation::RefreshSupport(const std::vector<int> &fixedPartner) {
     const auto &list = s.first.pairLists[size_t(m)];
     for (size_t k = 0; k + 1 < list.size() && nf < 3; ++k) {
       if (list[k].row > 16) break;
-      const int g = RefItem(s.first, list[k]).from;
+      const int g = list[k].from;
       if (fixedPartner[size_t(g)] >= 0) fixedNb[nf++] = g;
     }
     for (int i = 0; i < pc.count; ++i) {

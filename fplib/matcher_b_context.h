@@ -23,6 +23,7 @@ struct PairItemB {
 
 struct PairRefB {
   int row, column, item;
+  int from, angle;  // the item's from-point and angle, kept here to spare the grid lookup
 };
 
 struct PairGridB {

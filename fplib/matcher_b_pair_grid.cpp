@@ -54,7 +54,7 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
       const auto &cell = grid.at(r, c);
       for (int k = int(cell.size()) - 1; k >= 0; --k) {
         auto &l = lists[size_t(cell[size_t(k)].to)];
-        if (int(l.size()) < kPairListSlots) l.push_back({r, c, k});
+        if (int(l.size()) < kPairListSlots) l.push_back({r, c, k, cell[size_t(k)].from, cell[size_t(k)].angle});
       }
     }
   return 1;

@@ -87,9 +87,8 @@ int matchTrianglesB(MatcherBSearch &s) {
             if (ref.row > hHi) break;
             const int cd = CircularStepGap(ref.column, t.turnAC);
             if (cd > 6 || Abs(ref.row - t.lenAC) + cd > 8) continue;
-            const PairItemB &oe = RefItem(s.second, ref);
-            const int o = oe.from;
-            if (Fold(oe.angle - t.sideAC) >= mAC || o == w) continue;
+            const int o = ref.from;
+            if (Fold(ref.angle - t.sideAC) >= mAC || o == w) continue;
             SideGeometryB ow{};
             if (!pairGeometryB(B[o], B[w], kGeoDirection | kGeoLength | kGeoAngleDiff, ow)) continue;
             const int owStep = StepOf(ow.length);

@@ -128,14 +128,14 @@ int buildTrianglesWide(MatcherBContext &ctx, bool strict) {
       for (const PairRefB &ra : ctx.pairLists[size_t(a)]) {
         if (ra.row < 4) continue;
         if (ra.row > R) break;
-        const int b = RefItem(ctx, ra).from;
+        const int b = ra.from;
         if (b <= a) continue;
         if (!isFree(a)) break;
         if (!isFree(b)) continue;
         for (const PairRefB &rb : ctx.pairLists[size_t(b)]) {
           if (rb.row < 4) continue;
           if (rb.row > R) break;
-          const int c = RefItem(ctx, rb).from;
+          const int c = rb.from;
           if (c <= b) continue;
           if (!isFree(a) || !isFree(b)) break;
           if (!isFree(c)) continue;
@@ -159,13 +159,13 @@ int buildTrianglesWide(MatcherBContext &ctx, bool strict) {
           if (used[size_t(a)] != 0) break;
           if (ra.row < 4) continue;
           if (ra.row > 21) break;
-          const int b = RefItem(ctx, ra).from;
+          const int b = ra.from;
           if (b == a || !light(b)) continue;
           for (const PairRefB &rb : ctx.pairLists[size_t(b)]) {
             if (used[size_t(a)] != 0) break;
             if (rb.row < 4) continue;
             if (rb.row > 21) break;
-            const int c = RefItem(ctx, rb).from;
+            const int c = rb.from;
             if (c == a || c == b || !light(c)) continue;
             SideGeometryB g{};
             if (!pairGeometryB(ps.points[c], ps.points[a], 12, g)) continue;

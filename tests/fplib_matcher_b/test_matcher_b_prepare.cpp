@@ -141,6 +141,9 @@ TEST_F(MatcherBPrepare, PairGridFilesEveryNearPairTwice) {
     int lastRow = 0;
     for (const PairRefB &ref : ctx.pairLists[size_t(u)]) {
       EXPECT_EQ(RefItem(ctx, ref).to, u);
+      // The copies the searches read instead of the grid.
+      EXPECT_EQ(ref.from, RefItem(ctx, ref).from);
+      EXPECT_EQ(ref.angle, RefItem(ctx, ref).angle);
       EXPECT_GE(ref.row, lastRow);
       lastRow = ref.row;
     }
