@@ -1,9 +1,11 @@
 // Every pair of the sample prints through LIVESCAN_FeatureMatchMem and
 // FP_FeatureMatch: per-call processor times (median of several passes) and, on request,
 // every score as bits so two builds can be compared byte for byte.
-//   bench_match_prints PRINTS_DIR [--passes N] [--scores FILE] [--only belnor|fplib] [--templates FILE] [--first N]
+//   bench_match_prints PRINTS_DIR [--passes N] [--scores FILE] [--only belnor|fplib] [--templates FILE] [--first N] [--swap 1]
 // --templates keeps the extracted templates in FILE (read when it exists), so
-// that a profile of the matching leaves the extraction out.
+// that a profile of the matching leaves the extraction out. The pairs run
+// with the first template fixed over the inner loop (one against many);
+// --swap 1 fixes the second instead, so the first changes on every call.
 // The step log runs as in use: standard output goes to /dev/null and the log
 // file to a scratch directory.
 #include <fcntl.h>
@@ -114,10 +116,12 @@ int main(int argc, char **argv) {
   int passes = 5;
   std::string scoresPath, only, templatesPath;
   size_t first = 0;
+  bool swap = false;
   for (int a = 2; a + 1 < argc; a += 2) {
     if (!std::strcmp(argv[a], "--passes")) passes = std::max(1, std::atoi(argv[a + 1]));
     if (!std::strcmp(argv[a], "--scores")) scoresPath = std::filesystem::absolute(argv[a + 1]).string();
     if (!std::strcmp(argv[a], "--only")) only = argv[a + 1];
+    if (!std::strcmp(argv[a], "--swap")) swap = std::atoi(argv[a + 1]) != 0;
     if (!std::strcmp(argv[a], "--first")) first = size_t(std::max(2, std::atoi(argv[a + 1])));
     if (!std::strcmp(argv[a], "--templates")) templatesPath = std::filesystem::absolute(argv[a + 1]).string();
   }
@@ -195,6 +199,7 @@ int main(int argc, char **argv) {
   if (only != "fplib") {
     const double us = TimeAllPairs(n, passes, [&](int i, int j) {
       float s;
+      if (swap) std::swap(i, j);
       LIVESCAN_FeatureMatchMem(ft[size_t(i)].data(), ft[size_t(j)].data(), &s);
       sink += s;
     });
@@ -204,6 +209,7 @@ int main(int argc, char **argv) {
   if (only != "belnor") {
     const double us = TimeAllPairs(n, passes, [&](int i, int j) {
       float s;
+      if (swap) std::swap(i, j);
       FP_FeatureMatch(ct[size_t(i)].data(), ct[size_t(j)].data(), &s);
       sink += s;
     });
