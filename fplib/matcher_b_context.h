@@ -31,6 +31,7 @@ struct PairGridB {
   // the cells of the other.
   int rows = kGridRows + 1, columns = kGridColumns + 1;
   std::vector<std::vector<PairItemB>> cells;
+  std::vector<uint64_t> filled;  // bit per cell that holds items, so that clearing and listing skip the rest
   std::vector<PairItemB> &at(int r, int c) { return cells[size_t(r) * size_t(columns) + size_t(c)]; }
   const std::vector<PairItemB> &at(int r, int c) const {
     return cells[size_t(r) * size_t(columns) + size_t(c)];
@@ -73,6 +74,7 @@ struct MatcherBContext {
   std::vector<std::vector<PairRefB>> pairLists;  // per point, rising rows
   PairGridB grid;
   std::vector<TriangleB> triangles;  // first context only
+  std::vector<std::vector<PairRefB>> fromLists;  // per point, its items as a grid scan meets them (near triangles)
   int candidateTotal = 0;            // triangle candidates of the whole run
   GroupSetB groups;
 };

@@ -54,6 +54,16 @@ int buildTrianglesNear(MatcherBContext &ctx) {
   std::vector<int> used(size_t(ps.count), 0);
   std::vector<NearCandidate> cands;
   ctx.triangles.clear();
+  // Each point's items in the order a scan of the grid meets them, so that
+  // the search for a third point reads only the items that start at it.
+  ctx.fromLists.resize(size_t(kMaxPointsB));
+  for (auto &l : ctx.fromLists) l.clear();
+  for (int r = 0; r < kGridRows; ++r)
+    for (int c = 0; c < kGridColumns; ++c) {
+      const auto &cell = ctx.grid.at(r, c);
+      for (size_t k = 0; k < cell.size(); ++k)
+        ctx.fromLists[size_t(cell[k].from)].push_back({r, c, int(k), cell[k].from, cell[k].angle});
+    }
   for (int j = 4; j <= 20; ++j)
     for (int k = 5; k <= 66; ++k) {
       const auto &cell = ctx.grid.at(j, k);
@@ -62,15 +72,17 @@ int buildTrianglesNear(MatcherBContext &ctx) {
         if (b < a) continue;
         cands.clear();
         const int rEnd = j >= 20 ? 20 : j + 6;
-        for (int r = std::max(3, j - 7); r <= rEnd; ++r)
-          for (int c = 0; c < kGridColumns; ++c)
-            for (const PairItemB &o : ctx.grid.at(r, c)) {
-              if (o.from != a || o.to <= b || cands.size() >= size_t(kMaxPointsB)) continue;
-              SideGeometryB g{};
-              pairGeometryB(ps.points[o.to], ps.points[b], kGeoLength, g);
-              const int step = StepOf(g.length);
-              if (step <= 21) cands.push_back({Abs(r - j), Abs(step - j), o.to});
-            }
+        const int rStart = std::max(3, j - 7);
+        for (const PairRefB &ref : ctx.fromLists[size_t(a)]) {
+          if (ref.row < rStart) continue;
+          if (ref.row > rEnd) break;
+          const int r = ref.row, to = RefItem(ctx, ref).to;
+          if (to <= b || cands.size() >= size_t(kMaxPointsB)) continue;
+          SideGeometryB g{};
+          pairGeometryB(ps.points[to], ps.points[b], kGeoLength, g);
+          const int step = StepOf(g.length);
+          if (step <= 21) cands.push_back({Abs(r - j), Abs(step - j), to});
+        }
         for (;;) {
           int key = 255, pick = -1;
           for (size_t q = 0; q < cands.size(); ++q)

@@ -178,10 +178,11 @@ int main(int argc, char **argv) {
     float s = 0;
     for (int i = 0; i < n; ++i)
       for (int j = i; j < n; ++j) {
-        const int r1 = LIVESCAN_FeatureMatchMem(ft[size_t(i)].data(), ft[size_t(j)].data(), &s);
+        const size_t a = size_t(swap ? j : i), b = size_t(swap ? i : j);
+        const int r1 = LIVESCAN_FeatureMatchMem(ft[a].data(), ft[b].data(), &s);
         const uint32_t b1 = Bits(s);
-        const int r2 = FP_FeatureMatch(ct[size_t(i)].data(), ct[size_t(j)].data(), &s);
-        std::fprintf(out, "%s %s %d %08x %d %08x\n", files[size_t(i)].stem().c_str(), files[size_t(j)].stem().c_str(),
+        const int r2 = FP_FeatureMatch(ct[a].data(), ct[b].data(), &s);
+        std::fprintf(out, "%s %s %d %08x %d %08x\n", files[a].stem().c_str(), files[b].stem().c_str(),
                      r1, b1, r2, Bits(s));
       }
     // Image against template: each print against its own and the next one's.
