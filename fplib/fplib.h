@@ -1,7 +1,7 @@
 /* libminutia: fingerprint templates, matching, quality and compression for
    8-bit grey images of 256 x 360 pixels (rows top first, 92160 bytes).
    Step log: each line goes to standard output and is appended to the file "d:\vantrel.txt" in the working directory.
-   Calls may run on several threads at once; FP_End while other calls are still running is the host's to avoid. */
+   Matching and extraction may run on several threads at once; FP_End while any call still runs is the host's to avoid. */
 #ifndef FPLIB_FPLIB_H
 #define FPLIB_FPLIB_H
 
