@@ -54,6 +54,28 @@ struct GroupSetB {
   std::vector<int> groupMark;       // tolerance category cache, -1 unknown
 };
 
+// A list of at most N entries held in place: no allocation, so triangles
+// made again for every first set cost nothing on the heap.
+template <class T, size_t N>
+class FixedListB {
+ public:
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  void clear() { count_ = 0; }
+  // Callers keep to N entries.
+  void push_back(const T &v) { items_[count_++] = v; }
+  T &operator[](size_t i) { return items_[i]; }
+  const T &operator[](size_t i) const { return items_[i]; }
+  T *begin() { return items_; }
+  T *end() { return items_ + count_; }
+  const T *begin() const { return items_; }
+  const T *end() const { return items_ + count_; }
+
+ private:
+  T items_[N] = {};
+  size_t count_ = 0;
+};
+
 struct TriangleCandidate {
   int c0, c1, c2;  // second-set points for p1, p2, p3
   int valid;
@@ -66,7 +88,7 @@ struct TriangleB {
   int lenAB = 0, lenAC = 0, lenCB = 0;
   int turnAB = 0, turnAC = 0, turnCB = 0;
   int sideBA = 0, sideCB = 0, sideAC = 0;
-  std::vector<TriangleCandidate> candidates;  // at most 8
+  FixedListB<TriangleCandidate, kMaxTriangleCandidates> candidates;
 };
 
 struct MatcherBContext {
