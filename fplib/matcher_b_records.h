@@ -53,6 +53,22 @@ struct EvaluationRecordB {
 
 constexpr int kCellIndexSide = 54;
 
+// Scratch of the translation grouping, kept with the search state so that
+// it stops allocating once grown.
+struct ShiftRecordB {
+  int triangle, candidate, dx, dy;
+};
+struct ShiftSeedB {
+  int triangles, dx, dy;
+  bool spent;
+};
+struct GroupingScratchB {
+  std::vector<ShiftRecordB> recs;
+  std::vector<ShiftSeedB> seeds;
+  std::vector<uint8_t> covered, minutia;
+  std::vector<int> members, seen;
+};
+
 // Hulls of the two sets' own positions: the same for every alignment, so
 // made once per match.
 struct SetHullsB {
@@ -68,6 +84,7 @@ struct MatcherBSearch {
   std::vector<int> cellIndex;               // 54 x 54, -1 empty
   EvaluationRecordB eval;
   SetHullsB hulls;
+  mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
   // The first set the first context was last prepared for, and the result.
   bool preparedValid = false;
   int preparedResult = 0;
