@@ -116,6 +116,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     grp.triangles = triCount;
     grp.minutiae = minutiae;
     grp.strength = minutiae * 250;
+    grp.records.reserve(members.size());
     for (int r : members) grp.records.push_back({0, recs[size_t(r)].triangle, recs[size_t(r)].candidate});
     const int bestStrength = table.bestRow >= 0
                                  ? table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)].strength
