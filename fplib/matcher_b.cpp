@@ -41,9 +41,24 @@ void Finish(MatcherBSearch &s, MatcherBResult &result) {
   if (result.score > 1000) result.score = 1000;
 }
 
-void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+// The second set's pair grid, kept when the second set is the one it was
+// last built for (the search only reads it).
+int SecondGrid(MatcherBSearch &s) {
+  const PointSetB &second = s.B();
+  const size_t used = sizeof(PointB) * size_t(second.count);
+  if (s.gridValid && s.gridSecond.count == second.count && std::memcmp(s.gridSecond.points, second.points, used) == 0)
+    return 1;
+  s.gridValid = false;
   clearPairGrid(s.second.grid, s.second.pairLists);
-  if (!buildPairGridB(s.B(), s.second.grid, s.second.pairLists)) return;
+  if (!buildPairGridB(second, s.second.grid, s.second.pairLists)) return 0;
+  s.gridSecond.count = second.count;
+  std::memcpy(s.gridSecond.points, second.points, used);
+  s.gridValid = true;
+  return 1;
+}
+
+void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+  if (!SecondGrid(s)) return;
   s.first.candidateTotal = 0;
   if (!matchTrianglesB(s)) return;
   s.eval = EvaluationRecordB();

@@ -85,10 +85,13 @@ struct MatcherBSearch {
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
-  // The first set the first context was last prepared for, and the result.
+  // The first set the first context was last prepared for, and the result;
+  // the second set the second context's grid was last built for.
   bool preparedValid = false;
   int preparedResult = 0;
   PointSetB preparedFirst;
+  bool gridValid = false;
+  PointSetB gridSecond;
 
   const PointSetB &A() const { return *first.points; }
   const PointSetB &B() const { return *second.points; }

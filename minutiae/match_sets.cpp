@@ -193,12 +193,14 @@ struct MatchWorkspace {
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
-  // What A was built from, so that a match with the same first set (one
-  // template against many) reuses it.
-  bool aValid = false;
-  const MatchProfile *aProfile = nullptr;
-  MinutiaeRecord aRecord{};
-  int aBuilt = 0;
+  // What A and B were built from: a match against one template of the last
+  // (one against many, either way round) reuses that side.
+  struct BuiltFrom {
+    bool valid = false;
+    const MatchProfile *profile = nullptr;
+    MinutiaeRecord record{};
+    int result = 0;
+  } aFrom, bFrom;
 
   MatchWorkspace() {
     for (SetContext *c : {&A, &B}) {
@@ -495,25 +497,31 @@ namespace {
 
 WorkspacePool<MatchWorkspace> g_workspaces;
 
+// buildTemplateContext, unless ctx was last built from the same minutiae
+// under the same profile.
+int BuildOnce(SetContext &ctx, MatchWorkspace::BuiltFrom &from, const MinutiaeRecord &rec, const MatchProfile &profile,
+              bool indexed) {
+  const size_t used = sizeof(Minutia) * std::min<size_t>(rec.count, kMaxMinutiae);
+  ctx.profile = &profile;
+  if (from.valid && from.profile == &profile && from.record.count == rec.count &&
+      std::memcmp(from.record.minutiae, rec.minutiae, used) == 0) {
+    ctx.record = &rec;
+    return from.result;
+  }
+  from.valid = false;
+  from.result = buildTemplateContext(ctx, rec, indexed);
+  from.profile = &profile;
+  from.record.count = rec.count;
+  std::memcpy(from.record.minutiae, rec.minutiae, used);
+  from.valid = true;
+  return from.result;
+}
+
 int MatchInWorkspace(MatchWorkspace &ws, const MinutiaeRecord &recA, const MinutiaeRecord &recB,
                      const MatchProfile &profile) {
   SetContext &A = ws.A, &B = ws.B;
-  const size_t used = sizeof(Minutia) * std::min<size_t>(recA.count, kMaxMinutiae);
-  const bool sameA = ws.aValid && ws.aProfile == &profile && ws.aRecord.count == recA.count &&
-                     std::memcmp(ws.aRecord.minutiae, recA.minutiae, used) == 0;
-  A.profile = B.profile = &profile;
-  if (sameA) {
-    A.record = &recA;
-  } else {
-    ws.aValid = false;
-    ws.aBuilt = buildTemplateContext(A, recA, true);
-    ws.aProfile = &profile;
-    ws.aRecord.count = recA.count;
-    std::memcpy(ws.aRecord.minutiae, recA.minutiae, used);
-    ws.aValid = true;
-  }
-  if (ws.aBuilt == 0) return 0;
-  if (buildTemplateContext(B, recB, false) == 0) return 0;
+  if (BuildOnce(A, ws.aFrom, recA, profile, true) == 0) return 0;
+  if (BuildOnce(B, ws.bFrom, recB, profile, false) == 0) return 0;
   VoteState &v = ws.v;
   v.nA = A.count;
   v.nB = B.count;

@@ -116,14 +116,14 @@ TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
   EXPECT_GE(identity, 15);
 }
 
-// A match reuses the first set's context when the first set is the previous
-// one; a set changed in place, or another set, must be built afresh.
+// A match reuses a side's context when that side is the previous match's;
+// a set changed in place, or another set, must be built afresh.
 TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
   std::mt19937 rng(13);
   MinutiaeRecord f = RandomSet(rng, 35);
   const MinutiaeRecord other = RandomSet(rng, 30), imp = Impression(f, rng, 5, 3, -2, 1.0, 0.1);
   auto fresh = [&](const MinutiaeRecord &a, const MinutiaeRecord &b) {
-    matchMinutiaeSets(other, other);  // leaves another first set behind
+    matchMinutiaeSets(other, other);  // leaves other sets behind on both sides
     return matchMinutiaeSets(a, b);
   };
   const int genuine = fresh(f, imp);
@@ -138,9 +138,17 @@ TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
   f.minutiae[5].angle = uint8_t(f.minutiae[5].angle + 40);
   const int changed = matchMinutiaeSets(f, imp);
   EXPECT_EQ(changed, fresh(f, imp));
-  // And with another profile's sets of the same content.
+  // A shorter set of the same leading minutiae.
   f.count = 20;
   EXPECT_EQ(matchMinutiaeSets(f, imp), fresh(f, imp));
+  // The second set reused the same way, also changed in place.
+  MinutiaeRecord probe = imp;
+  const int asProbe = fresh(other, probe);
+  matchMinutiaeSets(f, probe);
+  EXPECT_EQ(matchMinutiaeSets(other, probe), asProbe);
+  probe.minutiae[2].y = uint16_t(probe.minutiae[2].y + 7);
+  const int movedProbe = matchMinutiaeSets(other, probe);
+  EXPECT_EQ(movedProbe, fresh(other, probe));
 }
 
 TEST(MatchFold, AxisAndQuarterDistances) {
