@@ -1,11 +1,13 @@
 // Every pair of the sample prints through LIVESCAN_FeatureMatchMem and
 // FP_FeatureMatch: per-call processor times (median of several passes) and, on request,
 // every score as bits so two builds can be compared byte for byte.
-//   bench_match_prints PRINTS_DIR [--passes N] [--scores FILE] [--only belnor|fplib] [--templates FILE] [--first N] [--swap 1]
+//   bench_match_prints PRINTS_DIR [--passes N] [--scores FILE] [--only belnor|fplib] [--templates FILE] [--first N] [--swap 1] [--spread 1]
 // --templates keeps the extracted templates in FILE (read when it exists), so
 // that a profile of the matching leaves the extraction out. The pairs run
 // with the first template fixed over the inner loop (one against many);
-// --swap 1 fixes the second instead, so the first changes on every call.
+// --swap 1 fixes the second instead, so the first changes on every call;
+// --spread 1 runs the pairs (i < j) along the diagonals i + j, so that calls
+// in a row share a template only where one diagonal ends and the next starts.
 // The step log runs as in use: standard output goes to /dev/null and the log
 // file to a scratch directory.
 #include <fcntl.h>
@@ -19,6 +21,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "device_state.h"
@@ -92,15 +95,27 @@ double ThreadMicros() {
   return double(ts.tv_sec) * 1e6 + double(ts.tv_nsec) / 1e3;
 }
 
+// The pairs i < j, row by row or along the diagonals i + j.
+std::vector<std::pair<int, int>> PairOrder(int n, bool spread) {
+  std::vector<std::pair<int, int>> order;
+  if (!spread) {
+    for (int i = 0; i < n; ++i)
+      for (int j = i + 1; j < n; ++j) order.emplace_back(i, j);
+    return order;
+  }
+  for (int d = 1; d <= 2 * n - 3; ++d)
+    for (int i = std::max(0, d - n + 1); i < d - i; ++i) order.emplace_back(i, d - i);
+  return order;
+}
+
 // Median over passes of the mean time per call of fn(i, j) over all pairs.
 template <class Fn>
-double TimeAllPairs(int n, int passes, Fn fn) {
+double TimeAllPairs(const std::vector<std::pair<int, int>> &order, int passes, Fn fn) {
   std::vector<double> per;
   for (int p = 0; p < passes; ++p) {
     const double t0 = ThreadMicros();
-    for (int i = 0; i < n; ++i)
-      for (int j = i + 1; j < n; ++j) fn(i, j);
-    per.push_back((ThreadMicros() - t0) / (n * (n - 1) / 2));
+    for (const auto &ij : order) fn(ij.first, ij.second);
+    per.push_back((ThreadMicros() - t0) / double(order.size()));
   }
   return Median(per);
 }
@@ -116,12 +131,13 @@ int main(int argc, char **argv) {
   int passes = 5;
   std::string scoresPath, only, templatesPath;
   size_t first = 0;
-  bool swap = false;
+  bool swap = false, spread = false;
   for (int a = 2; a + 1 < argc; a += 2) {
     if (!std::strcmp(argv[a], "--passes")) passes = std::max(1, std::atoi(argv[a + 1]));
     if (!std::strcmp(argv[a], "--scores")) scoresPath = std::filesystem::absolute(argv[a + 1]).string();
     if (!std::strcmp(argv[a], "--only")) only = argv[a + 1];
     if (!std::strcmp(argv[a], "--swap")) swap = std::atoi(argv[a + 1]) != 0;
+    if (!std::strcmp(argv[a], "--spread")) spread = std::atoi(argv[a + 1]) != 0;
     if (!std::strcmp(argv[a], "--first")) first = size_t(std::max(2, std::atoi(argv[a + 1])));
     if (!std::strcmp(argv[a], "--templates")) templatesPath = std::filesystem::absolute(argv[a + 1]).string();
   }
@@ -197,8 +213,9 @@ int main(int argc, char **argv) {
   }
 
   float sink = 0;
+  const std::vector<std::pair<int, int>> order = PairOrder(n, spread);
   if (only != "fplib") {
-    const double us = TimeAllPairs(n, passes, [&](int i, int j) {
+    const double us = TimeAllPairs(order, passes, [&](int i, int j) {
       float s;
       if (swap) std::swap(i, j);
       LIVESCAN_FeatureMatchMem(ft[size_t(i)].data(), ft[size_t(j)].data(), &s);
@@ -208,7 +225,7 @@ int main(int argc, char **argv) {
                  passes, us);
   }
   if (only != "belnor") {
-    const double us = TimeAllPairs(n, passes, [&](int i, int j) {
+    const double us = TimeAllPairs(order, passes, [&](int i, int j) {
       float s;
       if (swap) std::swap(i, j);
       FP_FeatureMatch(ct[size_t(i)].data(), ct[size_t(j)].data(), &s);
