@@ -1,5 +1,7 @@
 /* libminutia: fingerprint templates, matching, quality and compression for
-   8-bit grey images of 256 x 360 pixels (rows top first, 92160 bytes). */
+   8-bit grey images of 256 x 360 pixels (rows top first, 92160 bytes).
+   Step log: each line goes to standard output and is appended to the file "d:\vantrel.txt" in the working directory.
+   Matching and extraction may run on several threads at once; FP_End while any call still runs is the host's to avoid. */
 #ifndef FPLIB_FPLIB_H
 #define FPLIB_FPLIB_H
 
@@ -32,8 +34,10 @@ FP_API int FP_GetVersion(char *version);
 FP_API int FP_Begin(void);
 FP_API int FP_End(void);
 FP_API int FP_FeatureExtract(int scannerCode, int fingerCode, unsigned char *image, unsigned char *tmpl);
+/* Returns 1 with score 0..1; FP_ERR_MEMORY with score 0 when memory runs out. */
 FP_API int FP_FeatureMatch(unsigned char *tmpl1, unsigned char *tmpl2, float *score);
 FP_API int FP_ImageMatch(unsigned char *image, unsigned char *tmpl, float *score);
+/* Tells a BMP file from a raw image by its first bytes: a raw image that starts like an 8-bit BMP header is read as one. */
 FP_API int FP_GetQualityScore(unsigned char *image, unsigned char *quality);
 FP_API int FP_GetQualityScore2(unsigned char *image, unsigned char *quality);
 FP_API int FP_SetOnGetQualityScore(OnGetQualityScore callback);

@@ -11,10 +11,7 @@ namespace minutiae {
 
 namespace {
 
-struct Slot {
-  int32_t d2;
-  int16_t nb;
-};
+using Slot = NeighbourSlot;
 
 }  // namespace
 
@@ -25,15 +22,22 @@ const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 120
                                  false, 500, 800, true, 330, 661, false, false};
 
 void buildPairTable(SetContext &ctx) {
-  ctx.distance2.assign(120 * 120, 0);
-  ctx.relAngle.assign(120 * 120, 0);
+  if (ctx.distance2.size() != 120 * 120) ctx.distance2.assign(120 * 120, 0);
+  if (ctx.relAngle.size() != 120 * 120) ctx.relAngle.assign(120 * 120, 0);
+  if (ctx.length.size() != 120 * 120) ctx.length.assign(120 * 120, 0);
   const Minutia *m = ctx.record->minutiae;
+  for (int i = 0; i < ctx.count; ++i) {
+    ctx.distance2[size_t(i) * 121] = 0;
+    ctx.relAngle[size_t(i) * 121] = 0;
+    ctx.length[size_t(i) * 121] = ctx.profile->length(0);
+  }
   for (int i = 0; i < ctx.count; ++i)
     for (int j = i + 1; j < ctx.count; ++j) {
       const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
       const int d2 = dx * dx + dy * dy;
       const int t = ctx.profile->direction(dx, dy);
       ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
+      ctx.length[size_t(i) * 120 + j] = ctx.length[size_t(j) * 120 + i] = ctx.profile->length(d2);
       ctx.relAngle[size_t(i) * 120 + j] = uint8_t(t - m[i].angle);
       ctx.relAngle[size_t(j) * 120 + i] = uint8_t(t - m[j].angle - 128);
     }
@@ -42,7 +46,9 @@ void buildPairTable(SetContext &ctx) {
 int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   const int n = ctx.count;
   const MatchProfile &p = *ctx.profile;
-  std::vector<Slot> sector(size_t(n) * 9, Slot{0, 0}), octant(size_t(n) * 8, Slot{0, 0});
+  std::vector<Slot> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
+  sector.assign(size_t(n) * 9, Slot{0, 0});
+  octant.assign(size_t(n) * 8, Slot{0, 0});
   auto take = [](Slot &s, int d2, int nb) {
     if (s.d2 == 0 || d2 < s.d2) s = {d2, int16_t(nb)};
   };
@@ -66,7 +72,7 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
       const int c = s.nb;
       Slot &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
       if (back.d2 != 0 && back.nb == j) back = {0, 0};
-      const int16_t len = int16_t(p.length(s.d2));
+      const int16_t len = int16_t(ctx.Len(j, c));
       ctx.pairs.push_back({int16_t(j), int16_t(c), len, ctx.Rel(j, c), ctx.Rel(c, j)});
       if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
       ++pairs;
@@ -76,7 +82,7 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
     for (int k = 0; k < 8; ++k) {
       const Slot s = octant[size_t(j) * 8 + k];
       if (s.d2 == 0) continue;
-      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(p.length(s.d2)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
+      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(ctx.Len(j, s.nb)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
     }
   return pairs;
 }
@@ -136,7 +142,7 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
 }
 
 int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
-  for (auto &s : v.support) s.assign(120 * 120, 0.0f);
+  for (auto &s : v.support) clearVoteCells(s, b.count, a.count);
   for (int bi = 0; bi < b.count; ++bi)
     for (int ai = 0; ai < a.count; ++ai) {
       if (v.Vote(bi, ai) == 0) continue;
@@ -182,8 +188,8 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
         v.support[1][size_t(bi) * 120 + ai] = std::sqrt(fs * fs / (950625.0f * float(total)));
       }
     }
-  std::fill(v.votes.begin(), v.votes.end(), 0);
-  std::fill(v.weightedVotes.begin(), v.weightedVotes.end(), 0);
+  clearVoteCells(v.votes, b.count, a.count);
+  clearVoteCells(v.weightedVotes, b.count, a.count);
   int64_t result = 0;
   for (const MatchCandidate &c : v.candidates) {
     const PairDescriptor &s = a.pairs[size_t(c.aDesc)], &q = b.pairs[size_t(c.bDesc)];
@@ -215,42 +221,45 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       }
     }
   };
-  std::vector<TopTwoVotes> cols(size_t(a.count)), rows(size_t(b.count));
+  TopTwoVotes cols[kMaxMinutiae], rows[kMaxMinutiae];
   for (int bi = 0; bi < b.count; ++bi)
     for (int ai = 0; ai < a.count; ++ai) {
       const int value = v.Vote(bi, ai);
       if (value == 0) continue;
-      cols[size_t(ai)].Offer(bi, value);
-      rows[size_t(bi)].Offer(ai, value);
+      cols[ai].Offer(bi, value);
+      rows[bi].Offer(ai, value);
     }
-  std::vector<Correspondence> raw;
-  std::vector<int> uses(size_t(a.count), 0);
+  // At most two per row and two per column.
+  Correspondence raw[4 * kMaxMinutiae];
+  int rawCount = 0;
+  int uses[kMaxMinutiae] = {};
   for (int bi = 0; bi < b.count; ++bi)
     for (int k = 0; k < 2; ++k) {
-      const int ai = rows[size_t(bi)].idx[k];
+      const int ai = rows[bi].idx[k];
       if (ai < 0) continue;
-      if (rows[size_t(bi)].val[k] < 270) break;
-      TopTwoVotes &col = cols[size_t(ai)];
+      if (rows[bi].val[k] < 270) break;
+      TopTwoVotes &col = cols[ai];
       for (int r = 0; r < 2; ++r)
         if (col.idx[r] == bi) {
           col.idx[r] = -2;  // removed
-          ++uses[size_t(ai)];
+          ++uses[ai];
         }
-      raw.push_back({int16_t(bi), int16_t(ai), v.Weighted(bi, ai)});
+      raw[rawCount++] = {int16_t(bi), int16_t(ai), v.Weighted(bi, ai)};
     }
   for (int ai = 0; ai < a.count; ++ai)
     for (int k = 0; k < 2; ++k) {
-      if (uses[size_t(ai)] > 1) break;
-      const int bi = cols[size_t(ai)].idx[k];
+      if (uses[ai] > 1) break;
+      const int bi = cols[ai].idx[k];
       if (bi < 0) continue;
-      if (cols[size_t(ai)].val[k] < 270) break;
-      raw.push_back({int16_t(bi), int16_t(ai), v.Weighted(bi, ai)});
-      ++uses[size_t(ai)];
+      if (cols[ai].val[k] < 270) break;
+      raw[rawCount++] = {int16_t(bi), int16_t(ai), v.Weighted(bi, ai)};
+      ++uses[ai];
     }
   list.clear();
   for (int bi = 0; bi < b.count; ++bi)
-    for (const Correspondence &c : raw)
-      if (c.b == bi && c.weight != 0 && int(list.size()) < kMaxCorrespondences) list.push_back(c);
+    for (int k = 0; k < rawCount; ++k)
+      if (const Correspondence &c = raw[k]; c.b == bi && c.weight != 0 && int(list.size()) < kMaxCorrespondences)
+        list.push_back(c);
   return int(list.size());
 }
 

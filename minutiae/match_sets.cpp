@@ -2,9 +2,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
 
 #include "ftemplate.h"
 #include "int_geometry.h"
+#include "match_workspace_pool.h"
 #include "matcher.h"
 
 namespace minutiae {
@@ -28,7 +32,13 @@ struct MatchTables {
   uint8_t length[400], angle[400];
   uint8_t c1[16][16], c2[16][16];
   uint8_t r1[10][64], l1[10][64], r2[6][64];
+  uint8_t fold[256][256], foldQuarter[256][256];
   MatchTables() {
+    for (int a = 0; a < 256; ++a)
+      for (int b = 0; b < 256; ++b) {
+        fold[a][b] = uint8_t(foldAngleDistance(a, b));
+        foldQuarter[a][b] = uint8_t(foldAngleDistanceQuarter(a, b));
+      }
     FillRuns(length, 400, {Run{17, 0}, {18, 7}, {19, 21}, {20, 35}, {21, 50}, {22, 66}, {23, 82}, {24, 98}, {25, 115},
                            {26, 133}, {27, 151}, {28, 172}, {29, 196}, {30, 220}, {31, 248}, {32, 280}, {33, 312},
                            {34, 344}, {35, 376}});
@@ -71,19 +81,49 @@ const MatchTables &Tables() {
   return t;
 }
 
+// Pairwise weights and conflicts of a correspondence list. Weights are kept
+// whole; conflicts, non-zero weights ("linked") and the pairs that agree with
+// every neighbour of both ends ("full") as bit rows. Storage grows to the
+// largest list seen and is kept.
 struct Compat {
-  int n = 0;
+  int n = 0, words = 0;
   std::vector<int16_t> w;
-  std::vector<uint8_t> conflict;
+  std::vector<uint64_t> conflict, linked, full;
   void Reset(int size) {
     n = size;
-    w.assign(size_t(n) * n, 0);
-    conflict.assign(size_t(n) * n, 0);
+    words = (n + 63) / 64;
+    const size_t cells = size_t(n) * n, bits = size_t(n) * words;
+    if (w.size() < cells) w.resize(cells);
+    for (std::vector<uint64_t> *v : {&conflict, &linked, &full}) {
+      if (v->size() < bits) v->resize(bits);
+      std::fill_n(v->begin(), bits, 0);
+    }
   }
-  int16_t W(int i, int j) const { return w[size_t(i) * n + j]; }
-  bool C(int i, int j) const { return conflict[size_t(i) * n + j] != 0; }
-  void SetConflict(int i, int j) { conflict[size_t(i) * n + j] = conflict[size_t(j) * n + i] = 1; }
+  // Only linked pairs hold a weight; the other cells are never written.
+  int16_t W(int i, int j) const { return Bit(linked, size_t(words), i, j) ? w[size_t(i) * n + j] : 0; }
+  static bool Bit(const std::vector<uint64_t> &rows, size_t words, int i, int j) {
+    return (rows[size_t(i) * words + size_t(j) / 64] >> (j % 64)) & 1;
+  }
+  static void SetBits(std::vector<uint64_t> &rows, size_t words, int i, int j) {
+    rows[size_t(i) * words + size_t(j) / 64] |= uint64_t(1) << (j % 64);
+    rows[size_t(j) * words + size_t(i) / 64] |= uint64_t(1) << (i % 64);
+  }
+  bool C(int i, int j) const { return Bit(conflict, size_t(words), i, j); }
+  const uint64_t *Row(const std::vector<uint64_t> &rows, int i) const { return &rows[size_t(i) * words]; }
+  void SetConflict(int i, int j) { SetBits(conflict, size_t(words), i, j); }
+  void SetWeight(int i, int j, int value) {
+    if (value == 0) return;
+    w[size_t(i) * n + j] = w[size_t(j) * n + i] = int16_t(value);
+    SetBits(linked, size_t(words), i, j);
+  }
 };
+
+// Calls f(j) for every set bit of a row, rising.
+template <class F>
+void ForEachBit(const uint64_t *row, int words, F f) {
+  for (int k = 0; k < words; ++k)
+    for (uint64_t bits = row[k]; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
+}
 
 void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m) {
   const MatchTables &t = Tables();
@@ -97,7 +137,7 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
       }
       const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
       const bool inRange = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
-      const int lenA = A.profile->length(fA), lenB = A.profile->length(fB);
+      const int lenA = A.Len(a1, a2), lenB = B.Len(b1, b2);
       const int dl = std::abs(lenA - lenB), s = std::min(lenA + lenB, 399);
       const int dr = std::abs(Signed8(B.Rel(b2, b1) - A.Rel(a2, a1)));
       const int du = std::abs(Signed8(B.Rel(b1, b2) - A.Rel(a1, a2)));
@@ -107,13 +147,13 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
       }
       const int h = std::min(lenA, lenB);
       bool suspect = false;
-      const int x = foldAngleDistance(A.Rel(a1, a2), B.Rel(b1, b2)), y = foldAngleDistance(A.Rel(a2, a1), B.Rel(b2, b1));
+      const int x = t.fold[A.Rel(a1, a2)][B.Rel(b1, b2)], y = t.fold[A.Rel(a2, a1)][B.Rel(b2, b1)];
       if (x <= 15 && y <= 15 && h <= 179) {
         const int cls = t.c1[x][y], col = h / 4;
         suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
       }
-      const int xq = foldAngleDistanceQuarter(A.Rel(a1, a2), B.Rel(b1, b2));
-      const int yq = foldAngleDistanceQuarter(A.Rel(a2, a1), B.Rel(b2, b1));
+      const int xq = t.foldQuarter[A.Rel(a1, a2)][B.Rel(b1, b2)];
+      const int yq = t.foldQuarter[A.Rel(a2, a1)][B.Rel(b2, b1)];
       if (xq <= 15 && yq <= 15 && h <= 179) {
         const int cls = t.c2[xq][yq], col = h / 4;
         suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
@@ -121,7 +161,7 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
       const int w = 672 - 14 * (du + dr) - 24 * dl;
       if (inRange && du <= 12 && dr <= 12 && dl <= 14 && w > 0) {
         if (suspect) m.SetConflict(i, j);
-        else m.w[size_t(i) * m.n + j] = m.w[size_t(j) * m.n + i] = int16_t(w);
+        else m.SetWeight(i, j, w);
       } else if (suspect) {
         m.SetConflict(i, j);
       }
@@ -133,90 +173,154 @@ struct SetResult {
   std::vector<int> members;
 };
 
-using SetList = std::vector<std::vector<Correspondence>>;
+// The best sets of a growth, at most four; entries past `count` are unused.
+struct SetList {
+  std::vector<Correspondence> set[4];
+  int count = 0;
+};
+
+// Everything one match works in, borrowed from a pool and kept there.
+struct MatchWorkspace {
+  SetContext A, B;
+  VoteState v;
+  std::vector<Correspondence> list, rescored;
+  Compat m;
+  SetList sets, refined;
+  SetResult best[4];
+  std::vector<int> members, stack;
+  std::vector<uint64_t> inSet;
+  std::vector<uint8_t> used, flag;
+  std::vector<int> cell;  // 120 x 120, -1 outside a re-score
+  // What A and B were built from: a match against one template of the last
+  // (one against many, either way round) reuses that side.
+  struct BuiltFrom {
+    bool valid = false;
+    const MatchProfile *profile = nullptr;
+    MinutiaeRecord record{};
+    int result = 0;
+  } aFrom, bFrom;
+
+  MatchWorkspace() {
+    for (SetContext *c : {&A, &B}) {
+      c->distance2.assign(120 * 120, 0);
+      c->relAngle.assign(120 * 120, 0);
+      c->length.assign(120 * 120, 0);
+      c->pairs.reserve(2 * kMaxPairs);
+      c->octants.reserve(8 * kMaxMinutiae);
+      c->sectorSlots.reserve(9 * kMaxMinutiae);
+      c->octantSlots.reserve(8 * kMaxMinutiae);
+    }
+    for (auto &b : A.buckets) b.reserve(256);
+    v.votes.assign(120 * 120, 0);
+    v.weightedVotes.assign(120 * 120, 0);
+    for (auto &s : v.support) s.assign(120 * 120, 0.0f);
+    v.candidates.reserve(kMaxMatchCandidates);
+    list.reserve(kMaxCorrespondences);
+    rescored.reserve(kMaxCorrespondences);
+    m.Reset(kMaxCorrespondences);
+    for (SetList *l : {&sets, &refined})
+      for (auto &set : l->set) set.reserve(kMaxCorrespondences);
+    for (auto &b : best) b.members.reserve(kMaxCorrespondences);
+    members.reserve(kMaxCorrespondences);
+    stack.reserve(kMaxCorrespondences);
+    inSet.assign((kMaxCorrespondences + 63) / 64, 0);
+    used.assign(kMaxCorrespondences, 0);
+    flag.assign(120 * 120, 0);
+    cell.assign(120 * 120, -1);
+  }
+};
 
 // Best set score (64-bit: the products overflow 32 bits on good matches).
 // Unless the short return is taken, the best `keep` sets go to `sets`.
-int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m,
-                       SetList *sets, int keep) {
+int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list,
+                       MatchWorkspace &ws, SetList *sets, int keep) {
+  Compat &m = ws.m;
   const int n = int(list.size());
   if (n > 1) BuildCompatibility(A, B, list, m);
   else m.Reset(n);
-  std::vector<std::vector<int>> compatible(static_cast<size_t>(n)), full(static_cast<size_t>(n));
+  const int words = m.words;
+  // A linked pair is "full" when no neighbour linked to one end conflicts
+  // with the other end.
   for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j) {
-      if (m.W(i, j) == 0) continue;
-      compatible[size_t(i)].push_back(j);
-      compatible[size_t(j)].push_back(i);
-      bool isFull = true;
-      for (int k = 0; k < n && isFull; ++k)
-        isFull = !((m.W(k, i) != 0 && m.C(k, j)) || (m.W(k, j) != 0 && m.C(k, i)));
-      if (isFull) {
-        full[size_t(i)].push_back(j);
-        full[size_t(j)].push_back(i);
-      }
-    }
-  std::vector<uint8_t> used(size_t(n), 0), inSet(size_t(n), 0);
-  SetResult best[4];
+    ForEachBit(m.Row(m.linked, i), words, [&](int j) {
+      if (j <= i) return;
+      const uint64_t *li = m.Row(m.linked, i), *lj = m.Row(m.linked, j);
+      const uint64_t *ci = m.Row(m.conflict, i), *cj = m.Row(m.conflict, j);
+      for (int k = 0; k < words; ++k)
+        if ((li[k] & cj[k]) | (lj[k] & ci[k])) return;
+      Compat::SetBits(m.full, size_t(words), i, j);
+    });
+  std::fill_n(ws.used.begin(), n, 0);
+  for (SetResult &b : ws.best) {
+    b.score = -1;
+    b.members.clear();
+  }
+  std::vector<int> &members = ws.members, &stack = ws.stack;
+  uint64_t *inSet = ws.inSet.data();
   for (int p = 0; p < n; ++p) {
-    if (used[size_t(p)]) continue;
-    std::fill(inSet.begin(), inSet.end(), 0);
-    std::vector<int> members{p}, stack;
-    inSet[size_t(p)] = 1;
-    for (int q : full[size_t(p)]) {
+    if (ws.used[size_t(p)]) continue;
+    std::fill_n(inSet, words, 0);
+    auto mark = [&](int q) { inSet[q / 64] |= uint64_t(1) << (q % 64); };
+    members.assign(1, p);
+    mark(p);
+    ForEachBit(m.Row(m.full, p), words, [&](int q) {
       members.push_back(q);
-      inSet[size_t(q)] = 1;
-      used[size_t(q)] = 1;
-    }
-    for (auto it = full[size_t(p)].rbegin(); it != full[size_t(p)].rend(); ++it) stack.push_back(*it);
+      mark(q);
+      ws.used[size_t(q)] = 1;
+    });
+    stack.assign(members.rbegin(), members.rend() - 1);
     stack.push_back(p);
     while (!stack.empty()) {
       const int cur = stack.back();
       stack.pop_back();
-      for (int q : compatible[size_t(cur)]) {
-        if (inSet[size_t(q)]) continue;
-        bool ok = true;
-        for (int mm : members) ok = ok && !m.C(q, mm);
-        if (!ok) continue;
-        inSet[size_t(q)] = 1;
+      ForEachBit(m.Row(m.linked, cur), words, [&](int q) {
+        if ((inSet[q / 64] >> (q % 64)) & 1) return;
+        const uint64_t *cq = m.Row(m.conflict, q);
+        for (int k = 0; k < words; ++k)
+          if (cq[k] & inSet[k]) return;
+        mark(q);
         members.push_back(q);
         stack.push_back(q);
-      }
+      });
     }
+    // Each member's weight times the weights of its links into the set.
     int64_t score = 0;
     for (int a : members) {
       int64_t row = 0;
-      for (int b : members)
-        if (b != a) row += m.W(a, b);
+      const uint64_t *la = m.Row(m.linked, a);
+      const int16_t *wa = &m.w[size_t(a) * size_t(n)];
+      for (int k = 0; k < words; ++k)
+        for (uint64_t bits = la[k] & inSet[k]; bits; bits &= bits - 1) row += wa[k * 64 + __builtin_ctzll(bits)];
       score += int64_t(list[size_t(a)].weight) * row;
     }
     for (int k = 0; k < 4; ++k)
-      if (best[k].score < score) {
-        for (int j = 3; j > k; --j) best[j] = std::move(best[j - 1]);
-        best[k] = {score, members};
+      if (ws.best[k].score < score) {
+        // Rotate instead of copying, so that the member buffers are reused.
+        for (int j = 3; j > k; --j) std::swap(ws.best[j], ws.best[j - 1]);
+        ws.best[k].score = score;
+        ws.best[k].members.assign(members.begin(), members.end());
         break;
       }
   }
-  const int64_t o = std::max<int64_t>(0, best[0].score);
+  const int64_t o = std::max<int64_t>(0, ws.best[0].score);
   const int64_t P = int64_t(A.count) * B.count;
-  if (sets) sets->clear();
+  if (sets) sets->count = 0;
   if (A.profile->setShortReturn && o / P <= 36863) return int(0.625 * std::sqrt(double(o) * 6.25 / double(P)));
-  if (sets)
+  if (sets) {
     for (int k = 0; k < keep; ++k) {
-      sets->emplace_back();
-      if (best[k].score >= 0)
-        for (int mm : best[k].members) sets->back().push_back(list[size_t(mm)]);
+      std::vector<Correspondence> &out = sets->set[k];
+      out.clear();
+      if (ws.best[k].score >= 0)
+        for (int mm : ws.best[k].members) out.push_back(list[size_t(mm)]);
     }
+    sets->count = keep;
+  }
   return int(std::min<int64_t>(int64_t(double(o) * 0.0625 + 0.5), 0x70000000));
 }
 
 // Clears the voted cells that clash with the set; false when none was cleared.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             std::vector<uint8_t> &flag) {
-  const Minutia *ma = A.record->minutiae, *mb = B.record->minutiae;
-  const auto distance = [&](int x1, int y1, int x2, int y2) {
-    return A.profile->length((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1));
-  };
   bool cleared = false;
   for (int b = 0; b < B.count; ++b)
     for (int a = 0; a < A.count; ++a) {
@@ -233,8 +337,7 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
           clash = true;
           continue;
         }
-        const int gA = distance(ma[a].x, ma[a].y, ma[c.a].x, ma[c.a].y);
-        const int gB = distance(mb[b].x, mb[b].y, mb[c.b].x, mb[c.b].y);
+        const int gA = A.Len(a, c.a), gB = B.Len(b, c.b);
         const int dl = std::abs(gA - gB);
         const int d1 = foldDirection(B.Rel(b, c.b), A.Rel(a, c.a), 256), d2 = foldDirection(B.Rel(c.b, b), A.Rel(c.a, a), 256);
         if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
@@ -255,40 +358,42 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
   return cleared;
 }
 
-std::vector<Correspondence> MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v,
-                                            const std::vector<uint8_t> &flag) {
-  std::vector<int> bestRow(size_t(A.count), -1), bestCol(size_t(B.count), -1);
+// The flagged cells that are best in both their row and their column.
+void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, const std::vector<uint8_t> &flag,
+                     std::vector<Correspondence> &out) {
+  int bestRow[kMaxMinutiae], bestCol[kMaxMinutiae];
+  std::fill_n(bestRow, A.count, -1);
+  std::fill_n(bestCol, B.count, -1);
   for (int b = 0; b < B.count; ++b)
     for (int a = 0; a < A.count; ++a) {
       if (!flag[size_t(b) * 120 + a]) continue;
       const int value = v.Vote(b, a);
-      if (bestRow[size_t(a)] < 0 || value > v.Vote(bestRow[size_t(a)], a)) bestRow[size_t(a)] = b;
-      if (bestCol[size_t(b)] < 0 || value > v.Vote(b, bestCol[size_t(b)])) bestCol[size_t(b)] = a;
+      if (bestRow[a] < 0 || value > v.Vote(bestRow[a], a)) bestRow[a] = b;
+      if (bestCol[b] < 0 || value > v.Vote(b, bestCol[b])) bestCol[b] = a;
     }
-  std::vector<Correspondence> out;
+  out.clear();
   for (int b = 0; b < B.count; ++b) {
-    const int a = bestCol[size_t(b)];
-    if (a >= 0 && bestRow[size_t(a)] == b) out.push_back({int16_t(b), int16_t(a), v.Weighted(b, a)});
+    const int a = bestCol[b];
+    if (a >= 0 && bestRow[a] == b) out.push_back({int16_t(b), int16_t(a), v.Weighted(b, a)});
   }
-  return out;
 }
 
 // Mid-range results: regrow each kept set from the votes that agree with it.
-int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, SetList &sets, int t) {
-  for (auto &set : sets) {
+int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, MatchWorkspace &ws, int t) {
+  SetList &sets = ws.sets;
+  std::vector<uint8_t> &flag = ws.flag;
+  for (int k = 0; k < sets.count; ++k) {
+    std::vector<Correspondence> &set = sets.set[k];
     if (set.empty()) break;
-    std::vector<uint8_t> flag(120 * 120, 0);
     for (int b = 0; b < B.count; ++b)
       for (int a = 0; a < A.count; ++a) flag[size_t(b) * 120 + a] = v.Vote(b, a) != 0;
     if (!PruneInconsistentVotes(A, B, set, flag)) break;
-    set = MutualBestCells(A, B, v, flag);
+    MutualBestCells(A, B, v, flag, set);
     if (set.empty()) break;
-    Compat m;
-    SetList best;
-    const int score = GrowConsistentSets(A, B, set, m, &best, 1);
+    const int score = GrowConsistentSets(A, B, set, ws, &ws.refined, 1);
     if (score > t) {
       t = score;
-      if (!best.empty()) sets[0] = best[0];
+      if (ws.refined.count > 0) sets.set[0] = ws.refined.set[0];
     }
   }
   return t;
@@ -307,7 +412,8 @@ void ScoreScale(const SetContext &A, const SetContext &B, bool penalties, int64_
 }
 
 int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Correspondence> &list, const VoteState &v,
-                      Compat &m, int t) {
+                      MatchWorkspace &ws, int t) {
+  Compat &m = ws.m;
   const MatchProfile &p = *A.profile;
   int64_t E, P;
   ScoreScale(A, B, p.penalties, E, P);
@@ -316,7 +422,7 @@ int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Corr
   if (S < 100 || S < p.rescoreLow || S >= p.rescoreHigh) return S;
   const int n = int(list.size());
   if (n <= 1) return S;
-  std::vector<int> cell(120 * 120, -1);
+  std::vector<int> &cell = ws.cell;
   for (int i = 0; i < n; ++i) cell[size_t(list[size_t(i)].b) * 120 + list[size_t(i)].a] = i;
   for (const MatchCandidate &c : v.candidates) {
     const PairDescriptor &s = A.pairs[size_t(c.aDesc)], &q = B.pairs[size_t(c.bDesc)];
@@ -326,11 +432,12 @@ int ComputeMatchScore(const SetContext &A, const SetContext &B, std::vector<Corr
     list[size_t(ni)].weight += add;
     list[size_t(fi)].weight += add;
   }
+  for (const Correspondence &c : list) cell[size_t(c.b) * 120 + c.a] = -1;
   BuildCompatibility(A, B, list, m);
   double Q = 0;
   for (int i = 0; i < n; ++i) {
     int64_t row = 0;
-    for (int j = 0; j < n; ++j) row += m.W(i, j);
+    ForEachBit(m.Row(m.linked, i), m.words, [&](int j) { row += m.W(i, j); });
     Q += double(list[size_t(i)].weight) * double(row);
   }
   const double capped = std::min(Q * 0.0625 + 0.5, 1879048192.0);
@@ -379,39 +486,78 @@ int foldAngleDistanceQuarter(int a, int b) {
   return 16;
 }
 
-int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, const MatchProfile &profile) {
-  SetContext A, B;
-  A.profile = B.profile = &profile;
-  if (buildTemplateContext(A, recA, true) == 0) return 0;
-  if (buildTemplateContext(B, recB, false) == 0) return 0;
-  VoteState v;
-  v.votes.assign(120 * 120, 0);
-  v.weightedVotes.assign(120 * 120, 0);
+namespace {
+
+WorkspacePool<MatchWorkspace> g_workspaces;
+
+// buildTemplateContext, unless ctx was last built from the same minutiae
+// under the same profile.
+int BuildOnce(SetContext &ctx, MatchWorkspace::BuiltFrom &from, const MinutiaeRecord &rec, const MatchProfile &profile,
+              bool indexed) {
+  const size_t used = sizeof(Minutia) * std::min<size_t>(rec.count, kMaxMinutiae);
+  ctx.profile = &profile;
+  if (from.valid && from.profile == &profile && from.record.count == rec.count &&
+      std::memcmp(from.record.minutiae, rec.minutiae, used) == 0) {
+    ctx.record = &rec;
+    return from.result;
+  }
+  from.valid = false;
+  from.result = buildTemplateContext(ctx, rec, indexed);
+  from.profile = &profile;
+  from.record.count = rec.count;
+  std::memcpy(from.record.minutiae, rec.minutiae, used);
+  from.valid = true;
+  return from.result;
+}
+
+int MatchInWorkspace(MatchWorkspace &ws, const MinutiaeRecord &recA, const MinutiaeRecord &recB,
+                     const MatchProfile &profile) {
+  SetContext &A = ws.A, &B = ws.B;
+  if (BuildOnce(A, ws.aFrom, recA, profile, true) == 0) return 0;
+  if (BuildOnce(B, ws.bFrom, recB, profile, false) == 0) return 0;
+  VoteState &v = ws.v;
+  clearVoteCells(v.votes, B.count, A.count);
+  clearVoteCells(v.weightedVotes, B.count, A.count);
   if (matchPairDescriptors(A, B, v) == 0) return 0;
   if (voteAlignments(B, A, v) <= 0) return 0;
-  std::vector<Correspondence> list;
+  std::vector<Correspondence> &list = ws.list;
   if (collectCorrespondences(A, B, v, list) == 0) return 0;
-  Compat m;
-  SetList sets;
-  int t = GrowConsistentSets(A, B, list, m, &sets, 4);
+  int t = GrowConsistentSets(A, B, list, ws, &ws.sets, 4);
   const MatchProfile &p = *A.profile;
   if (p.refineAnyScore || t > 184) {
     int64_t k, s;
     ScoreScale(A, B, false, k, s);
     const int M = int(0.625 * std::sqrt(double(t) * double(k) / double(s)) + 0.5);
-    if (M > p.refineLow && M < p.refineHigh) t = RefineMatchScore(A, B, v, sets, t);
+    if (M > p.refineLow && M < p.refineHigh) t = RefineMatchScore(A, B, v, ws, t);
   }
   if (p.rescoreBestSet) {
-    std::vector<Correspondence> best = sets.empty() ? std::vector<Correspondence>() : sets[0];
-    return ComputeMatchScore(A, B, best, v, m, t);
+    ws.rescored.clear();
+    if (ws.sets.count > 0) ws.rescored = ws.sets.set[0];
+    return ComputeMatchScore(A, B, ws.rescored, v, ws, t);
   }
   // Scaled whatever t is, so that scores rise monotonically with t.
-  return ComputeMatchScore(A, B, list, v, m, t);
+  return ComputeMatchScore(A, B, list, v, ws, t);
+}
+
+}  // namespace
+
+int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, const MatchProfile &profile) {
+  const auto lease = g_workspaces.Acquire();
+  MatchWorkspace *ws = lease.get();
+  if (!ws) return kMatchNoMemory;
+  try {
+    return MatchInWorkspace(*ws, recA, recB, profile);
+  } catch (const std::bad_alloc &) {
+    // A table that had to grow past its first size; what it holds stays valid.
+    return kMatchNoMemory;
+  }
 }
 
 float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b) {
   if (!a || !b) return 0.0f;
-  const float s = float(matchMinutiaeSets(*a, *b)) * 0.0016276041f;
+  const int raw = matchMinutiaeSets(*a, *b);
+  if (raw <= 0) return 0.0f;
+  const float s = float(raw) * 0.0016276041f;
   return s > 1.0f ? 1.0f : s;
 }
 

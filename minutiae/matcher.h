@@ -2,6 +2,7 @@
 // correspondences, which grow into geometrically consistent sets.
 #pragma once
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,12 @@ struct OctantNeighbour {
   uint8_t angleFar;
 };
 
+// Nearest neighbour per sector or octant while the pairs are chosen.
+struct NeighbourSlot {
+  int32_t d2;
+  int16_t nb;
+};
+
 struct MatchCandidate {
   int aDesc;  // index into A's descriptors
   int bDesc;  // index into B's descriptors
@@ -58,18 +65,23 @@ struct Correspondence {
 };
 
 // One side of a match. A (indexed) stores both directions of each pair and a
-// bucket index; B (probe) stores one direction.
+// bucket index; B (probe) stores one direction. The tables keep their size
+// between matches; only the entries of the current minutiae are written and
+// read.
 struct SetContext {
   const MatchProfile *profile = &kCaptureMatch;
   const MinutiaeRecord *record = nullptr;
   int count = 0;
   std::vector<int32_t> distance2;  // [120][120]
   std::vector<uint8_t> relAngle;   // [120][120]
+  std::vector<int32_t> length;     // [120][120], the profile's length of distance2
   std::vector<PairDescriptor> pairs;
   std::vector<OctantNeighbour> octants;  // 8 per minutia
   std::vector<int> buckets[64];          // descriptor indices per bucket
+  std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
   uint8_t Rel(int i, int j) const { return relAngle[size_t(i) * 120 + j]; }
+  int Len(int i, int j) const { return length[size_t(i) * 120 + j]; }
 };
 
 constexpr int kMaxPairs = 700;
@@ -81,6 +93,8 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed);
 void fillBucketIndex(SetContext &a);
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed);
 
+// Vote tables [b][a] with row length 120; the cells of the current minutiae
+// (b < B.count, a < A.count) are the ones in use.
 struct VoteState {
   std::vector<int32_t> votes, weightedVotes;  // [b][a], 120 x 120
   std::vector<float> support[2];
@@ -99,8 +113,20 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
 int foldAngleDistance(int a, int b);
 int foldAngleDistanceQuarter(int a, int b);
 
+// Sizes a vote table to 120 x 120 once, then zeroes the cells of rows x columns.
+template <class T>
+void clearVoteCells(std::vector<T> &table, int rows, int columns) {
+  if (table.size() != 120 * 120) table.assign(120 * 120, T());
+  for (int r = 0; r < rows; ++r) std::fill_n(table.begin() + r * 120, columns, T());
+}
+
+constexpr int kMatchNoMemory = -2;
+
+// Raw score >= 0, or kMatchNoMemory when working memory cannot be had (it is
+// made when no free one is left, then kept for later calls).
 int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b,
                       const MatchProfile &profile = kCaptureMatch);
+// 0..1; 0 also when working memory cannot be had.
 float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b);
 // -1 for a null argument or a template not starting with 'F'; else 1. Each
 // template buffer must hold 606 bytes (the reader takes no length).

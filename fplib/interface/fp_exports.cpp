@@ -59,6 +59,7 @@ extern "C" int FP_End(void) {
     DestroyLibraryLock();
   }
   FP_LOG("FP_End", "FP_End\n");
+  closeLogFile();
   return FP_OK;
 }
 

@@ -1,5 +1,5 @@
 // The step log: every line goes to standard output and is appended to the
-// file "d:\vantrel.txt" in the working directory.
+// file "d:\vantrel.txt" in the working directory of the moment.
 #pragma once
 
 namespace fplib {
@@ -10,6 +10,9 @@ extern const char kLogFileName[];
 // 512-byte line buffer.
 void writeLogLine(const char *function, int line, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
+
+// Closes the log file kept open between lines; the next line opens it again.
+void closeLogFile();
 
 }  // namespace fplib
 

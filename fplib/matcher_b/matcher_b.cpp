@@ -1,9 +1,15 @@
 #include "matcher_b.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
 #include "match_tables.h"
 #include "matcher_b_alignment.h"
 #include "matcher_b_consolidation.h"
 #include "matcher_b_pairing.h"
+#include "match_workspace_pool.h"
 
 namespace fplib {
 
@@ -35,9 +41,24 @@ void Finish(MatcherBSearch &s, MatcherBResult &result) {
   if (result.score > 1000) result.score = 1000;
 }
 
-void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+// The second set's pair grid, kept when the second set is the one it was
+// last built for (the search only reads it).
+int SecondGrid(MatcherBSearch &s) {
+  const PointSetB &second = s.B();
+  const size_t used = sizeof(PointB) * size_t(second.count);
+  if (s.gridValid && s.gridSecond.count == second.count && std::memcmp(s.gridSecond.points, second.points, used) == 0)
+    return 1;
+  s.gridValid = false;
   clearPairGrid(s.second.grid, s.second.pairLists);
-  if (!buildPairGridB(s.B(), s.second.grid, s.second.pairLists)) return;
+  if (!buildPairGridB(second, s.second.grid, s.second.pairLists)) return 0;
+  s.gridSecond.count = second.count;
+  std::memcpy(s.gridSecond.points, second.points, used);
+  s.gridValid = true;
+  return 1;
+}
+
+void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+  if (!SecondGrid(s)) return;
   s.first.candidateTotal = 0;
   if (!matchTrianglesB(s)) return;
   s.eval = EvaluationRecordB();
@@ -82,22 +103,70 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
   Finish(s, result);
 }
 
-}  // namespace
+// Search states, kept between matches.
+minutiae::WorkspacePool<MatcherBSearch> g_searches;
 
-int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
+// Prepares the first context, or, when the first set is the one it was
+// last prepared for (one template against many), resets what a search
+// changes in it: the groups' local alignments, their tolerance marks and
+// the anchor group. Triangle candidates are rebuilt by every search.
+int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
+  GroupSetB &gs = s.first.groups;
+  const size_t used = sizeof(PointB) * size_t(first.count);
+  if (s.preparedValid && s.preparedFirst.count == first.count &&
+      std::memcmp(s.preparedFirst.points, first.points, used) == 0) {
+    for (PointGroupB &g : gs.groups) g.valid = g.rotation = g.dx = g.dy = 0;
+    std::fill(gs.groupMark.begin(), gs.groupMark.end(), -1);
+    gs.current = -1;
+    return s.preparedResult;
+  }
+  s.preparedValid = false;
+  gs.current = -1;
+  s.preparedResult = prepareMatcherBContext(s.first);
+  s.preparedFirst.count = first.count;
+  std::memcpy(s.preparedFirst.points, first.points, used);
+  s.preparedValid = true;
+  return s.preparedResult;
+}
+
+// matchMinutiaeB, telling an allocation failure from the other failures.
+int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult *result, bool &noMemory) {
+  noMemory = false;
   if (!first || !second || !result) return 2;
   if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
-  MatcherBSearch s;
-  if (!createMatcherBContext(s.first, true) || !createMatcherBContext(s.second, false)) return -1;
-  s.first.points = first;
-  s.second.points = second;
-  s.candidates.assign(kMaxPointsB, PairCandidatesB());
-  if (!prepareMatcherBContext(s.first)) return -1;
-  searchAlignmentB(s, *result);
+  const auto lease = g_searches.Acquire();
+  MatcherBSearch *search = lease.get();
+  if (!search || !createMatcherBContext(search->first, true) || !createMatcherBContext(search->second, false)) {
+    noMemory = true;
+    return -1;
+  }
+  MatcherBSearch &s = *search;
+  try {
+    s.candidates.reserve(kMaxPointsB);
+    s.cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
+    s.first.points = first;
+    s.second.points = second;
+    s.candidates.assign(kMaxPointsB, PairCandidatesB());
+    s.hulls.ready = false;
+    if (!PrepareFirst(s, *first)) return -1;
+    searchAlignmentB(s, *result);
+  } catch (const std::bad_alloc &) {
+    // Whatever had to grow keeps a valid state for the next match.
+    noMemory = true;
+    return -1;
+  }
   return 0;
 }
 
-float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2) {
+}  // namespace
+
+int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
+  bool noMemory;
+  return RunMatcherB(first, second, result, noMemory);
+}
+
+float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2, bool *noMemory) {
+  if (noMemory) *noMemory = false;
   if (!record1 || !record2 || !EnsureMatchTables()) return 0.0f;
   MinutiaeSetB set1, set2;
   if (loadMinutiaeB(record1, set1) != 0 || loadMinutiaeB(record2, set2) != 0) return 0.0f;
@@ -105,7 +174,12 @@ float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2) {
   toPointSetB(set1, first);
   toPointSetB(set2, second);
   MatcherBResult result;
-  matchMinutiaeB(&first, &second, &result);
+  bool failed = false;
+  RunMatcherB(&first, &second, &result, failed);
+  if (failed) {
+    if (noMemory) *noMemory = true;
+    return 0.0f;
+  }
   const float b = float(result.score) * 0.001f;
   return b < 0.0f ? 0.0f : b > 1.0f ? 1.0f : b;
 }

@@ -10,11 +10,13 @@
 namespace fplib {
 
 // 2 for a null argument or a count outside 6..120 (result untouched), -1
-// when the first set cannot be prepared, else 0 with the result filled.
+// when the first set cannot be prepared or memory runs out, else 0 with the
+// result filled. The search state is borrowed from a pool: made when no free
+// one is left, then kept.
 int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result);
 
-// Similarity 0..1 of two CMinutiaeRecords; 0 when either is refused or the
-// match tables are missing.
-float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2);
+// Similarity 0..1 of two CMinutiaeRecords; 0 when either is refused, and 0
+// with *noMemory set when memory ran out.
+float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2, bool *noMemory = nullptr);
 
 }  // namespace fplib

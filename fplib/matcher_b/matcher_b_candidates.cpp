@@ -111,7 +111,7 @@ void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     // The list's last entry is never examined.
     for (size_t k = 0; k + 1 < list.size(); ++k) {
       if (list[k].row > rowLimit) break;
-      consider(RefItem(s.second, list[k]).from);
+      consider(list[k].from);
     }
     for (int i = 0; i < pc.count; ++i)
       pc.list[i].similarity = pairSimilarity(s, m, pc.list[i].second, al, true, nullptr);

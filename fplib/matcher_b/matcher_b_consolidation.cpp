@@ -1,7 +1,7 @@
 #include "matcher_b_consolidation.h"
 
 #include <algorithm>
-#include <deque>
+#include <array>
 #include <utility>
 
 #include "matcher_b_pairing.h"
@@ -10,10 +10,36 @@ namespace fplib {
 
 namespace {
 
+using PerPoint = std::array<int, kMaxPointsB>;
+
+// The consolidation's work queue: at most one entry per first-set minutia
+// (each pop pushes back at most one), so a ring of that size.
+class Ring {
+ public:
+  bool empty() const { return size_ == 0; }
+  void push_back(int v) { items_[(head_ + size_++) % kMaxPointsB] = v; }
+  void push_front(int v) {
+    head_ = (head_ + kMaxPointsB - 1) % kMaxPointsB;
+    items_[head_] = v;
+    ++size_;
+  }
+  int front() const { return items_[head_]; }
+  void pop_front() {
+    head_ = (head_ + 1) % kMaxPointsB;
+    --size_;
+  }
+
+ private:
+  int items_[kMaxPointsB] = {};
+  int head_ = 0, size_ = 0;
+};
+
 struct Consolidation {
   MatcherBSearch &s;
   AlignmentB al;
-  std::vector<int> anchor, anchorPartner, heldBy, inSet;
+  // Per first-set (anchor, anchorPartner, inSet) or second-set (heldBy)
+  // minutia; held in place, no allocation per match.
+  PerPoint anchor, anchorPartner, heldBy, inSet;
 
   PairCandidatesB &C(int m) { return s.candidates[size_t(m)]; }
   int Count() const { return s.A().count; }
@@ -83,9 +109,9 @@ struct Consolidation {
   void Promote();
   void SupportFromNeighbours();
   void BuildChains();
-  std::vector<int> FixPairs();
-  void RefreshSupport(const std::vector<int> &fixedPartner);
-  std::vector<int> Claim(const std::vector<int> &fixedPartner);
+  PerPoint FixPairs();
+  void RefreshSupport(const PerPoint &fixedPartner);
+  PerPoint Claim(const PerPoint &fixedPartner);
 };
 
 void Consolidation::TakeAnchors(const EvaluationRecordB &ev) {
@@ -155,7 +181,8 @@ void Consolidation::LinkSets() {
   }
   for (int start = 0; start < Count(); ++start) {
     if (C(start).count == 0 || inSet[size_t(start)]) continue;
-    std::vector<int> set{start};
+    FixedListB<int, kMaxPointsB> set;
+    set.push_back(start);
     inSet[size_t(start)] = 1;
     for (size_t q = 0; q < set.size(); ++q) {
       const int x = set[q];
@@ -163,7 +190,7 @@ void Consolidation::LinkSets() {
       for (int i = 0; i < cx.count; ++i)
         for (const PairRefB &ref : s.first.pairLists[size_t(x)]) {
           if (ref.row > 12) break;
-          const int y = RefItem(s.first, ref).from;
+          const int y = ref.from;
           if (y <= x || inSet[size_t(y)]) continue;
           const PairCandidatesB &cy = C(y);
           bool shares = false;
@@ -226,7 +253,7 @@ void Consolidation::SupportFromNeighbours() {
     int used = 0;
     for (size_t k = 0; k + 1 < list.size() && used < 3; ++k) {
       if (list[k].row > 24) break;
-      const int g = RefItem(s.first, list[k]).from;
+      const int g = list[k].from;
       if (anchor[size_t(g)]) {
         ++used;
         for (int i = 0; i < pe.count; ++i) {
@@ -294,9 +321,10 @@ void Consolidation::BuildChains() {
   }
 }
 
-std::vector<int> Consolidation::FixPairs() {
-  std::vector<int> fixedPartner(size_t(Count()), -1);
-  std::vector<int> taken(size_t(s.B().count), 0);
+PerPoint Consolidation::FixPairs() {
+  PerPoint fixedPartner, taken;
+  std::fill_n(fixedPartner.begin(), Count(), -1);
+  std::fill_n(taken.begin(), s.B().count, 0);
   for (int m = 0; m < Count(); ++m)
     if (anchor[size_t(m)]) taken[size_t(anchorPartner[size_t(m)])] = 1;
   for (int m = 0; m < Count(); ++m) {
@@ -325,7 +353,7 @@ std::vector<int> Consolidation::FixPairs() {
   return fixedPartner;
 }
 
-void Consolidation::RefreshSupport(const std::vector<int> &fixedPartner) {
+void Consolidation::RefreshSupport(const PerPoint &fixedPartner) {
   for (int m = 0; m < Count(); ++m) {
     PairCandidatesB &pc = C(m);
     if (pc.fixed || pc.count == 0) continue;
@@ -333,7 +361,7 @@ void Consolidation::RefreshSupport(const std::vector<int> &fixedPartner) {
     const auto &list = s.first.pairLists[size_t(m)];
     for (size_t k = 0; k + 1 < list.size() && nf < 3; ++k) {
       if (list[k].row > 16) break;
-      const int g = RefItem(s.first, list[k]).from;
+      const int g = list[k].from;
       if (fixedPartner[size_t(g)] >= 0) fixedNb[nf++] = g;
     }
     for (int i = 0; i < pc.count; ++i) {
@@ -348,9 +376,11 @@ void Consolidation::RefreshSupport(const std::vector<int> &fixedPartner) {
   }
 }
 
-std::vector<int> Consolidation::Claim(const std::vector<int> &fixedPartner) {
-  std::vector<int> choice(size_t(Count()), -1), reservedBy(size_t(s.B().count), -1);
-  std::vector<int> fixedHolder(size_t(s.B().count), -1);
+PerPoint Consolidation::Claim(const PerPoint &fixedPartner) {
+  PerPoint choice, reservedBy, fixedHolder;
+  std::fill_n(choice.begin(), Count(), -1);
+  std::fill_n(reservedBy.begin(), s.B().count, -1);
+  std::fill_n(fixedHolder.begin(), s.B().count, -1);
   for (int m = 0; m < Count(); ++m)
     if (fixedPartner[size_t(m)] >= 0) {
       fixedHolder[size_t(fixedPartner[size_t(m)])] = m;
@@ -367,7 +397,7 @@ std::vector<int> Consolidation::Claim(const std::vector<int> &fixedPartner) {
     }
     return sum > 1100 ? b : -1;
   };
-  std::deque<int> queue;
+  Ring queue;
   for (int m = 0; m < Count(); ++m)
     if (fixedPartner[size_t(m)] < 0) queue.push_back(m);
   // Every lost contest zeroes a candidate, so this ends.
@@ -425,10 +455,10 @@ int consolidatePairs(MatcherBSearch &s, MatcherBResult &result) {
   Consolidation c{s, {}, {}, {}, {}, {}};
   if (!estimateFinalAlignment(s.A(), s.B(), result, c.al)) return 0;
   const int n = s.A().count;
-  c.anchor.assign(size_t(n), 0);
-  c.anchorPartner.assign(size_t(n), -1);
-  c.inSet.assign(size_t(n), 0);
-  c.heldBy.assign(size_t(s.B().count), -1);
+  std::fill_n(c.anchor.begin(), n, 0);
+  std::fill_n(c.anchorPartner.begin(), n, -1);
+  std::fill_n(c.inSet.begin(), n, 0);
+  std::fill_n(c.heldBy.begin(), s.B().count, -1);
   ResetPairCandidates(s);
   c.TakeAnchors(s.eval);
   for (int m = 0; m < n; ++m)
@@ -437,9 +467,9 @@ int consolidatePairs(MatcherBSearch &s, MatcherBResult &result) {
   c.Promote();
   c.SupportFromNeighbours();
   c.BuildChains();
-  const std::vector<int> fixedPartner = c.FixPairs();
+  const PerPoint fixedPartner = c.FixPairs();
   c.RefreshSupport(fixedPartner);
-  const std::vector<int> choice = c.Claim(fixedPartner);
+  const PerPoint choice = c.Claim(fixedPartner);
   const int score = result.score;
   result = MatcherBResult();
   result.score = score;

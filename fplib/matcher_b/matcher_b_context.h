@@ -23,6 +23,7 @@ struct PairItemB {
 
 struct PairRefB {
   int row, column, item;
+  int from, angle;  // the item's from-point and angle, kept here to spare the grid lookup
 };
 
 struct PairGridB {
@@ -30,6 +31,7 @@ struct PairGridB {
   // the cells of the other.
   int rows = kGridRows + 1, columns = kGridColumns + 1;
   std::vector<std::vector<PairItemB>> cells;
+  std::vector<uint64_t> filled;  // bit per cell that holds items, so that clearing and listing skip the rest
   std::vector<PairItemB> &at(int r, int c) { return cells[size_t(r) * size_t(columns) + size_t(c)]; }
   const std::vector<PairItemB> &at(int r, int c) const {
     return cells[size_t(r) * size_t(columns) + size_t(c)];
@@ -52,6 +54,28 @@ struct GroupSetB {
   std::vector<int> groupMark;       // tolerance category cache, -1 unknown
 };
 
+// A list of at most N entries held in place: no allocation, so triangles
+// made again for every first set cost nothing on the heap.
+template <class T, size_t N>
+class FixedListB {
+ public:
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  void clear() { count_ = 0; }
+  // Callers keep to N entries.
+  void push_back(const T &v) { items_[count_++] = v; }
+  T &operator[](size_t i) { return items_[i]; }
+  const T &operator[](size_t i) const { return items_[i]; }
+  T *begin() { return items_; }
+  T *end() { return items_ + count_; }
+  const T *begin() const { return items_; }
+  const T *end() const { return items_ + count_; }
+
+ private:
+  T items_[N] = {};
+  size_t count_ = 0;
+};
+
 struct TriangleCandidate {
   int c0, c1, c2;  // second-set points for p1, p2, p3
   int valid;
@@ -64,7 +88,7 @@ struct TriangleB {
   int lenAB = 0, lenAC = 0, lenCB = 0;
   int turnAB = 0, turnAC = 0, turnCB = 0;
   int sideBA = 0, sideCB = 0, sideAC = 0;
-  std::vector<TriangleCandidate> candidates;  // at most 8
+  FixedListB<TriangleCandidate, kMaxTriangleCandidates> candidates;
 };
 
 struct MatcherBContext {
@@ -72,11 +96,13 @@ struct MatcherBContext {
   std::vector<std::vector<PairRefB>> pairLists;  // per point, rising rows
   PairGridB grid;
   std::vector<TriangleB> triangles;  // first context only
+  std::vector<std::vector<PairRefB>> fromLists;  // per point, its items as a grid scan meets them (near triangles)
   int candidateTotal = 0;            // triangle candidates of the whole run
   GroupSetB groups;
 };
 
-// Allocates lists and grid; false on allocation failure.
+// Allocates lists and grid; false on allocation failure. A context made
+// before is kept as it is.
 bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles);
 
 // Files every pair closer than 130 into the grid (twice, once per order)

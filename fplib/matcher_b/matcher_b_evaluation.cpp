@@ -47,8 +47,7 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     ev.bestStrong = c;
   else if (ev.bestStrong - c > 4)
     return;
-  std::vector<HullPoint> firstPts, secondPts, firstMapped, secondMapped;
-  std::vector<bool> pairedA(size_t(A.count), false), pairedB(size_t(B.count), false);
+  bool pairedA[kMaxPointsB] = {}, pairedB[kMaxPointsB] = {};
   EvaluationB &cur = ev.current;
   cur = EvaluationB();
   cur.valid = 1;
@@ -61,28 +60,32 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     cur.second[cur.pairs] = cd.second;
     ++cur.pairs;
     cur.similaritySum += cd.similarity + cd.support;
-    pairedA[size_t(m)] = true;
-    pairedB[size_t(cd.second)] = true;
+    pairedA[m] = true;
+    pairedB[cd.second] = true;
   }
+  SetHullsB &h = s.hulls;
+  if (!h.ready) {
+    h.points.clear();
+    for (int m = 0; m < A.count; ++m) h.points.push_back({A.points[m].x, A.points[m].y, m});
+    DistinctPositionsInto(h.points, h.distinctA);
+    h.points.clear();
+    for (int t = 0; t < B.count; ++t) h.points.push_back({B.points[t].x, B.points[t].y, t});
+    DistinctPositionsInto(h.points, h.distinctB);
+    convexHullInto(h.distinctB, int(h.distinctB.size()) + 1, h.hullB, h.visited);
+    convexHullInto(h.distinctA, int(h.distinctA.size()) + 1, h.hullA, h.visited);
+    h.ready = true;
+  }
+  if (h.hullB.empty() || h.hullA.empty()) return;
   for (int m = 0; m < A.count; ++m) {
     int x, y;
     MapPoint(A.points[m], al, x, y);
-    firstPts.push_back({A.points[m].x, A.points[m].y, m});
-    firstMapped.push_back({x, y, m});
+    cur.inFirst += pairedA[m] || InsideHull(h.distinctB, h.hullB, x, y);
   }
   for (int t = 0; t < B.count; ++t) {
     int x, y;
     MapBack(B.points[t], al, x, y);
-    secondPts.push_back({B.points[t].x, B.points[t].y, t});
-    secondMapped.push_back({x, y, t});
+    cur.inSecond += pairedB[t] || InsideHull(h.distinctA, h.hullA, x, y);
   }
-  const std::vector<HullPoint> hullB = DistinctPositions(secondPts), hullA = DistinctPositions(firstPts);
-  const std::vector<int> hb = convexHull(hullB, int(hullB.size()) + 1), ha = convexHull(hullA, int(hullA.size()) + 1);
-  if (hb.empty() || ha.empty()) return;
-  for (int m = 0; m < A.count; ++m)
-    cur.inFirst += pairedA[size_t(m)] || InsideHull(hullB, hb, firstMapped[size_t(m)].x, firstMapped[size_t(m)].y);
-  for (int t = 0; t < B.count; ++t)
-    cur.inSecond += pairedB[size_t(t)] || InsideHull(hullA, ha, secondMapped[size_t(t)].x, secondMapped[size_t(t)].y);
   const int n = cur.pairs;
   const float g = std::sqrt(float(cur.inFirst) * float(cur.inSecond));
   const float l = g >= 0.1f ? float(n) / g : 0.0f;

@@ -4,47 +4,8 @@
 
 namespace fplib {
 
-int DirectionQuadrantDeg(int dx, int dy, int f) {
-  if (dx <= 0 && dy <= 0) return f + 180;
-  if (dx <= 0 && dy > 0) return 180 - f;
-  if (dx > 0 && dy < 0) return 360 - f;
-  return f;
-}
 
-int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out) {
-  const int dx = q.x - p.x, dy = q.y - p.y;
-  const int ax = Abs(dx), ay = Abs(dy);
-  if (ax >= kGeometrySpan || ay >= kGeometrySpan) {
-    if (flags & kGeoLength) out.length = -1;
-    if (flags & kGeoAngleDiff) out.angleDiff = -1;
-    if (flags & kGeoDirection) out.direction = -1;
-    if (flags & kGeoAngleToSide) out.angleToSide = -1;
-    return 0;
-  }
-  if (flags & kGeoLength) out.length = VectorLength(ax, ay);
-  if (flags & kGeoAngleDiff) out.angleDiff = (q.angle - p.angle + 720) % 360;
-  if (flags & (kGeoDirection | kGeoAngleToSide)) {
-    const int f = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
-    int g;
-    if (dx > 0 && dy <= 0)
-      g = 180 + f;
-    else if (dx > 0 && dy > 0)
-      g = 180 - f;
-    else if (dx <= 0 && dy < 0)
-      g = 360 - f;
-    else
-      g = f;
-    if (flags & kGeoDirection) out.direction = g;
-    if (flags & kGeoAngleToSide) out.angleToSide = (q.angle - g + 720) % 360;
-  }
-  return 1;
-}
 
-void RotatePoint(int x, int y, int r, int &xr, int &yr) {
-  const int c = CosDeg(r), s = SinDeg(r);
-  xr = (x * c - y * s) >> 16;
-  yr = (x * s + y * c) >> 16;
-}
 
 int matchTolerance(int value, int binned, int binResult, int kind) {
   const int v = binned ? value : StepOf(value);

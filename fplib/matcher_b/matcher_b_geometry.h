@@ -3,6 +3,7 @@
 #pragma once
 
 #include "int_geometry.h"
+#include "match_tables.h"
 
 namespace fplib {
 
@@ -18,9 +19,28 @@ struct SideGeometryB {
   int direction, angleToSide, angleDiff, length;
 };
 
+// v % 360 as C++ has it (the sign of v); the usual ranges without a division.
+inline int Rem360(int v) {
+  if (v >= 0) {
+    if (v < 360) return v;
+    if (v < 720) return v - 360;
+    if (v < 1080) return v - 720;
+  }
+  return v % 360;
+}
+
+// v modulo 360 in 0..359.
 inline int Mod360(int v) {
-  int r = v % 360;
+  if (v >= -360 && v < 0) return v + 360;
+  const int r = Rem360(v);
   return r < 0 ? r + 360 : r;
+}
+
+// v modulo 72 in 0..71.
+inline int Mod72(int v) {
+  if (v >= 0 && v < 72) return v;
+  if (v >= -72 && v < 0) return v + 72;
+  return (v % 72 + 72) % 72;
 }
 inline int Wrap180(int v) {
   int r = Mod360(v);
@@ -32,14 +52,50 @@ inline int Abs(int v) { return v < 0 ? -v : v; }
 inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 
 // Direction of (dx, dy) from the quarter angle f by the signs.
-int DirectionQuadrantDeg(int dx, int dy, int f);
+inline int DirectionQuadrantDeg(int dx, int dy, int f) {
+  if (dx <= 0 && dy <= 0) return f + 180;
+  if (dx <= 0 && dy > 0) return 180 - f;
+  if (dx > 0 && dy < 0) return 360 - f;
+  return f;
+}
 
 // Relation p -> q. Returns 0 when an axis difference exceeds 179; then every
 // requested field is -1, so no caller reads stale values.
-int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out);
+inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeometryB &out) {
+  const int dx = q.x - p.x, dy = q.y - p.y;
+  const int ax = Abs(dx), ay = Abs(dy);
+  if (ax >= kGeometrySpan || ay >= kGeometrySpan) {
+    if (flags & kGeoLength) out.length = -1;
+    if (flags & kGeoAngleDiff) out.angleDiff = -1;
+    if (flags & kGeoDirection) out.direction = -1;
+    if (flags & kGeoAngleToSide) out.angleToSide = -1;
+    return 0;
+  }
+  if (flags & kGeoLength) out.length = VectorLength(ax, ay);
+  if (flags & kGeoAngleDiff) out.angleDiff = Rem360(q.angle - p.angle + 720);
+  if (flags & (kGeoDirection | kGeoAngleToSide)) {
+    const int f = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
+    int g;
+    if (dx > 0 && dy <= 0)
+      g = 180 + f;
+    else if (dx > 0 && dy > 0)
+      g = 180 - f;
+    else if (dx <= 0 && dy < 0)
+      g = 360 - f;
+    else
+      g = f;
+    if (flags & kGeoDirection) out.direction = g;
+    if (flags & kGeoAngleToSide) out.angleToSide = Rem360(q.angle - g + 720);
+  }
+  return 1;
+}
 
 // (x, y) turned by r degrees: floor((x cos - y sin) / 65536), ...
-void RotatePoint(int x, int y, int r, int &xr, int &yr);
+inline void RotatePoint(int x, int y, int r, int &xr, int &yr) {
+  const int c = CosDeg(r), s = SinDeg(r);
+  xr = (x * c - y * s) >> 16;
+  yr = (x * s + y * c) >> 16;
+}
 
 // Tolerance by kind (0 length, 1 direction, 3, 7 side angle) for a value or
 // a bin; binResult turns a length tolerance into a bin.

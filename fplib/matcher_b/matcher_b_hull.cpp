@@ -14,29 +14,42 @@ long Dist2(const HullPoint &a, const HullPoint &b) {
 
 }  // namespace
 
-std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts) {
-  std::vector<HullPoint> out;
+void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPoint> &out) {
+  out.clear();
   for (const HullPoint &p : pts) {
     bool seen = false;
     for (const HullPoint &q : out) seen = seen || (q.x == p.x && q.y == p.y);
     if (!seen) out.push_back(p);
   }
+}
+
+std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts) {
+  std::vector<HullPoint> out;
+  DistinctPositionsInto(pts, out);
   return out;
 }
 
-std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
+void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                    std::vector<uint8_t> &visited) {
+  hull.clear();
   const int n = int(pts.size());
-  if (n < 3) return {};
-  if (n == 3) return {0, 1, 2, 0};
+  if (n < 3) return;
+  if (n == 3) {
+    hull.assign({0, 1, 2, 0});
+    return;
+  }
   int start = 0;
   for (int i = 1; i < n; ++i)
     if (pts[i].y < pts[start].y || (pts[i].y == pts[start].y && pts[i].x < pts[start].x)) start = i;
-  std::vector<int> hull{start};
-  std::vector<bool> visited(size_t(n), false);
+  hull.push_back(start);
+  visited.assign(size_t(n), 0);
   int cur = start;
   // The step limit also ends a walk that degenerate input keeps going.
   for (int steps = 0;; ++steps) {
-    if (steps > limit) return {};
+    if (steps > limit) {
+      hull.clear();
+      return;
+    }
     int next = -1;
     for (int q = 0; q < n; ++q) {
       // A vertex already walked is never next: on a straight edge it would
@@ -49,13 +62,22 @@ std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
       const long c = Cross(pts[cur], pts[next], pts[q]);
       if (c > 0 || (c == 0 && q != start && Dist2(pts[cur], pts[q]) < Dist2(pts[cur], pts[next]))) next = q;
     }
-    if (next < 0) return {};
+    if (next < 0) {
+      hull.clear();
+      return;
+    }
     hull.push_back(next);
     if (next == start) break;
-    visited[size_t(next)] = true;
+    visited[size_t(next)] = 1;
     cur = next;
   }
-  if (hull.size() <= 3) return {};
+  if (hull.size() <= 3) hull.clear();
+}
+
+std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
+  std::vector<int> hull;
+  std::vector<uint8_t> visited;
+  convexHullInto(pts, limit, hull, visited);
   return hull;
 }
 

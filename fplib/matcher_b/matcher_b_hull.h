@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace fplib {
@@ -15,9 +16,13 @@ struct HullPoint {
 // empty on failure: fewer than 3 points, more steps than the limit, or a
 // hull of 3 entries or fewer.
 std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit);
+// The same into storage the caller keeps (visited: scratch).
+void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                    std::vector<uint8_t> &visited);
 
 // Drops later points at an already listed position.
 std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts);
+void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPoint> &out);
 
 // Winding test against a closed hull; a hull vertex's own position counts.
 bool InsideHull(const std::vector<HullPoint> &pts, const std::vector<int> &hull, int x, int y);

@@ -12,6 +12,7 @@ constexpr int kSpentCost = 10000;
 std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
   auto &tris = s.first.triangles;
   std::vector<HypothesisB> slots;
+  slots.reserve(size_t(kSlots));
   for (bool changed = true; changed;) {
     changed = false;
     for (size_t ti = 0; ti < tris.size(); ++ti) {
@@ -64,6 +65,7 @@ std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
         if (k != cheapest) empty[k] = true;
     }
     std::vector<HypothesisB> kept;
+    kept.reserve(slots.size());
     for (size_t i = 0; i < slots.size(); ++i)
       if (!empty[i]) kept.push_back(slots[i]);
     slots.swap(kept);

@@ -13,7 +13,7 @@ int Neighbours(const MatcherBSearch &s, int m, bool onlyLater, int *out) {
   int n = 0;
   for (const PairRefB &ref : s.first.pairLists[size_t(m)]) {
     if (ref.row > kNeighbourRows || n >= kMaxNeighbours) break;
-    const int f = RefItem(s.first, ref).from;
+    const int f = ref.from;
     if (onlyLater && f <= m) continue;
     out[n++] = f;
   }

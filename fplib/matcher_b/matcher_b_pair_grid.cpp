@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdint>
 #include <new>
 
 #include "match_tables.h"
@@ -6,11 +8,17 @@
 namespace fplib {
 
 bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
+  const size_t cells = size_t(ctx.grid.rows) * size_t(ctx.grid.columns);
+  // Made before, every part (a failed allocation may have stopped part way).
+  if (ctx.pairLists.size() == size_t(kMaxPointsB) && ctx.grid.cells.size() == cells &&
+      ctx.grid.filled.size() == (cells + 63) / 64 && (!withTriangles || ctx.triangles.capacity() >= size_t(kMaxTriangles)))
+    return true;  // made before: lists and grid are cleared where they are filled
   try {
     ctx.pairLists.assign(kMaxPointsB, {});
     for (auto &l : ctx.pairLists) l.reserve(kPairListSlots);
-    ctx.grid.cells.assign(size_t(ctx.grid.rows) * size_t(ctx.grid.columns), {});
+    ctx.grid.cells.assign(cells, {});
     for (auto &c : ctx.grid.cells) c.reserve(10);
+    ctx.grid.filled.assign((cells + 63) / 64, 0);
     if (withTriangles) ctx.triangles.reserve(kMaxTriangles);
   } catch (const std::bad_alloc &) {
     return false;
@@ -18,14 +26,36 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
   return true;
 }
 
+namespace {
+
+// Calls f(cell index) for every filled cell, rising.
+template <class F>
+void ForEachFilled(const PairGridB &grid, F f) {
+  for (size_t w = 0; w < grid.filled.size(); ++w)
+    for (uint64_t bits = grid.filled[w]; bits; bits &= bits - 1) f(w * 64 + size_t(__builtin_ctzll(bits)));
+}
+
+void ClearCells(PairGridB &grid) {
+  ForEachFilled(grid, [&](size_t cell) { grid.cells[cell].clear(); });
+  std::fill(grid.filled.begin(), grid.filled.end(), 0);
+}
+
+void File(PairGridB &grid, int r, int c, const PairItemB &item) {
+  const size_t cell = size_t(r) * size_t(grid.columns) + size_t(c);
+  grid.cells[cell].push_back(item);
+  grid.filled[cell / 64] |= uint64_t(1) << (cell % 64);
+}
+
+}  // namespace
+
 void clearPairGrid(PairGridB &grid, std::vector<std::vector<PairRefB>> &lists) {
-  for (auto &c : grid.cells) c.clear();
+  ClearCells(grid);
   for (auto &l : lists) l.clear();
 }
 
 int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::vector<PairRefB>> &lists) {
   const int n = points.count;
-  for (auto &c : grid.cells) c.clear();
+  ClearCells(grid);
   for (int i = 0; i < n; ++i) {
     const PointB &p = points.points[i];
     for (int j = i + 1; j < n; ++j) {
@@ -36,23 +66,25 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
       const int d = FloorSqrtSmall(dx * dx + dy * dy);
       if (d >= 130) continue;
       const int row = (d * 819) >> 12;
-      const int c = (((p.angle - q.angle + 360) % 360) * 819) >> 12;
+      const int c = (Rem360(p.angle - q.angle + 360) * 819) >> 12;
       const int e = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
       const int b = DirectionQuadrantDeg(dx, dy, e);
-      grid.at(row, c).push_back({int16_t(i), int16_t(j), int16_t((p.angle - b + 720) % 360)});
+      File(grid, row, c, {int16_t(i), int16_t(j), int16_t(Rem360(p.angle - b + 720))});
       const int cm = c == 0 ? 0 : kGridColumns - c;
-      grid.at(row, cm).push_back({int16_t(j), int16_t(i), int16_t((q.angle - b + 900) % 360)});
+      File(grid, row, cm, {int16_t(j), int16_t(i), int16_t(Rem360(q.angle - b + 900))});
     }
   }
   for (auto &l : lists) l.clear();
-  for (int r = 0; r < kGridRows; ++r)
-    for (int c = 0; c < kGridColumns; ++c) {
-      const auto &cell = grid.at(r, c);
-      for (int k = int(cell.size()) - 1; k >= 0; --k) {
-        auto &l = lists[size_t(cell[size_t(k)].to)];
-        if (int(l.size()) < kPairListSlots) l.push_back({r, c, k});
-      }
+  // Filled cells in row order, then column order, as a scan of the grid meets them.
+  ForEachFilled(grid, [&](size_t index) {
+    const int r = int(index / size_t(grid.columns)), c = int(index % size_t(grid.columns));
+    if (r >= kGridRows || c >= kGridColumns) return;
+    const auto &cell = grid.cells[index];
+    for (int k = int(cell.size()) - 1; k >= 0; --k) {
+      auto &l = lists[size_t(cell[size_t(k)].to)];
+      if (int(l.size()) < kPairListSlots) l.push_back({r, c, k, cell[size_t(k)].from, cell[size_t(k)].angle});
     }
+  });
   return 1;
 }
 

@@ -1,10 +1,15 @@
+#include <algorithm>
+
 #include "match_tables.h"
 #include "matcher_b_records.h"
 
 namespace fplib {
 
 void ResetPairCandidates(MatcherBSearch &s) {
-  for (auto &pc : s.candidates) pc = PairCandidatesB();
+  // Only the first set's minutiae are ever written; the rest stay as the
+  // match started them.
+  const size_t n = s.first.points ? std::min(size_t(s.A().count), s.candidates.size()) : s.candidates.size();
+  std::fill_n(s.candidates.begin(), n, PairCandidatesB());
 }
 
 namespace {

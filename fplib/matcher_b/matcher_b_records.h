@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "matcher_b_context.h"
+#include "matcher_b_hull.h"
 
 namespace fplib {
 
@@ -52,11 +53,45 @@ struct EvaluationRecordB {
 
 constexpr int kCellIndexSide = 54;
 
+// Scratch of the translation grouping, kept with the search state so that
+// it stops allocating once grown.
+struct ShiftRecordB {
+  int triangle, candidate, dx, dy;
+};
+struct ShiftSeedB {
+  int triangles, dx, dy;
+  bool spent;
+};
+struct GroupingScratchB {
+  std::vector<ShiftRecordB> recs;
+  std::vector<ShiftSeedB> seeds;
+  std::vector<uint8_t> covered, minutia;
+  std::vector<int> members, seen;
+};
+
+// Hulls of the two sets' own positions: the same for every alignment, so
+// made once per match.
+struct SetHullsB {
+  bool ready = false;
+  std::vector<HullPoint> points, distinctA, distinctB;
+  std::vector<int> hullA, hullB;
+  std::vector<uint8_t> visited;
+};
+
 struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
   std::vector<int> cellIndex;               // 54 x 54, -1 empty
   EvaluationRecordB eval;
+  SetHullsB hulls;
+  mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
+  // The first set the first context was last prepared for, and the result;
+  // the second set the second context's grid was last built for.
+  bool preparedValid = false;
+  int preparedResult = 0;
+  PointSetB preparedFirst;
+  bool gridValid = false;
+  PointSetB gridSecond;
 
   const PointSetB &A() const { return *first.points; }
   const PointSetB &B() const { return *second.points; }

@@ -70,7 +70,7 @@ void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &re
     if (j < 0) continue;
     around.clear();
     for (const PairRefB &ref : first.pairLists[size_t(i)]) {
-      const int k = RefItem(first, ref).from;
+      const int k = ref.from;
       const int pk = partner[size_t(k)];
       if (pk < 0) continue;
       SideGeometryB g1{}, g2{};

@@ -7,9 +7,7 @@ namespace fplib {
 
 namespace {
 
-struct ShiftRecord {
-  int triangle, candidate, dx, dy;
-};
+using ShiftRecord = ShiftRecordB;
 
 int Direction(const PointB &from, const PointB &to, bool &ok) {
   SideGeometryB g{};
@@ -17,8 +15,8 @@ int Direction(const PointB &from, const PointB &to, bool &ok) {
   return g.direction;
 }
 
-int DistinctTriangles(const std::vector<ShiftRecord> &recs, const std::vector<int> &members) {
-  std::vector<int> seen;
+int DistinctTriangles(const std::vector<ShiftRecord> &recs, const std::vector<int> &members, std::vector<int> &seen) {
+  seen.clear();
   for (int r : members)
     if (std::find(seen.begin(), seen.end(), recs[size_t(r)].triangle) == seen.end())
       seen.push_back(recs[size_t(r)].triangle);
@@ -30,7 +28,9 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   const int D = row.rotation;
   const PointB *A = s.A().points, *B = s.B().points;
   const auto &tris = s.first.triangles;
-  std::vector<ShiftRecord> recs;
+  GroupingScratchB &scratch = s.grouping;
+  std::vector<ShiftRecord> &recs = scratch.recs;
+  recs.clear();
   for (size_t ti = 0; ti < tris.size(); ++ti) {
     const TriangleB &t = tris[ti];
     bool ok1, ok2, ok3;
@@ -53,26 +53,24 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     }
   }
   // Coarse sets seed the groups.
-  struct Seed {
-    int triangles, dx, dy;
-    bool spent;
-  };
-  std::vector<Seed> seeds;
-  std::vector<bool> covered(recs.size(), false);
-  std::vector<int> members;
+  std::vector<ShiftSeedB> &seeds = scratch.seeds;
+  std::vector<uint8_t> &covered = scratch.covered;
+  std::vector<int> &members = scratch.members;
+  seeds.clear();
+  covered.assign(recs.size(), 0);
   for (size_t i = 0; i < recs.size(); ++i) {
     if (covered[i]) continue;
     members.clear();
     long sx = 0, sy = 0;
     for (size_t j = 0; j < recs.size(); ++j)
       if (Abs(recs[j].dx - recs[i].dx) <= 50 && Abs(recs[j].dy - recs[i].dy) <= 50) {
-        covered[j] = true;
+        covered[j] = 1;
         members.push_back(int(j));
         sx += recs[j].dx;
         sy += recs[j].dy;
       }
     const long n = long(members.size());
-    seeds.push_back({DistinctTriangles(recs, members), int(sx / n), int(sy / n), false});
+    seeds.push_back({DistinctTriangles(recs, members, scratch.seen), int(sx / n), int(sy / n), false});
   }
   for (;;) {
     if (row.groups.size() >= 4) break;
@@ -81,7 +79,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
       if (!seeds[i].spent && seeds[i].triangles > 1 && (pick < 0 || seeds[i].triangles > seeds[size_t(pick)].triangles))
         pick = int(i);
     if (pick < 0) break;
-    Seed &seed = seeds[size_t(pick)];
+    ShiftSeedB &seed = seeds[size_t(pick)];
     seed.spent = true;
     members.clear();
     long sx = 0, sy = 0;
@@ -91,15 +89,16 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
         sx += recs[j].dx;
         sy += recs[j].dy;
       }
-    const int triCount = DistinctTriangles(recs, members);
+    const int triCount = DistinctTriangles(recs, members, scratch.seen);
     if (triCount < 2) continue;
-    std::vector<bool> minutia(size_t(s.A().count), false);
+    std::vector<uint8_t> &minutia = scratch.minutia;
+    minutia.assign(size_t(s.A().count), 0);
     int minutiae = 0;
     for (int r : members) {
       const TriangleB &t = tris[size_t(recs[size_t(r)].triangle)];
       for (int p : {t.p1, t.p2, t.p3})
         if (!minutia[size_t(p)]) {
-          minutia[size_t(p)] = true;
+          minutia[size_t(p)] = 1;
           ++minutiae;
         }
     }
@@ -117,6 +116,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     grp.triangles = triCount;
     grp.minutiae = minutiae;
     grp.strength = minutiae * 250;
+    grp.records.reserve(members.size());
     for (int r : members) grp.records.push_back({0, recs[size_t(r)].triangle, recs[size_t(r)].candidate});
     const int bestStrength = table.bestRow >= 0
                                  ? table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)].strength

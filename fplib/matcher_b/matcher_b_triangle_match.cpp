@@ -7,7 +7,7 @@ namespace fplib {
 namespace {
 
 int CircularStepGap(int a, int b) {
-  int d = ((a - b) % 72 + 72) % 72;
+  const int d = Mod72(a - b);
   return d > 36 ? 72 - d : d;
 }
 
@@ -69,7 +69,7 @@ int matchTrianglesB(MatcherBSearch &s) {
       if (h > 8) continue;
       for (int i = -5; i <= 4; ++i) {
         if (Abs(i) > 8 - h) continue;
-        const int col = ((t.turnAB + i) % 72 + 72) % 72;
+        const int col = Mod72(t.turnAB + i);
         for (const PairItemB &e : grid.at(g, col)) {
           const int u = e.from, w = e.to;
           if (Fold(e.angle - t.sideBA) >= m) continue;
@@ -79,14 +79,16 @@ int matchTrianglesB(MatcherBSearch &s) {
           if (Fold(rB - rD) > 30 || Fold(rB - rw) > 55 || Fold(rD - rw) > 55) continue;
           SideB wu;
           if (!Side(B[w], B[u], wu)) continue;
-          for (const PairRefB &ref : s.second.pairLists[size_t(u)]) {
-            if (ref.row < hLo) continue;
+          // The list rises by row: start at the first row in range.
+          const std::vector<PairRefB> &refs = s.second.pairLists[size_t(u)];
+          const auto from = std::partition_point(refs.begin(), refs.end(), [&](const PairRefB &r) { return r.row < hLo; });
+          for (auto it = from; it != refs.end(); ++it) {
+            const PairRefB &ref = *it;
             if (ref.row > hHi) break;
             const int cd = CircularStepGap(ref.column, t.turnAC);
             if (cd > 6 || Abs(ref.row - t.lenAC) + cd > 8) continue;
-            const PairItemB &oe = RefItem(s.second, ref);
-            const int o = oe.from;
-            if (Fold(oe.angle - t.sideAC) >= mAC || o == w) continue;
+            const int o = ref.from;
+            if (Fold(ref.angle - t.sideAC) >= mAC || o == w) continue;
             SideGeometryB ow{};
             if (!pairGeometryB(B[o], B[w], kGeoDirection | kGeoLength | kGeoAngleDiff, ow)) continue;
             const int owStep = StepOf(ow.length);

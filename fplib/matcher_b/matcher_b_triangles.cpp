@@ -54,6 +54,16 @@ int buildTrianglesNear(MatcherBContext &ctx) {
   std::vector<int> used(size_t(ps.count), 0);
   std::vector<NearCandidate> cands;
   ctx.triangles.clear();
+  // Each point's items in the order a scan of the grid meets them, so that
+  // the search for a third point reads only the items that start at it.
+  ctx.fromLists.resize(size_t(kMaxPointsB));
+  for (auto &l : ctx.fromLists) l.clear();
+  for (int r = 0; r < kGridRows; ++r)
+    for (int c = 0; c < kGridColumns; ++c) {
+      const auto &cell = ctx.grid.at(r, c);
+      for (size_t k = 0; k < cell.size(); ++k)
+        ctx.fromLists[size_t(cell[k].from)].push_back({r, c, int(k), cell[k].from, cell[k].angle});
+    }
   for (int j = 4; j <= 20; ++j)
     for (int k = 5; k <= 66; ++k) {
       const auto &cell = ctx.grid.at(j, k);
@@ -62,15 +72,17 @@ int buildTrianglesNear(MatcherBContext &ctx) {
         if (b < a) continue;
         cands.clear();
         const int rEnd = j >= 20 ? 20 : j + 6;
-        for (int r = std::max(3, j - 7); r <= rEnd; ++r)
-          for (int c = 0; c < kGridColumns; ++c)
-            for (const PairItemB &o : ctx.grid.at(r, c)) {
-              if (o.from != a || o.to <= b || cands.size() >= size_t(kMaxPointsB)) continue;
-              SideGeometryB g{};
-              pairGeometryB(ps.points[o.to], ps.points[b], kGeoLength, g);
-              const int step = StepOf(g.length);
-              if (step <= 21) cands.push_back({Abs(r - j), Abs(step - j), o.to});
-            }
+        const int rStart = std::max(3, j - 7);
+        for (const PairRefB &ref : ctx.fromLists[size_t(a)]) {
+          if (ref.row < rStart) continue;
+          if (ref.row > rEnd) break;
+          const int r = ref.row, to = RefItem(ctx, ref).to;
+          if (to <= b || cands.size() >= size_t(kMaxPointsB)) continue;
+          SideGeometryB g{};
+          pairGeometryB(ps.points[to], ps.points[b], kGeoLength, g);
+          const int step = StepOf(g.length);
+          if (step <= 21) cands.push_back({Abs(r - j), Abs(step - j), to});
+        }
         for (;;) {
           int key = 255, pick = -1;
           for (size_t q = 0; q < cands.size(); ++q)
@@ -128,14 +140,14 @@ int buildTrianglesWide(MatcherBContext &ctx, bool strict) {
       for (const PairRefB &ra : ctx.pairLists[size_t(a)]) {
         if (ra.row < 4) continue;
         if (ra.row > R) break;
-        const int b = RefItem(ctx, ra).from;
+        const int b = ra.from;
         if (b <= a) continue;
         if (!isFree(a)) break;
         if (!isFree(b)) continue;
         for (const PairRefB &rb : ctx.pairLists[size_t(b)]) {
           if (rb.row < 4) continue;
           if (rb.row > R) break;
-          const int c = RefItem(ctx, rb).from;
+          const int c = rb.from;
           if (c <= b) continue;
           if (!isFree(a) || !isFree(b)) break;
           if (!isFree(c)) continue;
@@ -159,13 +171,13 @@ int buildTrianglesWide(MatcherBContext &ctx, bool strict) {
           if (used[size_t(a)] != 0) break;
           if (ra.row < 4) continue;
           if (ra.row > 21) break;
-          const int b = RefItem(ctx, ra).from;
+          const int b = ra.from;
           if (b == a || !light(b)) continue;
           for (const PairRefB &rb : ctx.pairLists[size_t(b)]) {
             if (used[size_t(a)] != 0) break;
             if (rb.row < 4) continue;
             if (rb.row > 21) break;
-            const int c = RefItem(ctx, rb).from;
+            const int c = rb.from;
             if (c == a || c == b || !light(c)) continue;
             SideGeometryB g{};
             if (!pairGeometryB(ps.points[c], ps.points[a], 12, g)) continue;

@@ -4,6 +4,7 @@
 
 #include "cminutiae_record.h"
 #include "ctemplate.h"
+#include "fplib.h"
 #include "match_tables.h"
 #include "matcher_a.h"
 #include "matcher_b.h"
@@ -16,11 +17,27 @@ float fuseScores(int scoreA, float scoreB) {
   return f < 0.0f ? 0.0f : f > 1.0f ? 1.0f : f;
 }
 
-float fuseMatchScores(const uint8_t *record1, const uint8_t *record2) {
-  if (!record1 || !record2) return 0.0f;
+namespace {
+
+// 1 with the fused score, or FP_ERR_MEMORY when either matcher ran out of memory.
+int FuseMatchers(const uint8_t *record1, const uint8_t *record2, float *score) {
+  *score = 0.0f;
+  if (!record1 || !record2) return 1;
   const int a = matchMinutiaeA(record1, record2);
-  const float b = ScoreMatcherB(record1, record2);
-  return fuseScores(a, b);
+  if (a == minutiae::kMatchNoMemory) return FP_ERR_MEMORY;
+  bool noMemory = false;
+  const float b = ScoreMatcherB(record1, record2, &noMemory);
+  if (noMemory) return FP_ERR_MEMORY;
+  *score = fuseScores(a, b);
+  return 1;
+}
+
+}  // namespace
+
+float fuseMatchScores(const uint8_t *record1, const uint8_t *record2) {
+  float score = 0.0f;
+  FuseMatchers(record1, record2, &score);
+  return score;
 }
 
 int featureMatch(const uint8_t *tmpl1, const uint8_t *tmpl2, float *score) {
@@ -33,8 +50,7 @@ int featureMatch(const uint8_t *tmpl1, const uint8_t *tmpl2, float *score) {
   if (r != 1) return r;
   r = unpackCTemplate(tmpl2, record2, &count2);
   if (r != 1) return r;
-  *score = fuseMatchScores(record1, record2);
-  return 1;
+  return FuseMatchers(record1, record2, score);
 }
 
 }  // namespace fplib

@@ -1,18 +1,8 @@
 #include "match_tables.h"
 
-#include <array>
-#include <new>
-#include <vector>
-
 namespace fplib {
 
 namespace {
-
-struct MatchTables {
-  std::vector<int32_t> angleRamp;   // 2881
-  std::vector<uint8_t> atanDeg;     // triangular, row i has i + 1 entries
-  std::vector<int32_t> vectorLength;  // 180 x 180
-};
 
 constexpr std::array<uint8_t, kFloorSqrtTableSize> MakeFloorSqrtTable() {
   std::array<uint8_t, kFloorSqrtTableSize> t{};
@@ -24,17 +14,20 @@ constexpr std::array<uint8_t, kFloorSqrtTableSize> MakeFloorSqrtTable() {
   return t;
 }
 
-constexpr std::array<uint8_t, kFloorSqrtTableSize> kFloorSqrt = MakeFloorSqrtTable();
+}  // namespace
 
-MatchTables g_tables;
-bool g_matchTablesReady = false;  // set after the first attempt, even a failed one
-bool g_matchTablesBuilt = false;
+// Made by the compiler: no set-up at run time, no first-use guard.
+extern constexpr std::array<uint8_t, kFloorSqrtTableSize> kFloorSqrt = MakeFloorSqrtTable();
+
+MatchTableData g_matchTables;
+
+namespace {
 
 size_t AtanRowStart(int i) { return size_t(i) * size_t(i + 1) / 2; }
 
 // Largest k in 0..720 whose ramp value does not exceed v: the angle in
 // eighths of a degree, truncated.
-int RampBisect(const std::vector<int32_t> &ramp, int64_t v) {
+int RampBisect(const int32_t *ramp, int64_t v) {
   int lo = 0, hi = kAngleRampQuarterSize - 1;
   if (v >= ramp[hi]) return hi;
   while (hi - lo > 1) {
@@ -47,15 +40,7 @@ int RampBisect(const std::vector<int32_t> &ramp, int64_t v) {
   return lo;
 }
 
-bool InitMatchTables(MatchTables &t) {
-  try {
-    t.angleRamp.resize(kAngleRampSize);
-    t.atanDeg.resize(AtanRowStart(kGeometrySpan));
-    t.vectorLength.resize(size_t(kGeometrySpan) * kGeometrySpan);
-  } catch (const std::bad_alloc &) {
-    t = MatchTables();
-    return false;
-  }
+void InitMatchTables(MatchTableData &t) {
   for (int k = 0; k < kAngleRampQuarterSize; ++k) t.angleRamp[k] = kAngleRampQuarter[k];
   for (int i = 1; i < kGeometrySpan; ++i) {
     uint8_t *row = &t.atanDeg[AtanRowStart(i)];
@@ -78,7 +63,6 @@ bool InitMatchTables(MatchTables &t) {
   // second half turn is the negated first.
   for (int j = 0; j < 720; ++j) t.angleRamp[721 + j] = t.angleRamp[720 - j];
   for (int k = 0; k < 1440; ++k) t.angleRamp[1441 + k] = -t.angleRamp[k];
-  return true;
 }
 
 }  // namespace
@@ -98,30 +82,10 @@ uint32_t floorSqrtBits(uint32_t n) {
 }
 
 bool EnsureMatchTables() {
-  if (!g_matchTablesReady) {
-    g_matchTablesBuilt = InitMatchTables(g_tables);
-    g_matchTablesReady = true;
-  }
-  return g_matchTablesBuilt;
+  // A function-local static: the first caller builds, concurrent first
+  // callers wait for it, later calls cost one load.
+  static const bool built = (InitMatchTables(g_matchTables), true);
+  return built;
 }
-
-int FloorSqrtSmall(int n) { return kFloorSqrt[size_t(n)]; }
-
-int AtanDeg(int i, int j) { return g_tables.atanDeg[AtanRowStart(i) + size_t(j)]; }
-
-int VectorLength(int a, int k) { return g_tables.vectorLength[size_t(a) * kGeometrySpan + size_t(k)]; }
-
-int32_t AngleRamp(int k) { return g_tables.angleRamp[size_t(k)]; }
-
-int32_t SinDeg(int degrees) {
-  int a = degrees % 360;
-  if (a < 0) a += 360;
-  // The ramp's second quarter is offset by one entry and its last quarter,
-  // mirrored from the second, by two.
-  const int k = a <= 90 ? 8 * a : a <= 270 ? 8 * a + 1 : 8 * a + 2;
-  return g_tables.angleRamp[size_t(k)];
-}
-
-int32_t CosDeg(int degrees) { return SinDeg(degrees + 90); }
 
 }  // namespace fplib

@@ -1,10 +1,8 @@
 #include "matcher_a.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <memory>
 
 #include "alg_codes.h"
 #include "atan_table.h"
@@ -51,9 +49,10 @@ int decodeCMinutiae(const uint8_t *record, minutiae::MinutiaeRecord &out) {
 }
 
 int matchMinutiaeA(const uint8_t *record1, const uint8_t *record2) {
-  auto a = std::make_unique<minutiae::MinutiaeRecord>(), b = std::make_unique<minutiae::MinutiaeRecord>();
-  if (decodeCMinutiae(record1, *a) != 0 || decodeCMinutiae(record2, *b) != 0) return 0;
-  return std::max(0, minutiae::matchMinutiaeSets(*a, *b, kMatcherAProfile));
+  minutiae::MinutiaeRecord a, b;
+  if (decodeCMinutiae(record1, a) != 0 || decodeCMinutiae(record2, b) != 0) return 0;
+  const int r = minutiae::matchMinutiaeSets(a, b, kMatcherAProfile);
+  return r == minutiae::kMatchNoMemory ? r : std::max(0, r);
 }
 
 }  // namespace fplib

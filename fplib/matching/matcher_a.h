@@ -18,7 +18,8 @@ int matcherADirection(int dx, int dy);
 // Record (type 3, 7..100 minutiae inside the image) to the matcher's form:
 // 0, or ALG_BAD_SIZE.
 int decodeCMinutiae(const uint8_t *record, minutiae::MinutiaeRecord &out);
-// Raw score >= 0; 0 when a record is refused.
+// Raw score >= 0; 0 when a record is refused; minutiae::kMatchNoMemory when
+// memory runs out.
 int matchMinutiaeA(const uint8_t *record1, const uint8_t *record2);
 
 }  // namespace fplib

@@ -1,19 +1,30 @@
-// Matching: the fusion rule, matcher A's record decoding and constants, and
-// genuine against impostor scores on the sample prints.
+// Matching: the fusion rule, matcher A's record decoding and constants,
+// genuine against impostor scores on the sample prints, the first match of a
+// process made by two threads at once, running out of memory, and the
+// match's log file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "cminutiae_record.h"
 #include "ctemplate.h"
 #include "fplib.h"
 #include "fplib_test_util.h"
+#include "fresh_process.h"
 #include "match_fusion.h"
+#include "match_sweep.h"
 #include "matcher.h"
 #include "matcher_a.h"
+#include "step_log.h"
 
 using namespace fplib;
 using fptest::FpLibTest;
@@ -129,6 +140,131 @@ TEST(MatcherA, SetsOutsideSevenToOneHundredAreRefused) {
   EXPECT_EQ(score, 0.0f);
   EXPECT_EQ(featureMatch(t50, t50, &score), 1);
   EXPECT_EQ(score, 1.0f);
+}
+
+// A template of a record, as FP_FeatureExtract would write it.
+std::vector<uint8_t> TemplateOf(const std::vector<uint8_t> &record) {
+  std::vector<uint8_t> t(kTemplateSize);
+  writeCTemplate(RefPoints{}, record.data(), 1, 1, t.data(), 0);
+  return t;
+}
+
+// Run in a child process of its own (see below): two threads make the
+// process's first match at the same moment, then one thread matches alone.
+TEST(FirstMatchChild, TwoThreadsAtOnceAgreeWithOneThread) {
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of FirstMatch";
+  const std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
+  std::atomic<int> waiting{2};
+  float scores[2] = {-1, -1};
+  int results[2] = {0, 0};
+  auto run = [&](int k) {
+    waiting.fetch_sub(1);
+    while (waiting.load() > 0) {
+    }
+    results[k] = featureMatch(a.data(), b.data(), &scores[k]);
+  };
+  std::thread t0(run, 0), t1(run, 1);
+  t0.join();
+  t1.join();
+  float alone = -1;
+  ASSERT_EQ(featureMatch(a.data(), b.data(), &alone), 1);
+  EXPECT_GT(alone, 0.0f);
+  for (int k = 0; k < 2; ++k) {
+    EXPECT_EQ(results[k], 1);
+    EXPECT_EQ(scores[k], alone) << "thread " << k;
+  }
+}
+
+TEST(FirstMatch, TwoThreadsBuildTheTablesOnceInFreshProcesses) {
+  for (int run = 0; run < 20; ++run) ASSERT_EQ(testproc::RunInFreshProcess("FirstMatchChild.*"), 0) << "run " << run;
+}
+
+// In a fresh process, so that the matchers' working memory is made under
+// the sweep: every failed allocation gives FP_ERR_MEMORY with score 0, and
+// the host goes on.
+TEST_F(FpLibTest, OutOfMemoryChildFeatureMatchFails) {
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of OutOfMemory";
+  std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
+  const testproc::SweptMatches swept =
+      testproc::SweepMatch([&](float *s) { return FP_FeatureMatch(a.data(), b.data(), s); });
+  ASSERT_GT(swept.points, 1);
+  float alone = -1;
+  ASSERT_EQ(FP_FeatureMatch(a.data(), b.data(), &alone), 1);
+  EXPECT_GT(alone, 0.0f);
+  int failed = 0;
+  for (size_t k = 0; k < swept.results.size(); ++k) {
+    if (swept.results[k] == FP_ERR_MEMORY) {
+      ++failed;
+      EXPECT_EQ(swept.scores[k], 0.0f) << k;
+    } else {
+      EXPECT_EQ(swept.results[k], 1) << k;
+      EXPECT_EQ(swept.scores[k], alone) << k;
+    }
+  }
+  EXPECT_GT(failed, 0);
+}
+
+TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {
+  EXPECT_EQ(testproc::RunInFreshProcess("FpLibTest.OutOfMemoryChildFeatureMatchFails"), 0);
+}
+
+// Matches running at the same time each borrow their own working memory:
+// every thread gets the scores one thread alone gets.
+TEST(ConcurrentMatches, EveryThreadGetsTheSingleThreadedScores) {
+  std::vector<std::vector<uint8_t>> t;
+  for (unsigned seed : {3u, 7u, 11u})
+    for (double turn : {0.0, 0.15}) t.push_back(TemplateOf(SpreadRecord(30 + int(seed), seed, turn, 4, -3)));
+  std::vector<float> alone(t.size() * t.size());
+  for (size_t i = 0; i < t.size(); ++i)
+    for (size_t j = 0; j < t.size(); ++j) ASSERT_EQ(featureMatch(t[i].data(), t[j].data(), &alone[i * t.size() + j]), 1);
+  constexpr int kThreads = 4;
+  std::vector<std::vector<float>> got(kThreads, std::vector<float>(alone.size(), -1));
+  std::vector<std::thread> threads;
+  for (int k = 0; k < kThreads; ++k)
+    threads.emplace_back([&, k] {
+      for (int round = 0; round < 3; ++round)
+        for (size_t n = 0; n < alone.size(); ++n) {
+          const size_t cell = (n + size_t(k) * 5) % alone.size();
+          featureMatch(t[cell / t.size()].data(), t[cell % t.size()].data(), &got[size_t(k)][cell]);
+        }
+    });
+  for (std::thread &th : threads) th.join();
+  for (int k = 0; k < kThreads; ++k) EXPECT_EQ(got[size_t(k)], alone) << "thread " << k;
+}
+
+std::string ReadFile(const std::filesystem::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The log file may stay open between lines, but every line of a call is in
+// the file of the working directory the call ran in by the time it returns.
+TEST_F(FpLibTest, MatchLogLinesGoToTheWorkingDirectoryOfEachCall) {
+  const std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7));
+  const std::filesystem::path other = dir_ / "other", log = dir_ / kLogFileName;
+  std::filesystem::create_directory(other);
+  std::filesystem::remove(log);
+  float score = 0;
+  auto match = [&] {
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(FP_FeatureMatch(const_cast<uint8_t *>(a.data()), const_cast<uint8_t *>(a.data()), &score), 1);
+    return testing::internal::GetCapturedStdout();
+  };
+  const std::string first = match();
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(ReadFile(log), first);
+  std::filesystem::current_path(other);
+  const std::string second = match();
+  EXPECT_EQ(ReadFile(other / kLogFileName), second);
+  EXPECT_EQ(ReadFile(log), first);
+  // A removed file is made again.
+  std::filesystem::remove(other / kLogFileName);
+  const std::string third = match();
+  EXPECT_EQ(ReadFile(other / kLogFileName), third);
+  std::filesystem::current_path(dir_);
+  const std::string fourth = match();
+  EXPECT_EQ(ReadFile(log), first + fourth);
+  EXPECT_EQ(ReadFile(other / kLogFileName), third);
 }
 
 class SampleMatch : public FpLibTest {};

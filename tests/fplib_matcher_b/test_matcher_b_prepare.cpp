@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <set>
 #include <tuple>
 
@@ -51,6 +52,21 @@ TEST(MatcherBLoad, RefusesWholeRecordsAndAcceptsTheEdges) {
   EXPECT_EQ(loadMinutiaeB(MakeRecord({{255, 359, 359}}).data(), set), 0);
   EXPECT_EQ(loadMinutiaeB(MakeRecord({}).data(), set), 0);
   EXPECT_EQ(set.count, 0);
+}
+
+// The remainders skip the division in the usual ranges; everywhere they
+// agree with the operator.
+TEST(MatcherBGeometry, RemaindersAgreeWithTheOperator) {
+  for (int v = -3000; v <= 3000; ++v) {
+    ASSERT_EQ(Rem360(v), v % 360) << v;
+    ASSERT_EQ(Mod360(v), (v % 360 + 360) % 360) << v;
+    ASSERT_EQ(Mod72(v), (v % 72 + 72) % 72) << v;
+  }
+  for (int v : {INT32_MIN + 1, -1000000, 1000000, INT32_MAX}) {
+    EXPECT_EQ(Rem360(v), v % 360) << v;
+    EXPECT_EQ(Mod360(v), (v % 360 + 360) % 360) << v;
+    EXPECT_EQ(Mod72(v), (v % 72 + 72) % 72) << v;
+  }
 }
 
 TEST_F(MatcherBPrepare, PairGeometryAgainstFloatingPoint) {
@@ -125,6 +141,9 @@ TEST_F(MatcherBPrepare, PairGridFilesEveryNearPairTwice) {
     int lastRow = 0;
     for (const PairRefB &ref : ctx.pairLists[size_t(u)]) {
       EXPECT_EQ(RefItem(ctx, ref).to, u);
+      // The copies the searches read instead of the grid.
+      EXPECT_EQ(ref.from, RefItem(ctx, ref).from);
+      EXPECT_EQ(ref.angle, RefItem(ctx, ref).angle);
       EXPECT_GE(ref.row, lastRow);
       lastRow = ref.row;
     }

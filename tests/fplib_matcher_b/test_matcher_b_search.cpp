@@ -46,6 +46,42 @@ std::vector<CMinutia> Jittered(const std::vector<CMinutia> &ms, unsigned seed, i
   return out;
 }
 
+// A match whose first (second) set is the previous one's reuses the prepared
+// first context (the second set's grid); every result must be the one fresh
+// ones give. The second sets share their count and differ in content.
+TEST_F(MatcherB, ReusedSetsGiveTheResultsOfFreshOnes) {
+  const PointSetB other = ToPointSet(FingerSet(9, 25));
+  auto same = [](const MatcherBResult &x, const MatcherBResult &y) {
+    return x.score == y.score && x.pairCount == y.pairCount &&
+           std::equal(x.first, x.first + x.pairCount, y.first) && std::equal(x.second, x.second + x.pairCount, y.second);
+  };
+  for (unsigned seed : {2u, 3u, 4u}) {
+    const PointSetB a = ToPointSet(FingerSet(seed, 30));
+    const std::vector<PointSetB> seconds = {ToPointSet(Jittered(FingerSet(seed, 30), seed + 1, 4, 5)),
+                                            ToPointSet(Jittered(FingerSet(seed, 30), seed + 2, 6, 8)),
+                                            Turned(a, 12, 5, -7), ToPointSet(FingerSet(seed + 10, 30)),
+                                            ToPointSet(Jittered(FingerSet(seed, 30), seed + 3, 3, 12)),
+                                            Turned(a, -20), ToPointSet(FingerSet(seed + 10, 28))};
+    std::vector<MatcherBResult> fresh;
+    for (const PointSetB &b : seconds) {
+      Match(other, ToPointSet(FingerSet(11, 26)));  // other sets on both sides
+      fresh.push_back(Match(a, b));
+    }
+    // The same first set throughout, after each search in both orders.
+    for (size_t k = 0; k < seconds.size(); ++k) EXPECT_TRUE(same(Match(a, seconds[k]), fresh[k])) << seed << " " << k;
+    for (size_t k = seconds.size(); k-- > 0;) EXPECT_TRUE(same(Match(a, seconds[k]), fresh[k])) << seed << " " << k;
+    for (size_t k = 0; k < seconds.size(); ++k) {
+      for (const PointSetB &between : seconds) Match(a, between);
+      EXPECT_TRUE(same(Match(a, seconds[k]), fresh[k])) << seed << " " << k;
+    }
+    // The same second set after another first set.
+    for (size_t k = 0; k < seconds.size(); ++k) {
+      Match(other, seconds[k]);
+      EXPECT_TRUE(same(Match(a, seconds[k]), fresh[k])) << seed << " " << k;
+    }
+  }
+}
+
 TEST_F(MatcherB, ASetMatchedWithItselfPairsEveryMinutia) {
   // Below 8 pairs the score comes from the blend, not the residuals alone.
   EXPECT_EQ(Match(ToPointSet(FingerSet(1, 6)), ToPointSet(FingerSet(1, 6))).score, 714);

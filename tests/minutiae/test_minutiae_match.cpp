@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "device_state.h"
+#include "fresh_process.h"
 #include "ftemplate.h"
 #include "livescan.h"
+#include "match_sweep.h"
 #include "matcher.h"
 
 using namespace minutiae;
@@ -114,6 +116,41 @@ TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
   EXPECT_GE(identity, 15);
 }
 
+// A match reuses a side's context when that side is the previous match's;
+// a set changed in place, or another set, must be built afresh.
+TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
+  std::mt19937 rng(13);
+  MinutiaeRecord f = RandomSet(rng, 35);
+  const MinutiaeRecord other = RandomSet(rng, 30), imp = Impression(f, rng, 5, 3, -2, 1.0, 0.1);
+  auto fresh = [&](const MinutiaeRecord &a, const MinutiaeRecord &b) {
+    matchMinutiaeSets(other, other);  // leaves other sets behind on both sides
+    return matchMinutiaeSets(a, b);
+  };
+  const int genuine = fresh(f, imp);
+  EXPECT_GT(genuine, 0);
+  EXPECT_EQ(matchMinutiaeSets(f, imp), genuine);
+  EXPECT_EQ(matchMinutiaeSets(f, other), fresh(f, other));
+  const MinutiaeRecord copy = f;
+  EXPECT_EQ(matchMinutiaeSets(copy, imp), genuine);
+  // Same address, other content.
+  matchMinutiaeSets(f, imp);
+  f.minutiae[3].x = uint16_t(f.minutiae[3].x + 9);
+  f.minutiae[5].angle = uint8_t(f.minutiae[5].angle + 40);
+  const int changed = matchMinutiaeSets(f, imp);
+  EXPECT_EQ(changed, fresh(f, imp));
+  // A shorter set of the same leading minutiae.
+  f.count = 20;
+  EXPECT_EQ(matchMinutiaeSets(f, imp), fresh(f, imp));
+  // The second set reused the same way, also changed in place.
+  MinutiaeRecord probe = imp;
+  const int asProbe = fresh(other, probe);
+  matchMinutiaeSets(f, probe);
+  EXPECT_EQ(matchMinutiaeSets(other, probe), asProbe);
+  probe.minutiae[2].y = uint16_t(probe.minutiae[2].y + 7);
+  const int movedProbe = matchMinutiaeSets(other, probe);
+  EXPECT_EQ(movedProbe, fresh(other, probe));
+}
+
 TEST(MatchFold, AxisAndQuarterDistances) {
   EXPECT_EQ(foldAngleDistance(100, 140), 0);
   EXPECT_EQ(foldAngleDistance(120, 125), 3);
@@ -210,4 +247,35 @@ TEST(FeatureMatchMem, ArgumentStateAndClamp) {
   EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, bad, &s), -1);
   EXPECT_EQ(s, 0.0f);
   belnor::g_bInitialized = 0;
+}
+
+// In a fresh process, so that the working memory is made under the sweep:
+// each failed allocation ends the match with result 1 and score 0.
+TEST(MatchOutOfMemoryChild, EveryFailureEndsTheMatchWithZero) {
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of MatchOutOfMemory";
+  std::mt19937 rng(31);
+  const MinutiaeRecord finger = RandomSet(rng, 40), imp = Impression(finger, rng, 8, 5, -4, 1.0, 0.1);
+  uint8_t ta[kFTemplateMax], tb[kFTemplateMax];
+  packFTemplate(finger, 60, ta);
+  packFTemplate(imp, 60, tb);
+  belnor::g_bInitialized = 1;
+  const testproc::SweptMatches swept = testproc::SweepMatch([&](float *s) { return LIVESCAN_FeatureMatchMem(ta, tb, s); });
+  float alone = -1;
+  ASSERT_EQ(LIVESCAN_FeatureMatchMem(ta, tb, &alone), 1);
+  belnor::g_bInitialized = 0;
+  ASSERT_GT(swept.points, 1);
+  EXPECT_GT(alone, 0.0f);
+  int zeros = 0;
+  for (size_t k = 0; k < swept.results.size(); ++k) {
+    EXPECT_EQ(swept.results[k], 1) << k;
+    if (swept.scores[k] != alone) {
+      EXPECT_EQ(swept.scores[k], 0.0f) << k;
+      ++zeros;
+    }
+  }
+  EXPECT_GT(zeros, 0);
+}
+
+TEST(MatchOutOfMemory, EndsTheMatchWithZeroInAFreshProcess) {
+  EXPECT_EQ(testproc::RunInFreshProcess("MatchOutOfMemoryChild.*"), 0);
 }
