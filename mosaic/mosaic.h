@@ -16,7 +16,8 @@ extern "C" {
 
 /* Allocates the block maps; 1 (also when already initialised), or -2. */
 MOSAIC_API int MOSAIC_Init(void);
-/* Frees the maps; the bound image stays the caller's. Always 1. */
+/* Frees the maps and forgets the bound image (a new MOSAIC_Start binds one).
+ * Always 1. */
 MOSAIC_API int MOSAIC_Close(void);
 
 MOSAIC_API int MOSAIC_IsSupportIdentifyFinger(void); /* 1 */
