@@ -76,6 +76,20 @@ TEST(Adapters, DecodeCodes) {
   EXPECT_EQ(fp_wsq_decode(big.b.data(), int(big.b.size()), out.data(), 92160), 3);
 }
 
+TEST(Adapters, SizeQueryReadsOnlyTheFrameHeader) {
+  // 8 KB whose frame header claims 8192 x 8192 and whose block has no
+  // Huffman table: the size is known without decoding a pixel.
+  Bytes stream = wsqtest::HeaderStream(8192, 8192);
+  stream.resize(8192, 0);
+  StderrCapture err;
+  int w = 0, h = 0;
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), nullptr, 0, &w, &h), 1);
+  EXPECT_EQ(w, 8192);
+  EXPECT_EQ(h, 8192);
+  Bytes out(64);
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), out.data(), int(out.size()), &w, &h), 3);
+}
+
 TEST(Adapters, InfoAndAttributes) {
   const Bytes stream = Encoded(256, 360);
   int w = 0, h = 0, ppi = 0;
