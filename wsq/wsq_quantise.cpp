@@ -88,12 +88,6 @@ int16_t QuantizeCoefficient(float c, float Q, float Z) {
   return int16_t(t);
 }
 
-float DequantizeCoefficient(int32_t v, float Q, float Z, float binCenter) {
-  if (v > 0) return Q * (float(v) - binCenter) + Z / 2.0f;
-  if (v < 0) return Q * (float(v) + binCenter) - Z / 2.0f;
-  return 0.0f;
-}
-
 void subband_variance(QuantizerParams &params, const SubbandNode (&q)[kNumSubbands], const float *image,
                       int width) {
   float lowSum = 0.0f;

@@ -17,7 +17,6 @@ constexpr float kMaxStep = 54000.0f;
 
 // Dead zone |c| <= Z/2, then steps of Q; clamped to 16 bits.
 int16_t QuantizeCoefficient(float c, float Q, float Z);
-float DequantizeCoefficient(int32_t v, float Q, float Z, float binCenter);
 
 void subband_variance(QuantizerParams &params, const SubbandNode (&q)[kNumSubbands], const float *image,
                       int width);
