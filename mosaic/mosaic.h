@@ -33,7 +33,8 @@ MOSAIC_API int MOSAIC_SetRollMode(int mode);
  * high), fills it white and clears the mosaic. 1, -1 or -8. */
 MOSAIC_API int MOSAIC_Start(unsigned char *image, int width, int height);
 /* Merges one frame of the started size: 1 merged, 0 no finger in the frame,
- * -1 wrong size or null frame, -7 no image bound, -8. */
+ * -1 wrong size or null frame, -2 out of memory (the mosaic unchanged),
+ * -7 no image bound, -8. */
 MOSAIC_API int MOSAIC_DoMosaic(unsigned char *frame, int width, int height);
 /* Ends a roll; the mosaic stays in the bound image. 1. */
 MOSAIC_API int MOSAIC_Stop(void);
