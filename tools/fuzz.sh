@@ -35,7 +35,10 @@ for t in "${targets[@]}"; do
   seeds=$(seeds_of "$t")
   [ -x "$dir/fuzz_$t" ] && [ -d "$seeds" ] || { echo "no fuzz target $t" >&2; exit 2; }
   extra=()
-  case $t in wsq_*) extra+=(-dict="$root/tests/wsq/fuzz/wsq.dict") ;; esac
+  case $t in
+    wsq_*) extra+=(-dict="$root/tests/wsq/fuzz/wsq.dict") ;;
+    ctemplate) extra+=(-max_len=1024) ;;  # see fuzz_ctemplate.cpp
+  esac
   if [ "$jobs" -gt 1 ]; then extra+=(-jobs="$jobs" -workers="$jobs"); fi
   mkdir -p "$dir/corpus/$t"
   echo "== fuzz_$t for ${secs}s"

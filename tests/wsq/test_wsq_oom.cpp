@@ -17,11 +17,14 @@ using wsqtest::Bytes;
 
 namespace {
 
+// Small, so that sweeping every allocation stays quick under the sanitizers.
+constexpr int kW = 64, kH = 48;
+
 Bytes Stream() {
-  const Bytes px = wsqtest::SyntheticPrint(256, 360);
-  Bytes out(256 * 360);
+  const Bytes px = wsqtest::SyntheticPrint(kW, kH);
+  Bytes out(kW * kH);
   int cap = int(out.size());
-  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 1);
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), kW, kH, out.data(), &cap, 0.75f), 1);
   out.resize(size_t(cap));
   return out;
 }
@@ -29,17 +32,17 @@ Bytes Stream() {
 }  // namespace
 
 TEST(OutOfMemory, AdaptersReturnTheirFailureCodes) {
-  const Bytes px = wsqtest::SyntheticPrint(256, 360);
+  const Bytes px = wsqtest::SyntheticPrint(kW, kH);
   const Bytes stream = Stream();
   Bytes decoded(px.size());
   ASSERT_EQ(fp_wsq_decode(stream.data(), int(stream.size()), decoded.data(), int(decoded.size())), 1);
   wsqtest::StderrCapture quiet;
   // The buffers exist before the sweep: only the calls' own allocations fail.
-  Bytes out(256 * 360);
+  Bytes out(kW * kH);
 
   long points = SweepAllocFailures([&] {
     int cap = int(out.size());
-    const int r = fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f);
+    const int r = fp_wsq_encode(px.data(), int(px.size()), kW, kH, out.data(), &cap, 0.75f);
     if (r == 1) {
       EXPECT_TRUE(size_t(cap) == stream.size() && std::equal(stream.begin(), stream.end(), out.begin()));
     } else {
@@ -64,7 +67,7 @@ TEST(OutOfMemory, AdaptersReturnTheirFailureCodes) {
     int w = 0, h = 0, ppi = 0;
     const int r = fp_wsq_decode_dims(stream.data(), int(stream.size()), nullptr, 0, &w, &h);
     if (r == 1) {
-      EXPECT_EQ(w * h, 256 * 360);
+      EXPECT_EQ(w * h, kW * kH);
     } else {
       EXPECT_EQ(r, 2);
     }
