@@ -148,8 +148,8 @@ TEST_F(Seeds, MosaicImages) {
     return Concat({Bytes{uint8_t(w), uint8_t(w >> 8), uint8_t(h), uint8_t(h >> 8), uint8_t(frames)}, print});
   };
   Write("mosaic", "small_two_frames", seed(0, 0, 2));
-  Write("mosaic", "roll_640", seed(576, 576, 5));
-  Write("mosaic", "large", seed(0x8000 | 1000, 0x8000 | 800, 1));
+  Write("mosaic", "roll_640", seed(576, 576, 3));
+  Write("mosaic", "largest", seed(0xFFFF, 0xFFFF, 1));
 }
 
 }  // namespace
