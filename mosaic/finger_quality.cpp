@@ -72,7 +72,7 @@ int mosaic_score_finger(const unsigned char *image, int W, int H) {
   std::unique_ptr<BlockMap[]> raw(new (std::nothrow) BlockMap[blocks]);
   if (!map || !raw) return 0;
   const int T = mosaic_grey_threshold(image, W, H);
-  if (mosaic_segment_finger(image, W, H, map.get(), raw.get(), kDirectionTest) == 0) return 0;
+  if (mosaic_segment_finger_or_no_memory(image, W, H, map.get(), raw.get(), kDirectionTest) <= 0) return 0;
 
   BlockRect r;
   mosaic_map_bbox(map.get(), bw, bh, &r);

@@ -53,5 +53,6 @@ int MOSAIC_IsFinger(unsigned char *image, int width, int height) {
     if (!s.fingerTestMap) return MC_ERR_MEMORY;
   }
   BlockMap *map = s.fingerTestMap.get();
-  return mosaic_segment_finger(image, width, height, map, map, kTextureTest) > 0 ? 1 : 0;
+  const int found = mosaic_segment_finger_or_no_memory(image, width, height, map, map, kTextureTest);
+  return found < 0 ? found : (found > 0 ? 1 : 0);
 }

@@ -36,6 +36,11 @@ int MOSAIC_Close(void) {
   s.rawMap.reset();
   s.fingerTestMap.reset();
   s.fingerTestBytes = 0;
+  // The caller may free its image once the library is closed.
+  s.boundImage = nullptr;
+  s.width = 0;
+  s.height = 0;
+  s.mergeState = 0;
   s.initialised = 0;
   return MC_OK;
 }

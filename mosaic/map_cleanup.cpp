@@ -1,7 +1,9 @@
 // Clean-up steps of the segmented block map, each in place.
 #include <algorithm>
+#include <new>
 #include <vector>
 
+#include "result_codes.h"
 #include "segment.h"
 
 namespace quisal {
@@ -194,6 +196,15 @@ int mosaic_segment_finger(const unsigned char *frame, int W, int H, BlockMap *ma
     for (int x = r.x0; x <= r.x1; ++x) count += map[y * bw + x] > 0;
   }
   return count >= kMinFingerBlocks ? count : 0;
+}
+
+int mosaic_segment_finger_or_no_memory(const unsigned char *frame, int W, int H, BlockMap *map,
+                                       BlockMap *raw, int mode) {
+  try {
+    return mosaic_segment_finger(frame, W, H, map, raw, mode);
+  } catch (const std::bad_alloc &) {
+    return MC_ERR_MEMORY;
+  }
 }
 
 }  // namespace quisal

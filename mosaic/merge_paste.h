@@ -24,7 +24,9 @@ void mosaic_mark_edges(BlockMap *map, int bw, const BlockRect &box);
 unsigned char mosaic_block_mean(const unsigned char *image, int W, int H, int x, int y, int width,
                                 int height);
 
-void mosaic_paste_frame(BlockMap *mosaicMap, const BlockMap *frameMap, const BlockMap *selectionMap,
+// Pastes the selected cells; false, with the mosaic and its map untouched,
+// when the cell map cannot be allocated.
+bool mosaic_paste_frame(BlockMap *mosaicMap, const BlockMap *frameMap, const BlockMap *selectionMap,
                         int bw, int bh, unsigned char *mosaicImage, const unsigned char *frame,
                         int W, int H);
 

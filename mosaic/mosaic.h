@@ -16,7 +16,8 @@ extern "C" {
 
 /* Allocates the block maps; 1 (also when already initialised), or -2. */
 MOSAIC_API int MOSAIC_Init(void);
-/* Frees the maps; the bound image stays the caller's. Always 1. */
+/* Frees the maps and forgets the bound image (a new MOSAIC_Start binds one).
+ * Always 1. */
 MOSAIC_API int MOSAIC_Close(void);
 
 MOSAIC_API int MOSAIC_IsSupportIdentifyFinger(void); /* 1 */
@@ -32,7 +33,8 @@ MOSAIC_API int MOSAIC_SetRollMode(int mode);
  * high), fills it white and clears the mosaic. 1, -1 or -8. */
 MOSAIC_API int MOSAIC_Start(unsigned char *image, int width, int height);
 /* Merges one frame of the started size: 1 merged, 0 no finger in the frame,
- * -1 wrong size or null frame, -7 no image bound, -8. */
+ * -1 wrong size or null frame, -2 out of memory (the mosaic unchanged),
+ * -7 no image bound, -8. */
 MOSAIC_API int MOSAIC_DoMosaic(unsigned char *frame, int width, int height);
 /* Ends a roll; the mosaic stays in the bound image. 1. */
 MOSAIC_API int MOSAIC_Stop(void);

@@ -34,8 +34,10 @@ int MOSAIC_DoMosaic(unsigned char *frame, int width, int height) {
   if (width != s.width || height != s.height || frame == nullptr) return MC_ERR_PARAM;
   const int bw = BlockColumns(width);
   const int bh = BlockRows(height);
-  if (mosaic_segment_finger(frame, width, height, s.frameMap.get(), s.rawMap.get(), kTextureTest) ==
-      0) {
+  const int found = mosaic_segment_finger_or_no_memory(frame, width, height, s.frameMap.get(),
+                                                      s.rawMap.get(), kTextureTest);
+  if (found < 0) return found;  // nothing merged: the mosaic stays as it was
+  if (found == 0) {
     s.mergeState = 0;
     return 0;
   }
@@ -43,9 +45,9 @@ int MOSAIC_DoMosaic(unsigned char *frame, int width, int height) {
   mosaic_map_bbox(s.frameMap.get(), bw, bh, &box);
   const int n = mosaic_merge_frame(s.mosaicMap.get(), s.frameMap.get(), box, bw, bh,
                                    s.selectionMap.get(), s.boundImage, frame, height, &s.mergeState);
-  if (n != 0) {
-    mosaic_paste_frame(s.mosaicMap.get(), s.frameMap.get(), s.selectionMap.get(), bw, bh,
-                       s.boundImage, frame, width, height);
+  if (n != 0 && !mosaic_paste_frame(s.mosaicMap.get(), s.frameMap.get(), s.selectionMap.get(), bw,
+                                    bh, s.boundImage, frame, width, height)) {
+    return MC_ERR_MEMORY;
   }
   return MC_OK;
 }

@@ -101,13 +101,13 @@ void mosaic_paste_run(unsigned char *image, const unsigned char *frame, const si
   }
 }
 
-void mosaic_paste_frame(BlockMap *mosaicMap, const BlockMap *frameMap, const BlockMap *selectionMap,
+bool mosaic_paste_frame(BlockMap *mosaicMap, const BlockMap *frameMap, const BlockMap *selectionMap,
                         int bw, int bh, unsigned char *mosaicImage, const unsigned char *frame,
                         int W, int H) {
   const int cw = W / 4;
   const int ch = 4 * bh;
   std::unique_ptr<signed char[]> cells(new (std::nothrow) signed char[static_cast<size_t>(cw) * ch]());
-  if (!cells) return;
+  if (!cells) return false;
   mosaic_expand_cells(selectionMap, bw, bh, cells.get());
   for (int i = 0; i < bw * bh; ++i) {
     if (selectionMap[i] > 0 && frameMap[i] > 0 && mosaicMap[i] != kFinger) mosaicMap[i] = frameMap[i];
@@ -125,6 +125,7 @@ void mosaic_paste_frame(BlockMap *mosaicMap, const BlockMap *frameMap, const Blo
     }
     if (first >= 0) mosaic_paste_run(mosaicImage, frame, cells.get(), cw, ch, first, cw - 1, j, W, H);
   }
+  return true;
 }
 
 }  // namespace quisal

@@ -17,6 +17,10 @@ constexpr int kMinFingerBlocks = 40;
 // map the cleaned 0/1 classes. map and raw may be one buffer.
 int mosaic_segment_finger(const unsigned char *frame, int W, int H, BlockMap *map, BlockMap *raw,
                           int mode);
+// The same for the exports, which let no exception out: -2 when the
+// segmentation's scratch memory cannot be allocated.
+int mosaic_segment_finger_or_no_memory(const unsigned char *frame, int W, int H, BlockMap *map,
+                                       BlockMap *raw, int mode);
 
 int mosaic_classify_blocks(const unsigned char *frame, int W, int H, BlockMap *raw, int mode);
 

@@ -43,11 +43,17 @@ int DecodeInto(const uint8_t *stream, int length, uint8_t *out, int capacity, in
   // caller cannot take.
   wsq::WsqHeader h;
   if (wsq::wsq_query_header(&h, stream, size_t(length))) return 2;
-  if (out && int64_t(capacity) < int64_t(h.width) * h.height) return 3;
+  if (!out) {
+    // Only the size was asked for: the frame header has it.
+    *width = h.width;
+    *height = h.height;
+    return 1;
+  }
+  if (int64_t(capacity) < int64_t(h.width) * h.height) return 3;
   std::vector<uint8_t> pixels;
   int w, hh, depth, ppi, lossy;
   if (wsq::wsq_decode_mem(&pixels, &w, &hh, &depth, &ppi, &lossy, stream, size_t(length))) return 2;
-  if (out) std::memcpy(out, pixels.data(), pixels.size());
+  std::memcpy(out, pixels.data(), pixels.size());
   if (width) *width = w;
   if (height) *height = hh;
   return 1;

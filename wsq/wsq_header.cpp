@@ -1,7 +1,10 @@
 #include "wsq_header.h"
 
+#include <new>
+
 #include "nistcom.h"
 #include "segment_readers.h"
+#include "wsq_error.h"
 
 namespace wsq {
 
@@ -15,7 +18,9 @@ int ReadStreamPrologue(DecodeContext &ctx, InCursor &in) {
   }
 }
 
-int wsq_query_header(WsqHeader *header, const uint8_t *stream, size_t length) {
+namespace {
+
+int QueryHeader(WsqHeader *header, const uint8_t *stream, size_t length) {
   DecodeContext ctx;
   InCursor in{stream, stream + length};
   if (int ret = ReadStreamPrologue(ctx, in)) return ret;
@@ -27,6 +32,17 @@ int wsq_query_header(WsqHeader *header, const uint8_t *stream, size_t length) {
   header->ppi = ppi;
   header->lossy = 1;
   return 0;
+}
+
+}  // namespace
+
+int wsq_query_header(WsqHeader *header, const uint8_t *stream, size_t length) {
+  // The comment parser allocates; callers get a code, never an exception.
+  try {
+    return QueryHeader(header, stream, length);
+  } catch (const std::bad_alloc &) {
+    return Fail(-20, "ERROR: wsq_query_header : out of memory\n");
+  }
 }
 
 }  // namespace wsq

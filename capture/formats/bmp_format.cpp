@@ -1,5 +1,6 @@
 #include "bmp_format.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -79,7 +80,8 @@ int WriteBmpFile(const unsigned char *pixels, unsigned short width, unsigned sho
   bool ok = std::fwrite(header, 1, headerSize, file.get()) == headerSize;
 
   const size_t stride = size_t(BmpPaddedRowLength(width, bitsPerPixel));
-  std::vector<uint8_t> row(stride, 0);
+  // Never empty: a width of 0 still hands memcpy and fwrite a real buffer.
+  std::vector<uint8_t> row(std::max<size_t>(stride, 1), 0);
   for (int y = int(height) - 1; ok && y >= 0; --y) {
     const unsigned char *src = pixels + size_t(y) * width;
     if (bitsPerPixel == 8) {

@@ -1,6 +1,7 @@
 // The MOSAIC_* exports: argument and state checks, codes and texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -98,7 +99,6 @@ TEST_F(MosaicInterface, StartChecksSizeAndFillsWhite) {
 
 TEST_F(MosaicInterface, DoMosaicNeedsABoundImageOfTheSameSize) {
   ASSERT_EQ(MOSAIC_Init(), 1);
-  quisal::g_MosaicState.boundImage = nullptr;  // a fresh process
   Image frame = mosaic_test::WhiteImage(640, 640);
   EXPECT_EQ(MOSAIC_DoMosaic(frame.data(), 640, 640), -7);
   Image mosaic(640 * 640);
@@ -107,6 +107,28 @@ TEST_F(MosaicInterface, DoMosaicNeedsABoundImageOfTheSameSize) {
   EXPECT_EQ(MOSAIC_DoMosaic(frame.data(), 624, 640), -1);
   EXPECT_EQ(MOSAIC_DoMosaic(nullptr, 640, 640), -1);
   EXPECT_EQ(MOSAIC_DoMosaic(frame.data(), 640, 640), 0);  // white: no finger
+}
+
+TEST_F(MosaicInterface, CloseForgetsTheBoundImage) {
+  ASSERT_EQ(MOSAIC_Init(), 1);
+  const Image print = mosaic_test::MakePrint(640, 640);
+  Image frame = mosaic_test::ContactFrame(print, 640, 640, mosaic_test::RollBands(40).front());
+  Image mosaic(640 * 640);
+  ASSERT_EQ(MOSAIC_Start(mosaic.data(), 640, 640), 1);
+  ASSERT_EQ(MOSAIC_DoMosaic(frame.data(), 640, 640), 1);
+  ASSERT_NE(std::count(mosaic.begin(), mosaic.end(), 255), 640 * 640);  // the frame was pasted
+  EXPECT_EQ(MOSAIC_Close(), 1);
+
+  // The host may free its image after Close: a new session without a Start
+  // must not write into it.
+  std::fill(mosaic.begin(), mosaic.end(), 0x55);
+  ASSERT_EQ(MOSAIC_Init(), 1);
+  EXPECT_EQ(MOSAIC_DoMosaic(frame.data(), 640, 640), -7);
+  EXPECT_EQ(std::count(mosaic.begin(), mosaic.end(), 0x55), 640 * 640);
+  Image next(640 * 640);
+  EXPECT_EQ(MOSAIC_Start(next.data(), 640, 640), 1);
+  EXPECT_EQ(MOSAIC_DoMosaic(frame.data(), 640, 640), 1);
+  EXPECT_EQ(std::count(mosaic.begin(), mosaic.end(), 0x55), 640 * 640);
 }
 
 TEST_F(MosaicInterface, ImageExportsCheckTheirArguments) {

@@ -76,6 +76,20 @@ TEST(Adapters, DecodeCodes) {
   EXPECT_EQ(fp_wsq_decode(big.b.data(), int(big.b.size()), out.data(), 92160), 3);
 }
 
+TEST(Adapters, SizeQueryReadsOnlyTheFrameHeader) {
+  // 8 KB whose frame header claims 8192 x 8192 and whose block has no
+  // Huffman table: the size is known without decoding a pixel.
+  Bytes stream = wsqtest::HeaderStream(8192, 8192);
+  stream.resize(8192, 0);
+  StderrCapture err;
+  int w = 0, h = 0;
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), nullptr, 0, &w, &h), 1);
+  EXPECT_EQ(w, 8192);
+  EXPECT_EQ(h, 8192);
+  Bytes out(64);
+  EXPECT_EQ(fp_wsq_decode_dims(stream.data(), int(stream.size()), out.data(), int(out.size()), &w, &h), 3);
+}
+
 TEST(Adapters, InfoAndAttributes) {
   const Bytes stream = Encoded(256, 360);
   int w = 0, h = 0, ppi = 0;
@@ -130,35 +144,68 @@ TEST(Corruption, EveryPrefixAndEveryByteChange) {
   const Bytes s = Encoded(64, 64, 1.0f, 3);
   ASSERT_LT(s.size(), 3000u);
   StderrCapture err;
-  Bytes out(64 * 64);
-  auto decode = [&](const Bytes &b) {
-    std::vector<uint8_t> px;
-    int w, h, d, p, l;
-    const int ret = wsq::wsq_decode_mem(&px, &w, &h, &d, &p, &l, b.data(), b.size());
-    if (ret == 0) {
-      EXPECT_EQ(px.size(), size_t(w) * size_t(h));
-    } else {
-      EXPECT_LT(ret, 0);
-      EXPECT_TRUE(px.empty());
-    }
-    return std::make_pair(ret, px);
+  struct Decoded {
+    int ret, w, h;
+    Bytes px;
+    bool operator==(const Decoded &o) const { return ret == o.ret && w == o.w && h == o.h && px == o.px; }
   };
-  int accepted = 0;
-  for (size_t n = 0; n < s.size(); ++n) {
-    const Bytes cut(s.begin(), s.begin() + long(n));
-    accepted += decode(cut).first == 0;
-  }
-  // Only a cut inside the last block's data or its EOI can still decode.
-  EXPECT_LT(accepted, 8);
+  auto decode = [&](const Bytes &b) {
+    Decoded d{0, 0, 0, {}};
+    int depth, ppi, lossy;
+    d.ret = wsq::wsq_decode_mem(&d.px, &d.w, &d.h, &depth, &ppi, &lossy, b.data(), b.size());
+    if (d.ret == 0) {
+      // The header query and the adapter agree with a successful decode.
+      int w = 0, h = 0;
+      EXPECT_EQ(fp_wsq_decode_dims(b.data(), int(b.size()), nullptr, 0, &w, &h), 1);
+      EXPECT_EQ(w, d.w);
+      EXPECT_EQ(h, d.h);
+      EXPECT_EQ(d.px.size(), size_t(d.w) * size_t(d.h));
+      if (d.px.size() <= 64 * 64) {
+        Bytes out(d.px.size());
+        EXPECT_EQ(fp_wsq_decode(b.data(), int(b.size()), out.data(), int(out.size())), 1);
+        EXPECT_EQ(out, d.px);
+      }
+    } else {
+      EXPECT_LT(d.ret, 0);
+      EXPECT_TRUE(d.px.empty());
+    }
+    return d;
+  };
+  const Decoded whole = decode(s);
+  ASSERT_EQ(whole.ret, 0);
+
+  // A stream cut anywhere, even inside its EOI, is refused.
+  for (size_t n = 0; n < s.size(); ++n) EXPECT_NE(decode(Bytes(s.begin(), s.begin() + long(n))).ret, 0) << n;
+
+  // The layout our encoder writes: SOI, the NISTCOM comment, "Morvek", the
+  // tables, then the frame header with height and width at bytes 6-9 of SOF.
+  const size_t nistText = 6, nistEnd = nistText + 118;
+  ASSERT_EQ(std::string(s.begin() + nistText, s.begin() + nistText + 8), "NIST_COM");
+  const size_t morvekText = nistEnd + 4;
+  ASSERT_EQ(std::string(s.begin() + long(morvekText), s.begin() + long(morvekText) + 6), "Morvek");
+  size_t sof = 0;
+  while (sof + 1 < s.size() && !(s[sof] == 0xFF && s[sof + 1] == 0xA2)) ++sof;
+  ASSERT_LT(sof, s.size());
   for (size_t i = 0; i < s.size(); ++i) {
     for (uint8_t change : {uint8_t(s[i] ^ 0xFF), uint8_t(0xFF)}) {
       if (change == s[i]) continue;
       Bytes bad = s;
       bad[i] = change;
-      const auto first = decode(bad);
+      const Decoded d = decode(bad);
+      if (i < nistText) {
+        EXPECT_NE(d.ret, 0) << i;  // SOI and the first comment's marker and length
+      } else if (i < nistEnd || (i >= morvekText && i < morvekText + 6)) {
+        EXPECT_TRUE(d == whole) << i;  // comment text never touches the pixels
+      } else if (i >= sof + 6 && i < sof + 10 && d.ret == 0) {
+        EXPECT_EQ(d.h, (bad[sof + 6] << 8) | bad[sof + 7]) << i;
+        EXPECT_EQ(d.w, (bad[sof + 8] << 8) | bad[sof + 9]) << i;
+      } else if (i >= sof + 10 && d.ret == 0) {
+        EXPECT_EQ(d.w, 64) << i;
+        EXPECT_EQ(d.h, 64) << i;
+      }
       // Deterministic: the same bytes decode the same way.
       if (i % 64 == 0) {
-        EXPECT_EQ(decode(bad), first) << i;
+        EXPECT_TRUE(decode(bad) == d) << i;
       }
     }
   }

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "wsq_quantise.h"
+#include "wsq_test_util.h"
 #include "wsq_trees.h"
 
 using namespace wsq;
@@ -21,24 +22,66 @@ TEST(Quantiser, DeadZoneAndSteps) {
   // Tiny steps cannot leave 16 bits.
   EXPECT_EQ(QuantizeCoefficient(1e9f, 1e-3f, 1.2e-3f), 32767);
   EXPECT_EQ(QuantizeCoefficient(-1e9f, 1e-3f, 1.2e-3f), -32767);
-  // Dequantising 1 with the bin centre 0.44 gives Q (0.56 + 0.6); subband 0
-  // holds the first three pixels of a 4 x 1 image, subband 1 the last.
+}
+
+TEST(Dequantiser, EverySubbandInStreamOrder) {
+  // 64 x 48: the coefficients come subband by subband, row by row; subbands
+  // without a step take none and read as zero.
+  const int w = 64, h = 48;
+  WsqTrees t;
+  build_wsq_trees(t, w, h);
   QuantizationTable table;
   table.defined = true;
   table.binCenter = 0.44f;
-  table.q[0] = 5.0f, table.z[0] = 6.0f;
-  table.q[1] = 1.0f, table.z[1] = 1.2f;
-  SubbandNode bands[kNumSubbands] = {};
-  bands[0] = {0, 0, 3, 1};
-  bands[1] = {3, 0, 1, 1};
-  const int32_t coeffs[] = {1, -1, 0, 40000};
-  float image[4];
-  ASSERT_EQ(unquantize(image, table, bands, coeffs, 4, 1), 0);
-  EXPECT_FLOAT_EQ(image[0], 5.0f * (0.56f + 0.6f));
-  EXPECT_FLOAT_EQ(image[1], -5.0f * (0.56f + 0.6f));
-  EXPECT_EQ(image[2], 0.0f);
-  // 16-bit escapes beyond int16 decode as they are.
-  EXPECT_FLOAT_EQ(image[3], 40000.0f - 0.44f + 0.6f);
+  for (int k = 0; k < 60; ++k) {
+    table.q[k] = 1.0f + 0.25f * float(k);
+    table.z[k] = 1.5f * table.q[k];  // not 1.2 Q: the stream's Z is used as it stands
+  }
+  table.q[0] = 5.0f;
+  table.z[0] = 6.0f;
+  table.q[7] = 0.0f;
+  size_t coded = 0;
+  for (int k = 0; k < 64; ++k)
+    if (table.q[k] != 0.0f) coded += size_t(t.q[k].lenx) * size_t(t.q[k].leny);
+  ASSERT_LT(coded, size_t(w) * size_t(h));
+  std::vector<int32_t> coeffs(coded);
+  for (size_t i = 0; i < coded; ++i) coeffs[i] = int32_t(i % 9) - 4;
+  coeffs[0] = 1;
+  coeffs[1] = -1;
+  coeffs[2] = 0;
+  coeffs[coded - 1] = 40000;  // escapes beyond int16 decode as they are
+  coeffs[coded - 2] = -40000;
+  std::vector<float> image(size_t(w) * size_t(h), std::nanf(""));
+  ASSERT_EQ(unquantize(image.data(), table, t.q, coeffs.data(), w, h), 0);
+
+  // Subband 0 starts the stream: 1 and -1 give +-(Q (1 - 0.44) + Z / 2).
+  const float *first = &image[size_t(t.q[0].y) * w + size_t(t.q[0].x)];
+  EXPECT_FLOAT_EQ(first[0], 5.8f);
+  EXPECT_FLOAT_EQ(first[1], -5.8f);
+  EXPECT_EQ(first[2], 0.0f);
+  size_t n = 0;
+  for (int k = 0; k < 64; ++k) {
+    const SubbandNode &s = t.q[k];
+    const double Q = table.q[k], Z = table.z[k], C = table.binCenter;
+    for (int y = s.y; y < s.y + s.leny; ++y)
+      for (int x = s.x; x < s.x + s.lenx; ++x) {
+        const float got = image[size_t(y) * w + size_t(x)];
+        if (Q == 0.0) {
+          ASSERT_EQ(got, 0.0f) << k;
+          continue;
+        }
+        const int32_t v = coeffs[n++];
+        const double want = v > 0 ? Q * (v - C) + Z / 2 : (v < 0 ? Q * (v + C) - Z / 2 : 0.0);
+        ASSERT_NEAR(got, want, 1e-5 * std::fabs(want)) << k << " " << v;
+      }
+  }
+  EXPECT_EQ(n, coded);
+  EXPECT_FLOAT_EQ(image[size_t(t.q[59].y + t.q[59].leny - 1) * w + size_t(t.q[59].x + t.q[59].lenx - 1)],
+                  float(table.q[59] * (40000 - 0.44) + table.z[59] / 2));
+
+  wsqtest::StderrCapture quiet;
+  table.defined = false;
+  EXPECT_LT(unquantize(image.data(), table, t.q, coeffs.data(), w, h), 0);
 }
 
 namespace {
