@@ -19,7 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The area exactly as long as the input: reads past it are the parser's.
   const std::vector<uint8_t> area(data + 1, data + size);
   CalibGrid grid;
-  if (!ParseCalibRecord(area.data(), area.size(), sw, sh, &grid)) return 0;
+  // Header, then data, as the loader reads them.
+  if (area.size() < kCalibHeaderSize) return 0;
+  if (!ParseCalibData(ParseCalibHeader(area.data()), area.data() + kCalibHeaderSize, area.size() - kCalibHeaderSize,
+                      sw, sh, &grid))
+    return 0;
   if (!CalibGridPlausible(grid, sw, sh)) std::abort();
   RemapMaps maps;
   if (MakeRemapMaps(std::move(grid), sw, sh, &maps) != MapBuild::kBuilt) return 0;
