@@ -89,9 +89,10 @@ void MainWindow::on_btnOpen_clicked() {
 
   ProductInfo record;
   if (belnor.LIVESCAN_GetProductInfo && belnor.LIVESCAN_GetProductInfo(0, &record) == 1) {
-    // The serial's 16 characters and what follows them, up to the first zero.
-    char serial[21] = {};
-    std::memcpy(serial, &record, 20);
+    // The serial is 16 characters with no terminator; the date bytes after
+    // it are not text.
+    char serial[17] = {};
+    std::memcpy(serial, &record, 16);
     statusLabel->setText(QTEXT("Serial: ", "序列号: ") + QString::fromUtf8(serial));
   }
   if (!g_pImgBuf) g_pImgBuf = NewImageBuffer();
