@@ -7,9 +7,11 @@
 
 namespace vscanner {
 
-int RenderTestPattern(void*, uint64_t frame, int width, int height, uint8_t* light) {
-    if (frame != 0)
-        return 0; // a still picture
+uint64_t StillPicture(void*, uint64_t) {
+    return 0;
+}
+
+int RenderTestPattern(void*, uint64_t, int width, int height, uint8_t* light) {
     const double cx = width / 2.0, cy = height / 2.0;
     const double rx = width / 6.0, ry = height / 4.0;
     for (int y = 0; y < height; ++y) {
@@ -58,12 +60,13 @@ NamedScenes::~NamedScenes() = default;
 Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& record) {
     belnor::sim::SceneSpec spec;
     if (!belnor::sim::ParseSceneSpec(name, &spec))
-        return {RenderTestPattern, nullptr};
+        return {RenderTestPattern, nullptr, StillPicture};
     for (const auto& m : made_)
         if (m->name == name && m->record == record)
-            return {belnor::sim::FingerSceneSource::Render, &m->source};
+            return {belnor::sim::FingerSceneSource::Render, &m->source, belnor::sim::FingerSceneSource::PictureOf};
     made_.push_back(std::make_unique<Made>(name, record, spec, type_, fps_));
-    return {belnor::sim::FingerSceneSource::Render, &made_.back()->source};
+    return {belnor::sim::FingerSceneSource::Render, &made_.back()->source,
+            belnor::sim::FingerSceneSource::PictureOf};
 }
 
 } // namespace vscanner
