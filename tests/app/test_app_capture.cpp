@@ -30,6 +30,7 @@ class Capture : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+    vscanner_testing::ResetScanner();
     ASSERT_TRUE(tmp.isValid());
   }
   // A finger scene rendered through type 5's optics from now on. The scene

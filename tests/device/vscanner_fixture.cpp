@@ -9,6 +9,7 @@
 #include "device_state.h"
 #include "livescan.h"
 #include "remap.h"
+#include "vscanner_testing.h"
 
 namespace belnor_test {
 
@@ -119,6 +120,7 @@ bool ThreadsSettleAt(int atMost) {
 
 void VScannerTest::SetUp() {
   ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+  vscanner_testing::ResetScanner();
 }
 
 void VScannerTest::TearDown() {

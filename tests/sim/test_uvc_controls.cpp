@@ -154,11 +154,11 @@ public:
     // the device after the call.
     std::pair<double, double> Measure() {
         const int64_t after = VS(vscanner_frames_sent)(0);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        const auto end = std::chrono::steady_clock::now() + kPatience;
         while (VS(vscanner_frames_sent)(0) < after + 2 && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         const int want = sink_.Count() + 1;
-        sink_.WaitFor(want, std::chrono::seconds(3));
+        sink_.WaitFor(want);
         std::lock_guard<std::mutex> lock(sink_.mu);
         double sum = 0;
         const size_t n = sink_.last.size() / 2;
