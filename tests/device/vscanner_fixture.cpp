@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "calibration.h"
@@ -111,11 +112,12 @@ int ThreadCount() {
 }
 
 bool ThreadsSettleAt(int atMost) {
-  for (int i = 0; i < 200; ++i) {
-    if (ThreadCount() <= atMost) return true;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ThreadCount() > atMost) {
+    if (std::chrono::steady_clock::now() > end) return false;
     usleep(5000);
   }
-  return false;
+  return true;
 }
 
 void VScannerTest::SetUp() {
