@@ -121,6 +121,7 @@ struct FrameSink {
     int width = 0, height = 0;
     uvc_frame_format format = UVC_FRAME_FORMAT_UNKNOWN;
     size_t bytes = 0;
+    uint32_t sequence = 0; // libuvc's count of the frames it assembled
     std::vector<uint8_t> last;
 
     static void OnFrame(uvc_frame_t* frame, void* user) {
@@ -131,6 +132,7 @@ struct FrameSink {
         self->height = int(frame->height);
         self->format = frame->frame_format;
         self->bytes = frame->data_bytes;
+        self->sequence = frame->sequence;
         const auto* p = static_cast<const uint8_t*>(frame->data);
         self->last.assign(p, p + frame->data_bytes);
     }
