@@ -63,7 +63,8 @@ Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& reco
         return {RenderTestPattern, nullptr, StillPicture};
     for (const auto& m : made_)
         if (m->name == name && m->record == record)
-            return {belnor::sim::FingerSceneSource::Render, &m->source, belnor::sim::FingerSceneSource::PictureOf};
+            return {belnor::sim::FingerSceneSource::Render, &m->source,
+                    belnor::sim::FingerSceneSource::PictureOf};
     made_.push_back(std::make_unique<Made>(name, record, spec, type_, fps_));
     return {belnor::sim::FingerSceneSource::Render, &made_.back()->source,
             belnor::sim::FingerSceneSource::PictureOf};
