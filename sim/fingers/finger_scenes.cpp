@@ -14,14 +14,23 @@ namespace {
 constexpr double kRollStartMs = 1000;  // rolling starts after the finger is down
 constexpr float kSceneNoise = 1.5f;    // grey levels, standard deviation
 constexpr double kFrameMs = 1000.0 / 30;
+constexpr double kDriftPeriodMs = 4000;
+
+// The motion is drawn in steps, and the sensor noise takes turns between a
+// few pictures: a stream then shows a few dozen distinct pictures per
+// cycle, which a scanner can render once and keep.
+constexpr int kPressSteps = 3, kRollSteps = 20, kDriftSteps = 24;
+constexpr uint32_t kNoisePictures = 2;
 
 float Ramp(double t, double t0, double t1) {
   return float(std::clamp((t - t0) / (t1 - t0), 0.0, 1.0));
 }
 
-// Frame number for the noise, so that a still scene still flickers like a
+int Step(float ramp, int steps) { return std::min(steps - 1, int(ramp * float(steps))); }
+
+// Noise picture for the time, so that a still scene still flickers like a
 // sensor does, and one time always gives one image.
-uint32_t FrameIndex(double tMs) { return uint32_t(std::max(0.0, tMs) / kFrameMs); }
+uint32_t NoisePicture(double tMs) { return uint32_t(std::max(0.0, tMs) / kFrameMs) % kNoisePictures; }
 
 }  // namespace
 
@@ -176,22 +185,45 @@ SceneRenderer::SceneRenderer(const SceneSpec &spec, int width, int height)
   if (spec.kind == SceneKind::kImage && !ReadGreyBmp(spec.imagePath, &image_)) image_ = GreyImage{};
 }
 
+SceneRenderer::Moment SceneRenderer::MomentAt(double tMs) const {
+  Moment m;
+  m.noise = NoisePicture(tMs);
+  const double t = std::fmod(std::max(0.0, tMs), kSceneCycleMs);
+  if (placed_.empty() || t < kPlaceMs || t >= kLiftMs) return m;
+  if (t < kHoldMs) {
+    m.phase = Moment::kPressing;
+    m.step = Step(Ramp(t, kPlaceMs, kHoldMs), kPressSteps);
+    return m;
+  }
+  m.phase = Moment::kHeld;
+  if (spec_.kind == SceneKind::kRollingFinger && t >= kRollStartMs)
+    m.step = 1 + int(std::lround(Ramp(t, kRollStartMs, kLiftMs - 500) * float(kRollSteps)));
+  else if (spec_.kind == SceneKind::kFlatFinger && spec_.moving)
+    m.step = 1 + int((t - kHoldMs) / kDriftPeriodMs * kDriftSteps) % kDriftSteps;
+  return m;
+}
+
+uint64_t SceneRenderer::PictureAt(double tMs) const {
+  const Moment m = MomentAt(tMs);
+  return uint64_t(m.phase) << 40 | uint64_t(uint32_t(m.step)) << 8 | m.noise;
+}
+
 std::vector<ImpressionParams> SceneRenderer::ParamsAt(double tMs) const {
   std::vector<ImpressionParams> out;
-  if (placed_.empty()) return out;
-  const double t = std::fmod(std::max(0.0, tMs), kSceneCycleMs);
-  if (t < kPlaceMs || t >= kLiftMs) return out;
-  const float press = Ramp(t, kPlaceMs, kHoldMs);
+  const Moment m = MomentAt(tMs);
+  if (m.phase == Moment::kBare) return out;
+  const float press = m.phase == Moment::kPressing ? float(m.step) / kPressSteps : 1.0f;
   for (const PlacedFinger &pl : placed_) {
     ImpressionParams p = Pressed(pl.base, press);
-    if (spec_.kind == SceneKind::kFlatFinger && spec_.moving && t > kHoldMs) {
-      const double phase = 2 * 3.14159265358979 * (t - kHoldMs) / 4000;
+    if (spec_.kind == SceneKind::kFlatFinger && spec_.moving && m.step > 0) {
+      const double phase = 2 * 3.14159265358979 * (m.step - 1) / kDriftSteps;
       p.centreX += float(40 * std::sin(phase));
       p.centreY += float(20 * std::sin(2 * phase));
       p.rotation += float(0.08 * std::sin(phase));
     }
     // The band that touches moves from one side of the print to the other.
-    if (spec_.kind == SceneKind::kRollingFinger) RollBand(&p, pl.base, Ramp(t, kRollStartMs, kLiftMs - 500));
+    if (spec_.kind == SceneKind::kRollingFinger)
+      RollBand(&p, pl.base, m.step > 0 ? float(m.step - 1) / kRollSteps : 0.0f);
     out.push_back(p);
   }
   return out;
@@ -225,8 +257,7 @@ void SceneRenderer::Render(double tMs, uint8_t *out) const {
   const std::vector<ImpressionParams> params = ParamsAt(tMs);
   for (size_t i = 0; i < params.size(); ++i)
     DrawFinger(placed_[i].finger, params[i], width_, height_, dark.data());
-  ShadeDarkness(dark.data(), width_, height_, kSceneNoise, HashCombine(spec_.seed, FrameIndex(tMs)),
-                out);
+  ShadeDarkness(dark.data(), width_, height_, kSceneNoise, HashCombine(spec_.seed, MomentAt(tMs).noise), out);
   if (spec_.kind == SceneKind::kImage && image_.width > 0) {
     // Centred, cropped to the view; the rest stays bare platen.
     const int ox = (width_ - image_.width) / 2, oy = (height_ - image_.height) / 2;

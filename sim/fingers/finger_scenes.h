@@ -86,6 +86,10 @@ class SceneRenderer {
   // gives the same image.
   void Render(double tMs, uint8_t *out) const;
 
+  // Which picture the scene shows at tMs: equal values, equal images (the
+  // motion moves in steps, the noise takes turns between a few pictures).
+  uint64_t PictureAt(double tMs) const;
+
   // Whether any finger touches the platen at tMs.
   bool FingerPresent(double tMs) const;
 
@@ -94,6 +98,14 @@ class SceneRenderer {
   std::vector<Impression> Placements(double tMs) const;
 
  private:
+  // Where the timeline stands: bare, pressing down (step of the press) or
+  // held (step of the roll or the drift, 0 before it starts).
+  struct Moment {
+    enum Phase { kBare, kPressing, kHeld } phase = kBare;
+    int step = 0;
+    uint32_t noise = 0;
+  };
+  Moment MomentAt(double tMs) const;
   std::vector<ImpressionParams> ParamsAt(double tMs) const;
 
   SceneSpec spec_;

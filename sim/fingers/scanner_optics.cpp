@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 #include "calib_grids.h"
 
 namespace belnor::sim {
 namespace {
-
-constexpr float kNowhere = -1e9f;
 
 struct Vec {
   float x, y;
@@ -48,25 +47,15 @@ void CubicWeights(float t, float w[4]) {
   w[3] = 0.5f * (t3 - t2);
 }
 
-// The corrected image between its pixels: bicubic, so that the optics add
-// little blur of their own to what the library's bilinear remap takes away.
-// Positions are held to the image's edge.
-float SampleCubic(const uint8_t *img, int w, int h, float x, float y) {
-  x = std::clamp(x, 0.0f, float(w - 1));
-  y = std::clamp(y, 0.0f, float(h - 1));
-  const int ix = int(x), iy = int(y);
-  float wx[4], wy[4];
-  CubicWeights(x - float(ix), wx);
-  CubicWeights(y - float(iy), wy);
-  float sum = 0;
-  for (int j = 0; j < 4; ++j) {
-    const uint8_t *row = img + size_t(std::clamp(iy - 1 + j, 0, h - 1)) * w;
-    float r = 0;
-    for (int i = 0; i < 4; ++i) r += wx[i] * float(row[std::clamp(ix - 1 + i, 0, w - 1)]);
-    sum += wy[j] * r;
+// Bicubic weights for each 256th of a pixel: the optics add little blur of
+// their own to what the library's bilinear remap takes away.
+struct CubicTable {
+  float w[256][4];
+  CubicTable() {
+    for (int i = 0; i < 256; ++i) CubicWeights(float(i) / 256.0f, w[i]);
   }
-  return sum;
-}
+};
+const CubicTable kCubic;
 
 }  // namespace
 
@@ -91,17 +80,14 @@ ScannerOptics::ScannerOptics(int deviceType, const std::vector<uint8_t> &record)
   };
   LoadCalibration(deviceType, sensorW_, sensorH_, read, &cal_);
   const size_t pixels = size_t(sensorW_) * sensorH_;
-  sourceX_.assign(pixels, kNowhere);
-  sourceY_.assign(pixels, kNowhere);
+  sources_.assign(pixels, Source{kNone, kNone, 0, 0});
   const int W = cal_.maps.width, H = cal_.maps.height;
   if (!cal_.maps.x) {
     // No optics: the library crops the centre of the frame.
     const int ox = (sensorW_ - W) / 2, oy = (sensorH_ - H) / 2;
     for (int v = 0; v < H; ++v)
       for (int u = 0; u < W; ++u) {
-        const size_t k = size_t(v + oy) * sensorW_ + (u + ox);
-        sourceX_[k] = float(u);
-        sourceY_[k] = float(v);
+        Place(size_t(v + oy) * sensorW_ + (u + ox), float(u), float(v));
       }
     IndexBlocks();
     return;
@@ -135,13 +121,25 @@ ScannerOptics::ScannerOptics(int deviceType, const std::vector<uint8_t> &record)
         for (int x = x0; x <= x1; ++x) {
           float s, t;
           if (!InverseBilinear(a, b, c, d, {float(x), float(y)}, &s, &t)) continue;
-          const size_t k = size_t(y) * sensorW_ + x;
-          sourceX_[k] = float(u) + s;
-          sourceY_[k] = float(v) + t;
+          Place(size_t(y) * sensorW_ + x, float(u) + s, float(v) + t);
         }
     }
   }
   IndexBlocks();
+}
+
+void ScannerOptics::Place(size_t pixel, float x, float y) {
+  const int W = correctedWidth(), H = correctedHeight();
+  auto split = [](float p, int size, uint16_t *whole, uint8_t *part) {
+    p = std::clamp(p, 0.0f, float(size - 1));
+    int i = int(p), f = int(std::lround((p - float(i)) * 256.0f));
+    if (f == 256) ++i, f = 0;
+    *whole = uint16_t(i);
+    *part = uint8_t(f);
+  };
+  Source &s = sources_[pixel];
+  split(x, W, &s.x, &s.fx);
+  split(y, H, &s.y, &s.fy);
 }
 
 void ScannerOptics::IndexBlocks() {
@@ -150,13 +148,14 @@ void ScannerOptics::IndexBlocks() {
   blocks_.assign(size_t(blocksW_) * blocksH_, SourceBox{1e9f, 1e9f, -1e9f, -1e9f});
   for (int y = 0; y < sensorH_; ++y)
     for (int x = 0; x < sensorW_; ++x) {
-      const size_t k = size_t(y) * sensorW_ + x;
-      if (sourceX_[k] == kNowhere) continue;
+      const Source &s = sources_[size_t(y) * sensorW_ + x];
+      if (s.x == kNone) continue;
+      const float sx = float(s.x) + float(s.fx) / 256.0f, sy = float(s.y) + float(s.fy) / 256.0f;
       SourceBox &b = blocks_[size_t(y / kBlock) * blocksW_ + x / kBlock];
-      b.x0 = std::min(b.x0, sourceX_[k]);
-      b.x1 = std::max(b.x1, sourceX_[k]);
-      b.y0 = std::min(b.y0, sourceY_[k]);
-      b.y1 = std::max(b.y1, sourceY_[k]);
+      b.x0 = std::min(b.x0, sx);
+      b.x1 = std::max(b.x1, sx);
+      b.y0 = std::min(b.y0, sy);
+      b.y1 = std::max(b.y1, sy);
     }
 }
 
@@ -202,14 +201,48 @@ void ScannerOptics::Render(const uint8_t *corrected, const FrameRect &rect, uint
   for (int fy = rect.y0; fy < rect.y1; ++fy) {
     const int y = flip ? sensorH_ - 1 - fy : fy;
     uint8_t *row = out + size_t(fy - rect.y0) * stride;
+    const Source *src = sources_.data() + size_t(y) * sensorW_;
     for (int x = rect.x0; x < rect.x1; ++x) {
-      const size_t k = size_t(y) * sensorW_ + x;
+      const Source &s = src[x];
       float v = kOutsideGrey;
-      if (sourceX_[k] != kNowhere) v = SampleCubic(corrected, W, H, sourceX_[k], sourceY_[k]);
+      if (s.x != kNone) {
+        const float *wx = kCubic.w[s.fx], *wy = kCubic.w[s.fy];
+        const int ix = s.x, iy = s.y;
+        v = 0;
+        if (ix >= 1 && iy >= 1 && ix + 2 < W && iy + 2 < H) {
+          const uint8_t *p = corrected + size_t(iy - 1) * W + (ix - 1);
+          for (int j = 0; j < 4; ++j, p += W)
+            v += wy[j] * (wx[0] * float(p[0]) + wx[1] * float(p[1]) + wx[2] * float(p[2]) + wx[3] * float(p[3]));
+        } else {
+          // Beside the edge the samples are held to the image.
+          for (int j = 0; j < 4; ++j) {
+            const uint8_t *p = corrected + size_t(std::clamp(iy - 1 + j, 0, H - 1)) * W;
+            float r = 0;
+            for (int i = 0; i < 4; ++i) r += wx[i] * float(p[std::clamp(ix - 1 + i, 0, W - 1)]);
+            v += wy[j] * r;
+          }
+        }
+      }
       const uint8_t g = uint8_t(std::clamp(v + 0.5f, 0.0f, 255.0f));
       row[x - rect.x0] = SensorLevel(type_, g);
     }
   }
+}
+
+std::shared_ptr<const ScannerOptics> SharedOptics(int deviceType, const std::vector<uint8_t> &record) {
+  struct Made {
+    int type;
+    std::vector<uint8_t> record;
+    std::shared_ptr<const ScannerOptics> optics;
+  };
+  // Never destroyed: a scanner's frame thread may render while the process exits.
+  static std::mutex &lock = *new std::mutex;
+  static std::vector<Made> &made = *new std::vector<Made>;
+  std::lock_guard<std::mutex> hold(lock);
+  for (const Made &m : made)
+    if (m.type == deviceType && m.record == record) return m.optics;
+  made.push_back({deviceType, record, std::make_shared<const ScannerOptics>(deviceType, record)});
+  return made.back().optics;
 }
 
 }  // namespace belnor::sim

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "calibration_loader.h"
@@ -51,6 +52,16 @@ class ScannerOptics {
   void Render(const uint8_t *corrected, const FrameRect &rect, uint8_t *out) const;
 
  private:
+  // Per sensor pixel the corrected-image position it shows, held to the
+  // image: the pixel at or left of and above it, and the fractions beyond
+  // in 256ths; x = kNone where the sensor sees no part of the image.
+  struct Source {
+    uint16_t x, y;
+    uint8_t fx, fy;
+  };
+  static constexpr uint16_t kNone = 0xFFFF;
+  void Place(size_t pixel, float x, float y);
+
   // Sensor pixels are indexed by blocks of kBlock x kBlock for Reach.
   static constexpr int kBlock = 16;
   void IndexBlocks();
@@ -60,12 +71,14 @@ class ScannerOptics {
 
   int type_, sensorW_ = 0, sensorH_ = 0;
   LoadedCalibration cal_;
-  // Per sensor pixel the corrected-image position it shows (a little
-  // outside the image at its edges), or a large negative x for none.
-  std::vector<float> sourceX_, sourceY_;
+  std::vector<Source> sources_;
   std::vector<SourceBox> blocks_;
   int blocksW_ = 0, blocksH_ = 0;
 };
+
+// The optics of a type and record, made once per process and shared: making
+// them inverts every sensor pixel's position.
+std::shared_ptr<const ScannerOptics> SharedOptics(int deviceType, const std::vector<uint8_t> &record);
 
 // The platen grey outside the scene.
 constexpr uint8_t kOutsideGrey = 236;

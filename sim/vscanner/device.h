@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -17,6 +18,7 @@
 #include "config.h"
 #include "descriptors.h"
 #include "flash_memory.h"
+#include "frame_renderer.h"
 #include "scenes.h"
 #include "vscanner_control.h"
 
@@ -146,7 +148,7 @@ private:
     // sees the calibration record the flash holds when it starts.
     const std::string configuredScene_;
     std::string sceneName_; // empty while a callback is installed
-    Scene scene_{RenderTestPattern, nullptr};
+    Scene scene_{RenderTestPattern, nullptr, StillPicture};
     NamedScenes namedScenes_;
 
     // Video streaming.
@@ -157,6 +159,9 @@ private:
     std::deque<libusb_transfer*> inFlight_;
     std::condition_variable streamCv_;
     std::thread producer_;
+    // The frame thread's: kept from one stream to the next, so that a
+    // restart sends the picture it has without drawing it again.
+    std::unique_ptr<FrameRenderer> renderer_;
 };
 
 // FlashCrc32: reflected 0xEDB88320, start 0xFFFFFFFF, no final inversion.

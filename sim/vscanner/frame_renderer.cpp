@@ -11,8 +11,18 @@ FrameRenderer::FrameRenderer(int width, int height, CameraSettings reference)
 const std::vector<uint8_t>& FrameRenderer::Render(Format format, uint64_t frame, const Scene& scene,
                                                   const CameraSettings& settings, uint64_t version) {
     const bool newScene = !haveLight_ || scene.fn != lastScene_.fn || scene.user != lastScene_.user;
-    // A new scene renders from its first picture whatever frame the stream is at.
-    const bool changed = scene.fn(scene.user, newScene ? 0 : frame, width_, height_, light_.data()) != 0;
+    bool changed;
+    if (scene.picture) {
+        // A picture already drawn is not drawn again.
+        const uint64_t picture = scene.picture(scene.user, frame);
+        changed = newScene || picture != lastPicture_;
+        if (changed)
+            scene.fn(scene.user, frame, width_, height_, light_.data());
+        lastPicture_ = picture;
+    } else {
+        // A new scene renders from its first picture whatever frame the stream is at.
+        changed = scene.fn(scene.user, newScene ? 0 : frame, width_, height_, light_.data()) != 0;
+    }
     if (!newScene && !changed && version == lastVersion_ && int(format) == lastFormat_)
         return out_;
     haveLight_ = true;

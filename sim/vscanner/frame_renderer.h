@@ -1,6 +1,7 @@
 // Turns a scene into the bytes of one frame in a stream format: applies the
-// camera's response and encodes YUYV, UYVY, GRAY8 or MJPEG. Owned by one
-// device's frame thread; reuses its last frame while nothing changed.
+// camera's response and encodes YUYV, UYVY, GRAY8 or MJPEG. Used by one
+// device's frame thread at a time; reuses its last frame while nothing
+// changed (scene, picture, camera controls and format).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,7 @@ private:
     std::vector<uint8_t> light_, pixels_, out_;
     Scene lastScene_{nullptr, nullptr};
     uint64_t lastVersion_ = ~0ull;
+    uint64_t lastPicture_ = 0;
     int lastFormat_ = -1;
     bool haveLight_ = false;
 };

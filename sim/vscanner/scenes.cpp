@@ -8,9 +8,11 @@
 
 namespace vscanner {
 
-int RenderTestPattern(void*, uint64_t frame, int width, int height, uint8_t* light) {
-    if (frame != 0)
-        return 0; // a still picture
+uint64_t StillPicture(void*, uint64_t) {
+    return 0;
+}
+
+int RenderTestPattern(void*, uint64_t, int width, int height, uint8_t* light) {
     const double cx = width / 2.0, cy = height / 2.0;
     const double rx = width / 6.0, ry = height / 4.0;
     for (int y = 0; y < height; ++y) {
@@ -50,9 +52,10 @@ struct NamedScenes::Made {
     std::unique_ptr<belnor::sim::FingerSceneSource> finger;
     std::unique_ptr<belnor::sim::OperatorSceneSource> operatorScene;
     Scene scene() const {
+        // The operator's Render itself says when its picture changes.
         if (operatorScene)
             return {belnor::sim::OperatorSceneSource::Render, operatorScene.get()};
-        return {belnor::sim::FingerSceneSource::Render, finger.get()};
+        return {belnor::sim::FingerSceneSource::Render, finger.get(), belnor::sim::FingerSceneSource::PictureOf};
     }
 };
 
@@ -63,7 +66,7 @@ NamedScenes::~NamedScenes() = default;
 Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& record) {
     belnor::sim::SceneSpec spec;
     if (!belnor::sim::ParseSceneSpec(name, &spec))
-        return {RenderTestPattern, nullptr};
+        return {RenderTestPattern, nullptr, StillPicture};
     for (const auto& m : made_)
         if (m->name == name && m->record == record)
             return m->scene();

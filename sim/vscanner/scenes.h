@@ -16,11 +16,16 @@ namespace vscanner {
 struct Scene {
     vscanner_scene_fn fn;
     void* user;
+    // Which picture a frame shows (equal values, equal light), so that the
+    // device encodes each picture once; null when only fn knows.
+    uint64_t (*picture)(void* user, uint64_t frame) = nullptr;
 };
 
 // The built-in test pattern: a gradient rising to the right and downwards
 // (so flips show), a 64-pixel grid and a ring pattern in the middle.
 int RenderTestPattern(void* user, uint64_t frame, int width, int height, uint8_t* light);
+// The picture of a scene that never changes.
+uint64_t StillPicture(void* user, uint64_t frame);
 
 bool KnownScene(const std::string& name);
 

@@ -94,7 +94,10 @@ void Device::StreamLoop() {
     using Clock = std::chrono::steady_clock;
     const int64_t cpuStart = ThreadCpuNs();
     const int64_t cpuBefore = streamCpuNs.load();
-    FrameRenderer renderer(model.width, model.height, SettingsOf(PowerOnControls(model.type)));
+    if (!renderer_)
+        renderer_ = std::make_unique<FrameRenderer>(model.width, model.height,
+                                                    SettingsOf(PowerOnControls(model.type)));
+    FrameRenderer& renderer = *renderer_;
     std::vector<uint8_t> damaged;
 
     std::unique_lock<std::mutex> lock(mu);

@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "app_state.h"
+#include "capture_thread.h"
 
 namespace scanbench_test {
 
@@ -49,6 +50,9 @@ bool WaitFor(const std::function<bool()> &cond, int ms) {
 }
 
 Scanbench::Scanbench() : shell(std::make_unique<ShellWidget>()), window(new MainWindow) {
+  // A draw still queued for the previous test's window never reached it:
+  // this window would wait for it forever.
+  LoopRcvAndDraw::drawPending = false;
   shell->setMainWidget(window);
   QObject::connect(shell.get(), &ShellWidget::closing, window, &MainWindow::on_btnClose_clicked,
                    Qt::DirectConnection);

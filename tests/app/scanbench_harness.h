@@ -35,8 +35,16 @@ class ModalAnswerer : public QObject {
   QTimer timer_;
 };
 
+// How long a test waits by default: generous, as the machine may be busy,
+// and longer under the sanitizers.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kPatienceMs = 60000;
+#else
+constexpr int kPatienceMs = 30000;
+#endif
+
 // Runs the event loop until cond holds or ms pass; cond's last value.
-bool WaitFor(const std::function<bool()> &cond, int ms = 10000);
+bool WaitFor(const std::function<bool()> &cond, int ms = kPatienceMs);
 
 // The program's window as main builds it.
 struct Scanbench {
@@ -49,7 +57,7 @@ struct Scanbench {
   void Click(const char *button);
   QString StatusText() const;
   // Waits for the capture thread to draw an image of w x h.
-  bool WaitForImage(int w, int h, int ms = 15000);
+  bool WaitForImage(int w, int h, int ms = kPatienceMs);
 
   std::unique_ptr<ShellWidget> shell;
   MainWindow *window;

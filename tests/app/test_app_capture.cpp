@@ -35,6 +35,7 @@ class Capture : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+    vscanner_testing::ResetScanner();
     ASSERT_TRUE(tmp.isValid());
   }
   // Opens with the radio `mode` checked and waits for its first image.

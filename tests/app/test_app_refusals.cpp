@@ -23,6 +23,7 @@ class Refusals : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+    vscanner_testing::ResetScanner();
     RemoveLibraries();
   }
   void TearDown() override {

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 
 #include "vscanner_control.h"
+#include "vscanner_testing.h"
 
 namespace scanbench_test {
 

@@ -23,6 +23,7 @@
 #include "finger_scenes.h"
 #include "vscanner_control.h"
 #include "vscanner_fixture.h"
+#include "vscanner_testing.h"
 
 using namespace belnor;
 
@@ -68,7 +69,10 @@ LoadedCalibration Expected(int type, const std::vector<uint8_t> &record) {
 
 class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
  protected:
-  void SetUp() override { ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner"; }
+  void SetUp() override {
+    ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+    vscanner_testing::ResetScanner();
+  }
   void TearDown() override {
     LIVESCAN_Close();
     // The scanner stops calling the source before the fixture frees it.

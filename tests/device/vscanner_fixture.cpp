@@ -3,12 +3,17 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <list>
+#include <mutex>
 
 #include "calibration.h"
 #include "device_state.h"
 #include "livescan.h"
 #include "remap.h"
+#include "vscanner_testing.h"
 
 namespace belnor_test {
 
@@ -34,8 +39,20 @@ uint8_t SceneLight(int x, int y, int width, int height) {
 
 namespace {
 
-int RenderScene(void*, uint64_t frame, int width, int height, uint8_t* light) {
+// The scene at one sensor size, drawn before the stream starts: the device
+// only copies it, quickly also in an instrumented build.
+struct ScenePicture {
+  int width, height;
+  std::vector<uint8_t> light;
+};
+
+int RenderScene(void* user, uint64_t frame, int width, int height, uint8_t* light) {
   if (frame > 0) return 0;  // the picture never changes
+  const auto* picture = static_cast<const ScenePicture*>(user);
+  if (picture && picture->width == width && picture->height == height) {
+    std::memcpy(light, picture->light.data(), picture->light.size());
+    return 1;
+  }
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x)
       light[static_cast<size_t>(y) * width + x] = SceneLight(x, y, width, height);
@@ -44,7 +61,27 @@ int RenderScene(void*, uint64_t frame, int width, int height, uint8_t* light) {
 
 }  // namespace
 
-void InstallScene(const VScanner& sim, int dev) { sim.setScene(dev, RenderScene, nullptr); }
+void InstallScene(const VScanner& sim, int dev) {
+  int width = 0, height = 0;
+  sim.streamInfo(dev, nullptr, &width, &height, nullptr);
+  // One picture per size for the whole program, never freed: a frame
+  // thread may still copy it while the program exits.
+  static std::mutex& lock = *new std::mutex;
+  static std::list<ScenePicture>& pictures = *new std::list<ScenePicture>;
+  const ScenePicture* picture = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    for (const ScenePicture& p : pictures)
+      if (p.width == width && p.height == height) picture = &p;
+    if (!picture && width > 0 && height > 0) {
+      ScenePicture p{width, height, std::vector<uint8_t>(static_cast<size_t>(width) * height)};
+      RenderScene(nullptr, 0, width, height, p.light.data());
+      pictures.push_back(std::move(p));
+      picture = &pictures.back();
+    }
+  }
+  sim.setScene(dev, RenderScene, const_cast<ScenePicture*>(picture));
+}
 
 TypeGeometry GeometryOf(const std::string& usbId) {
   if (usbId.rfind("8899:1001", 0) == 0) return {1, 640, 640, 1424, 984};
@@ -110,15 +147,17 @@ int ThreadCount() {
 }
 
 bool ThreadsSettleAt(int atMost) {
-  for (int i = 0; i < 200; ++i) {
-    if (ThreadCount() <= atMost) return true;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ThreadCount() > atMost) {
+    if (std::chrono::steady_clock::now() > end) return false;
     usleep(5000);
   }
-  return false;
+  return true;
 }
 
 void VScannerTest::SetUp() {
   ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+  vscanner_testing::ResetScanner();
 }
 
 void VScannerTest::TearDown() {

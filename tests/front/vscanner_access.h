@@ -11,7 +11,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "livescan.h"
 #include "vscanner_control.h"
+#include "vscanner_testing.h"
 
 namespace belnor_test {
 
@@ -66,12 +68,28 @@ inline std::vector<std::vector<int>> CommandTriples(const std::vector<vscanner_w
   return out;
 }
 
+// Every test starts on the scanner as the program found it, and leaves the
+// library closed with the default device chosen.
+inline const bool kFreshScannerEachTest = vscanner_testing::ResetBeforeEachTest();
+inline const bool kLibraryClosedAfterEachTest = [] {
+  class Listener : public testing::EmptyTestEventListener {
+    void OnTestEnd(const testing::TestInfo &) override {
+      LIVESCAN_Close();
+      LIVESCAN_SetActiveDev(-1);
+    }
+  };
+  testing::UnitTest::GetInstance()->listeners().Append(new Listener);
+  return true;
+}();
+
+// Attaches these devices now (a flash image file for device 0, or none).
 inline void Attach(const char *devices, const char *flashFile = nullptr) {
   setenv("VSCANNER_DEVICES", devices, 1);
   if (flashFile)
     setenv("VSCANNER_FLASH", flashFile, 1);
   else
     unsetenv("VSCANNER_FLASH");
+  ASSERT_GT(VS(vscanner_reset)(nullptr), 0) << devices;
 }
 
 }  // namespace belnor_test

@@ -176,7 +176,10 @@ TEST_F(Lite, FingerPressTellsAFingerFromABarePlaten) {
   for (int i = 0; i < 10 && bare != 0; ++i) bare = LIVESCAN_CheckFingerPress();
   EXPECT_EQ(bare, 0);
   ASSERT_EQ(VS(vscanner_set_fault)(0, VSCANNER_FAULT_NO_FRAMES, 1000), 0);
-  EXPECT_EQ(LIVESCAN_CheckFingerPress(), LS_ERR_UNKNOWN);
+  // Frames already on their way are still read; then the fetch fails.
+  int none = 0;
+  for (int i = 0; i < 10 && none != LS_ERR_UNKNOWN; ++i) none = LIVESCAN_CheckFingerPress();
+  EXPECT_EQ(none, LS_ERR_UNKNOWN);
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "scanner_optics.h"
 #include "vscanner_control.h"
 #include "vscanner_fixture.h"
+#include "vscanner_testing.h"
 
 namespace pipeline_test {
 
@@ -183,6 +184,7 @@ class ScannerRun : public testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(sim.Loaded()) << "run with LD_LIBRARY_PATH at the virtual scanner";
+    vscanner_testing::ResetScanner();
   }
   void TearDown() override {
     LIVESCAN_Close();

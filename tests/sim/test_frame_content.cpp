@@ -58,7 +58,7 @@ std::vector<uint8_t> GrabFrame(uvc_frame_format format, int w, int h) {
     EXPECT_EQ(uvc_get_stream_ctrl_format_size(devh, &ctrl, format, w, h, 0), UVC_SUCCESS);
     FrameSink sink;
     EXPECT_EQ(uvc_start_streaming(devh, &ctrl, FrameSink::OnFrame, &sink, 0), UVC_SUCCESS);
-    EXPECT_TRUE(sink.WaitFor(2, std::chrono::seconds(5)));
+    EXPECT_TRUE(sink.WaitFor(2));
     uvc_stop_streaming(devh);
     uvc_close(devh);
     uvc_free_device_list(list, 1);

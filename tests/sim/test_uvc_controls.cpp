@@ -150,15 +150,20 @@ public:
     ~Picture() { uvc_stop_streaming(d_.h()); }
     bool ok() const { return ok_; }
 
-    // Luma mean and spread (mean absolute deviation) of a frame that left
-    // the device after the call.
+    // Luma mean and spread (mean absolute deviation) of a frame the device
+    // began after the call. The frame it was sending may have begun before,
+    // and libuvc may still hand over older ones: the frame is known by
+    // libuvc's sequence number, which never runs ahead of the frames sent.
     std::pair<double, double> Measure() {
         const int64_t after = VS(vscanner_frames_sent)(0);
-        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (VS(vscanner_frames_sent)(0) < after + 2 && std::chrono::steady_clock::now() < end)
+        const auto end = std::chrono::steady_clock::now() + kPatience;
+        auto fresh = [&] {
+            std::lock_guard<std::mutex> lock(sink_.mu);
+            return sink_.frames > 0 && int64_t(sink_.sequence) >= after + 2;
+        };
+        while (!fresh() && std::chrono::steady_clock::now() < end)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        const int want = sink_.Count() + 1;
-        sink_.WaitFor(want, std::chrono::seconds(3));
+        EXPECT_TRUE(fresh()) << "no frame begun after the change";
         std::lock_guard<std::mutex> lock(sink_.mu);
         double sum = 0;
         const size_t n = sink_.last.size() / 2;

@@ -140,7 +140,7 @@ TEST(Devices, GreyAndUyvyStreamsAreOffered) {
         ASSERT_EQ(uvc_get_stream_ctrl_format_size(devh, &ctrl, UVC_FRAME_FORMAT_ANY, c.w, c.h, 0), UVC_SUCCESS);
         FrameSink sink;
         ASSERT_EQ(uvc_start_streaming(devh, &ctrl, FrameSink::OnFrame, &sink, 0), UVC_SUCCESS);
-        EXPECT_TRUE(sink.WaitFor(1, std::chrono::seconds(3)));
+        EXPECT_TRUE(sink.WaitFor(1));
         uvc_stop_streaming(devh);
         {
             std::lock_guard<std::mutex> lock(sink.mu);
@@ -193,7 +193,8 @@ TEST(Devices, TwoContextsWorkAtOnce) {
     ASSERT_EQ(uvc_get_stream_ctrl_format_size(hA, &ctrl, UVC_FRAME_FORMAT_ANY, 1280, 720, 0), UVC_SUCCESS);
     FrameSink sinkA;
     ASSERT_EQ(uvc_start_streaming(hA, &ctrl, FrameSink::OnFrame, &sinkA, 0), UVC_SUCCESS);
-    ASSERT_TRUE(sinkA.WaitFor(1, std::chrono::seconds(3)));
+    StopStreamOnExit stopA(hA);
+    ASSERT_TRUE(sinkA.WaitFor(1));
 
     // The second context lists both (opening the streaming one for its
     // strings) and streams the other device.
@@ -207,15 +208,16 @@ TEST(Devices, TwoContextsWorkAtOnce) {
     ASSERT_EQ(uvc_get_stream_ctrl_format_size(hB, &ctrl, UVC_FRAME_FORMAT_ANY, 1280, 720, 0), UVC_SUCCESS);
     FrameSink sinkB;
     ASSERT_EQ(uvc_start_streaming(hB, &ctrl, FrameSink::OnFrame, &sinkB, 0), UVC_SUCCESS);
+    StopStreamOnExit stopB(hB);
     const int before = sinkA.Count();
-    EXPECT_TRUE(sinkB.WaitFor(3, std::chrono::seconds(3)));
-    EXPECT_TRUE(sinkA.WaitFor(before + 3, std::chrono::seconds(3)));
+    EXPECT_TRUE(sinkB.WaitFor(3));
+    EXPECT_TRUE(sinkA.WaitFor(before + 3));
     EXPECT_EQ(VS(vscanner_is_streaming)(0) + VS(vscanner_is_streaming)(1), 2);
 
-    uvc_stop_streaming(hB);
+    stopB.Stop();
     uvc_close(hB);
     uvc_unref_device(devB);
-    uvc_stop_streaming(hA);
+    stopA.Stop();
     uvc_close(hA);
     uvc_unref_device(devA);
     EXPECT_EQ(VS(vscanner_open_handles)(0) + VS(vscanner_open_handles)(1), 0);

@@ -1,6 +1,8 @@
 // Streaming through the unchanged libuvc: negotiation at each model's
 // sensor size, payload assembly into whole frames, pacing, stop/restart,
 // unplug mid-stream and the frame faults.
+#include <deque>
+
 #include "vscanner_test.h"
 
 namespace {
@@ -19,6 +21,7 @@ public:
         if (dev_)
             openResult_ = uvc_open(dev_, &devh_);
     }
+    // Closing stops the stream before the sinks go.
     ~Stream() {
         if (devh_)
             uvc_close(devh_);
@@ -27,6 +30,8 @@ public:
     }
     bool ok() const { return devh_ != nullptr; }
     uvc_device_handle_t* handle() const { return devh_; }
+    // A frame sink that lives as long as the stream.
+    FrameSink& NewSink() { return sinks_.emplace_back(); }
 
     uvc_error_t Start(int width, int height, FrameSink* sink,
                       uvc_frame_format format = UVC_FRAME_FORMAT_ANY) {
@@ -44,6 +49,7 @@ private:
     uvc_device_handle_t* devh_ = nullptr;
     uvc_error_t openResult_ = UVC_SUCCESS;
     uvc_stream_ctrl_t ctrl_{};
+    std::deque<FrameSink> sinks_;
 };
 
 void PrintTo(const ModelCase& m, std::ostream* os) {
@@ -59,10 +65,10 @@ TEST_P(ModelStreaming, DeliversWholeFramesAtSensorSize) {
     UvcContext ctx;
     Stream s(ctx, m.vid, m.pid);
     ASSERT_TRUE(s.ok());
-    FrameSink sink;
+    FrameSink& sink = s.NewSink();
     ASSERT_EQ(s.Start(m.width, m.height, &sink), UVC_SUCCESS);
     EXPECT_EQ(s.ctrl().dwFrameInterval, 666667u);
-    ASSERT_TRUE(sink.WaitFor(3, std::chrono::seconds(5)));
+    ASSERT_TRUE(sink.WaitFor(3));
     uvc_stop_streaming(s.handle());
     std::lock_guard<std::mutex> lock(sink.mu);
     EXPECT_EQ(sink.width, m.width);
@@ -99,24 +105,24 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(name);
     });
 
-TEST(Streaming, FrameCountFollowsTheRate) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "rates mean nothing under ThreadSanitizer";
-#endif
+TEST(Streaming, FramesNeverComeFasterThanTheRate) {
     AttachDevices("8899:1002", "50");
     UvcContext ctx;
     Stream s(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(s.ok());
-    FrameSink sink;
+    FrameSink& sink = s.NewSink();
     ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
-    ASSERT_TRUE(sink.WaitFor(1, std::chrono::seconds(2)));
-    const int first = sink.Count();
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const int got = sink.Count() - first;
-    uvc_stop_streaming(s.handle());
-    // 30 frames in 600 ms; generous bounds for a loaded machine.
-    EXPECT_GE(got, 12);
-    EXPECT_LE(got, 36);
+    EXPECT_EQ(s.ctrl().dwFrameInterval, 200000u);
+    ASSERT_TRUE(sink.WaitFor(1));
+    // A busy machine only slows the stream: at most 50 frames per second in
+    // the time taken, plus the one being sent at the start and one sent at
+    // once to catch up.
+    const auto start = std::chrono::steady_clock::now();
+    const int64_t first = VS(vscanner_frames_sent)(0);
+    ASSERT_TRUE(sink.WaitFor(sink.Count() + 10));
+    const int64_t sent = VS(vscanner_frames_sent)(0) - first;
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LE(sent, 3 + std::chrono::duration_cast<std::chrono::milliseconds>(took).count() / 20);
 }
 
 TEST(Streaming, StopsAndRestarts) {
@@ -125,10 +131,10 @@ TEST(Streaming, StopsAndRestarts) {
     Stream s(ctx, 0x8899, 0x1001);
     ASSERT_TRUE(s.ok());
     for (int round = 0; round < 3; ++round) {
-        FrameSink sink;
+        FrameSink& sink = s.NewSink();
         ASSERT_EQ(s.Start(1424, 984, &sink), UVC_SUCCESS) << round;
         EXPECT_EQ(VS(vscanner_is_streaming)(0), 1);
-        ASSERT_TRUE(sink.WaitFor(2, std::chrono::seconds(3))) << round;
+        ASSERT_TRUE(sink.WaitFor(2)) << round;
         uvc_stop_streaming(s.handle());
         EXPECT_EQ(VS(vscanner_is_streaming)(0), 0);
     }
@@ -139,9 +145,9 @@ TEST(Streaming, SecondFormatIsNegotiatedByItsType) {
     UvcContext ctx;
     Stream s(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(s.ok());
-    FrameSink sink;
+    FrameSink& sink = s.NewSink();
     ASSERT_EQ(s.Start(1280, 720, &sink, UVC_FRAME_FORMAT_MJPEG), UVC_SUCCESS);
-    ASSERT_TRUE(sink.WaitFor(1, std::chrono::seconds(3)));
+    ASSERT_TRUE(sink.WaitFor(1));
     uvc_stop_streaming(s.handle());
     int format = 0;
     VS(vscanner_stream_info)(0, &format, nullptr, nullptr, nullptr);
@@ -155,9 +161,9 @@ TEST(Streaming, UnplugEndsTheStreamCleanly) {
     UvcContext ctx;
     Stream s(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(s.ok());
-    FrameSink sink;
+    FrameSink& sink = s.NewSink();
     ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
-    ASSERT_TRUE(sink.WaitFor(2, std::chrono::seconds(3)));
+    ASSERT_TRUE(sink.WaitFor(2));
     ASSERT_EQ(VS(vscanner_unplug)(0), 0);
     EXPECT_EQ(VS(vscanner_is_streaming)(0), 0);
     // What the host received before the unplug may still come out; then
@@ -184,9 +190,9 @@ TEST(Streaming, UnplugEndsTheStreamCleanly) {
     ASSERT_EQ(VS(vscanner_replug)(0), 0);
     Stream again(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(again.ok());
-    FrameSink sink2;
+    FrameSink& sink2 = again.NewSink();
     ASSERT_EQ(again.Start(1280, 720, &sink2), UVC_SUCCESS);
-    EXPECT_TRUE(sink2.WaitFor(2, std::chrono::seconds(3)));
+    EXPECT_TRUE(sink2.WaitFor(2));
     uvc_stop_streaming(again.handle());
 }
 
@@ -196,49 +202,38 @@ TEST(Streaming, NoFramesFaultSendsNothingUntilSwitchedOff) {
     UvcContext ctx;
     Stream s(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(s.ok());
-    FrameSink sink;
+    FrameSink& sink = s.NewSink();
     ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(sink.Count(), 0);
     VS(vscanner_set_fault)(0, VSCANNER_FAULT_NO_FRAMES, 0);
-    EXPECT_TRUE(sink.WaitFor(1, std::chrono::seconds(2)));
+    EXPECT_TRUE(sink.WaitFor(1));
     uvc_stop_streaming(s.handle());
 }
 
-TEST(Streaming, ShortFrameArrivesShort) {
+TEST(Streaming, ShortFramesArriveShortUntilSwitchedOff) {
     AttachDevices("8899:1002", "30");
-    VS(vscanner_set_fault)(0, VSCANNER_FAULT_SHORT_FRAME, 1);
+    VS(vscanner_set_fault)(0, VSCANNER_FAULT_SHORT_FRAME, -1);
     UvcContext ctx;
     Stream s(ctx, 0x8899, 0x1002);
     ASSERT_TRUE(s.ok());
-    struct Sizes {
-        std::mutex mu;
-        std::vector<size_t> bytes;
-    } sizes;
-    uvc_stream_ctrl_t ctrl;
-    ASSERT_EQ(uvc_get_stream_ctrl_format_size(s.handle(), &ctrl, UVC_FRAME_FORMAT_ANY, 1280, 720, 0), UVC_SUCCESS);
-    ASSERT_EQ(uvc_start_streaming(
-                  s.handle(), &ctrl,
-                  [](uvc_frame_t* f, void* user) {
-                      auto* z = static_cast<Sizes*>(user);
-                      std::lock_guard<std::mutex> lock(z->mu);
-                      z->bytes.push_back(f->data_bytes);
-                  },
-                  &sizes, 0),
-              UVC_SUCCESS);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    for (;;) {
-        {
-            std::lock_guard<std::mutex> lock(sizes.mu);
-            if (sizes.bytes.size() >= 2 || std::chrono::steady_clock::now() > end)
-                break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    uvc_stop_streaming(s.handle());
-    ASSERT_GE(sizes.bytes.size(), 2u);
-    EXPECT_EQ(sizes.bytes[0], 1280u * 720u);
-    EXPECT_EQ(sizes.bytes[1], 1280u * 720u * 2u);
+    FrameSink& sink = s.NewSink();
+    ASSERT_EQ(s.Start(1280, 720, &sink), UVC_SUCCESS);
+    // libuvc hands its callback the newest frame only, so a test sees a
+    // fault reliably only while it lasts.
+    auto lastSize = [&] {
+        std::lock_guard<std::mutex> lock(sink.mu);
+        return sink.frames > 0 ? sink.bytes : 0;
+    };
+    auto waitForSize = [&](size_t bytes) {
+        const auto end = std::chrono::steady_clock::now() + kPatience;
+        while (lastSize() != bytes && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return lastSize() == bytes;
+    };
+    EXPECT_TRUE(waitForSize(1280u * 720u));
+    VS(vscanner_set_fault)(0, VSCANNER_FAULT_SHORT_FRAME, 0);
+    EXPECT_TRUE(waitForSize(1280u * 720u * 2u));
 }
 
 } // namespace

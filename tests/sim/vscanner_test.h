@@ -18,6 +18,18 @@
 #include <vector>
 
 #include "vscanner_control.h"
+#include "vscanner_testing.h"
+
+// How long a test waits for frames: generous, as the machine may be busy,
+// and longer under the sanitizers.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr std::chrono::seconds kPatience{90};
+#else
+constexpr std::chrono::seconds kPatience{30};
+#endif
+
+// Every test starts on the scanner as the program found it.
+inline const bool kFreshScannerEachTest = vscanner_testing::ResetBeforeEachTest();
 
 template <class F>
 F* RequireVscanner(F* fn, const char* name) {
@@ -83,6 +95,25 @@ private:
     uvc_context_t* ctx_ = nullptr;
 };
 
+// Stops a handle's stream when the scope ends unless Stop() did: declared
+// after the frame sink, it stops the stream before the sink goes, also when
+// an assertion ends the test early.
+class StopStreamOnExit {
+public:
+    explicit StopStreamOnExit(uvc_device_handle_t* devh) : devh_(devh) {}
+    ~StopStreamOnExit() { Stop(); }
+    StopStreamOnExit(const StopStreamOnExit&) = delete;
+    StopStreamOnExit& operator=(const StopStreamOnExit&) = delete;
+    void Stop() {
+        if (devh_)
+            uvc_stop_streaming(devh_);
+        devh_ = nullptr;
+    }
+
+private:
+    uvc_device_handle_t* devh_;
+};
+
 // Collects frames from libuvc's callback thread.
 struct FrameSink {
     std::mutex mu;
@@ -90,6 +121,7 @@ struct FrameSink {
     int width = 0, height = 0;
     uvc_frame_format format = UVC_FRAME_FORMAT_UNKNOWN;
     size_t bytes = 0;
+    uint32_t sequence = 0; // libuvc's count of the frames it assembled
     std::vector<uint8_t> last;
 
     static void OnFrame(uvc_frame_t* frame, void* user) {
@@ -100,6 +132,7 @@ struct FrameSink {
         self->height = int(frame->height);
         self->format = frame->frame_format;
         self->bytes = frame->data_bytes;
+        self->sequence = frame->sequence;
         const auto* p = static_cast<const uint8_t*>(frame->data);
         self->last.assign(p, p + frame->data_bytes);
     }
@@ -108,7 +141,7 @@ struct FrameSink {
         return frames;
     }
     // Waits until at least n frames arrived or the time is up.
-    bool WaitFor(int n, std::chrono::milliseconds limit) {
+    bool WaitFor(int n, std::chrono::milliseconds limit = kPatience) {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (Count() < n) {
             if (std::chrono::steady_clock::now() > end)
