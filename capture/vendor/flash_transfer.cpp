@@ -31,6 +31,18 @@ bool PageWriter(uint32_t address, const uint8_t* data, uint32_t length) {
   return VerifiedFlashWrite(RawRead(), RawWrite(), address, data, length);
 }
 
+// The vendor-area read without ReadVendorData's wait for an init: callers
+// inside the library already hold the device, and taking the capture lock
+// then would invert the lock order against Close.
+int ReadVendorArea(void* buffer, unsigned address, unsigned length) {
+  if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  DeviceAccess device;
+  if (!device) return LS_ERR_UNKNOWN;
+  return FailureOnThrow(LS_ERR_UNKNOWN, [&] {
+    return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_UNKNOWN;
+  });
+}
+
 }  // namespace
 
 uint32_t FlashRead(uint32_t address, uint8_t* buffer, uint32_t length) {
@@ -64,7 +76,7 @@ int BeginFlashWrite() {
   return LS_OK;
 }
 
-int WriteVendorData(int channel, const void* data, uint32_t address, uint32_t length) {
+int WriteVendorData(int, const void* data, uint32_t address, uint32_t length) {
   if (!data || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   switch (g_nDevType) {
@@ -73,8 +85,8 @@ int WriteVendorData(int channel, const void* data, uint32_t address, uint32_t le
                                                                                : LS_ERR_DATA_LOST;
     case 2:
       return g_FlashWrite.Write(address, bytes, length,
-                                [channel](uint32_t page, uint8_t* dst, uint32_t n) {
-                                  return ReadVendorData(channel, dst, page, n);
+                                [](uint32_t page, uint8_t* dst, uint32_t n) {
+                                  return ReadVendorArea(dst, page, n);
                                 });
     default:
       return LS_OK;
@@ -99,7 +111,7 @@ int ReadSettingsRecord(int channel, SettingsRecord* record) {
   if (!DeviceReady() || !device) return LS_ERR_NOT_INIT;
   if (BadChannel(channel) || !record) return LS_ERR_PARAM;
   uint8_t bytes[kSettingsRecordSize];
-  const int r = ReadVendorData(channel, bytes, g_FlashLayout.settingsAddress, sizeof bytes);
+  const int r = ReadVendorArea(bytes, g_FlashLayout.settingsAddress, sizeof bytes);
   if (r != LS_OK) return r;
   DecodeSettingsRecord(bytes, sizeof bytes, record);
   RepairSettingsRecord(g_nDevType, record);
@@ -116,11 +128,7 @@ extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned leng
   // is starting the device finishes first (and none starts meanwhile).
   std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
   if (!DeviceReady()) capture.lock();
-  DeviceAccess device;
-  if (!device) return LS_ERR_UNKNOWN;
-  return FailureOnThrow(LS_ERR_UNKNOWN, [&] {
-    return FlashTransfer(address, buffer, length, 1) ? LS_OK : LS_ERR_UNKNOWN;
-  });
+  return ReadVendorArea(buffer, address, length);
 }
 
 extern "C" int LIVESCAN_GetUserSpace(void) {
