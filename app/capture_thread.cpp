@@ -1,5 +1,6 @@
 #include "capture_thread.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -9,6 +10,19 @@
 #include "quisal_binding.h"
 
 std::atomic<bool> LoopRcvAndDraw::drawPending{false};
+
+namespace {
+
+// The library writes its whole capture window, which need not be the size
+// asked for (a type 4 scanner keeps 2304 x 2304): a window the frame buffer
+// cannot hold is not fetched.
+bool WindowFitsFrameBuffer() {
+  int x = 0, y = 0, width = 0, height = 0;
+  if (belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &width, &height) != 1) return false;
+  return width > 0 && height > 0 && int64_t(width) * height <= kImageBufferSize;
+}
+
+}  // namespace
 
 void LoopRcvAndDraw::run() {
   std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[kImageBufferSize]);
@@ -28,7 +42,7 @@ void LoopRcvAndDraw::run() {
     }
     g_MutexCap.lock();
     const int w = g_CurW, h = g_CurH;
-    const int rc = belnor.LIVESCAN_GetFPRawData(0, raw.get());
+    const int rc = WindowFitsFrameBuffer() ? belnor.LIVESCAN_GetFPRawData(0, raw.get()) : 0;
     belnor.LIVESCAN_EndCapture(0);
     if (rc == 1) {
       if (g_nRollMode == kRollMode && w == 640 && h == 640 && quisal.MOSAIC_IsFinger &&

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "app_state.h"
@@ -229,6 +230,31 @@ TEST_F(Capture, EachModeSetsItsWindowAndLamps) {
     EXPECT_EQ(sim.getRegister(0, 0x2043), m.lampA) << m.radio;
     EXPECT_EQ(sim.getRegister(0, 0x204C), m.lampB) << m.radio;
   }
+}
+
+TEST_F(Capture, AWindowLargerThanTheImageBufferIsNotFetched) {
+  // A capture library may keep a window larger than any mode asks for (a
+  // type 4 scanner keeps 2304 x 2304); here the type 5 sensor frame, 2592 x
+  // 1944, set between two capture steps.
+  OpenIn("rbLeft", 1600, 1500);
+  CountImages();
+  {
+    std::lock_guard<std::mutex> step(g_MutexCap);
+    ASSERT_EQ(belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 2592, 1944), 1);
+  }
+  // A step that ended before may still draw; after it the scanner's frames
+  // come on and none is fetched.
+  int64_t sent = sim.framesSent(0);
+  ASSERT_TRUE(WaitFor([&] { return sim.framesSent(0) >= sent + 3; }, 60000));
+  const int seen = images;
+  sent = sim.framesSent(0);
+  ASSERT_TRUE(WaitFor([&] { return sim.framesSent(0) >= sent + 5; }, 60000));
+  EXPECT_EQ(images, seen);
+  EXPECT_EQ(g_CurW, 1600);
+  EXPECT_EQ(g_CurH, 1500);
+  // A mode change sets a window that fits again, and the images come back.
+  app.Click("rbThumb");
+  EXPECT_TRUE(WaitFor([&] { return images > seen; }, 60000));
 }
 
 TEST_F(Capture, EscOnTheShellStopsCaptureAndClosesTheScanner) {
