@@ -8,6 +8,7 @@
 
 #include "quality.h"
 #include "segment.h"
+#include "side_balance.h"
 
 namespace quisal {
 
@@ -18,29 +19,15 @@ int SymmetryTerm(const BlockMap *map, const BlockMap *raw, int bw, const BlockRe
   const int boxH = r.y1 - r.y0;
   const int rowLimit = r.y0 + std::min(boxH / 2, 27);
   const int centre = (r.x0 + r.x1) / 2;
-  int p = 0, l = 0, q = 0, k = 0;
-  for (int y = 0; y < rowLimit; ++y) {
-    for (int x = 0; x < bw; ++x) {
-      const int i = y * bw + x;
-      const int d = raw[i];
-      if (map[i] <= 0 || d == 1 || d == 5) continue;
-      if (x < centre) {
-        ++p;
-        l += d > 5;
-      } else {
-        ++q;
-        k += d < 5;
-      }
-    }
-  }
+  const ridgeflow::SideCounts sides =
+      ridgeflow::CountSides(raw, bw, 0, rowLimit, centre, [map](size_t i) { return map[i] > 0; });
+  const int p = sides.left, l = sides.rising, q = sides.right, k = sides.falling;
   if (!((boxW + 1) * 16 > 99 && (boxH + 1) * 16 > 179 && k >= 18 && l >= 18 &&
         static_cast<float>(l) / static_cast<float>(p) >= 0.3f &&
         static_cast<float>(k) / static_cast<float>(q) >= 0.3f)) {
     return 0;
   }
-  const int E = std::abs(k - l);
-  const float share = static_cast<float>(E > 10 ? E - 10 : E) / static_cast<float>(k + l);
-  int e = std::min(5, static_cast<int>(5.0f * (1.0f - share)));
+  int e = ridgeflow::BalanceTerm(sides, 5);
   if (areaTerm == 0) e = e * 6 / 10;
   return e;
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "image_analysis.h"
+#include "side_balance.h"
 
 namespace belnor {
 
@@ -81,35 +82,19 @@ int FingerScore(AnalysisContext &ctx, const uint8_t *image, int W, int H, Rectan
   // j counts the finger blocks with a direction, over the whole map.
   const int centre = (r.left + r.right) / 2;
   const int symmetryRows = std::min(boxH / 2, 27);
-  int p = 0, l = 0, q = 0, k = 0, j = 0;
-  for (int y = 0; y < bh; ++y) {
-    const int8_t *mrow = map + size_t(y) * bw;
-    int8_t *rrow = raw + size_t(y) * bw;
-    const bool symmetryRow = y >= r.top && y < r.top + symmetryRows;
-    for (int x = 0; x < bw; ++x) {
-      if (mrow[x] == 0) {
-        rrow[x] = 0;
-        continue;
-      }
-      const int d = rrow[x];
-      j += d > 0;
-      if (!symmetryRow || d == 1 || d == 5) continue;
-      if (x < centre) {
-        ++p;
-        l += d > 5;
-      } else {
-        ++q;
-        k += d < 5;
-      }
-    }
+  int j = 0;
+  for (size_t i = 0; i < n; ++i) {
+    if (map[i] == 0) raw[i] = 0;
+    j += raw[i] > 0;
   }
+  const ridgeflow::SideCounts sides =
+      ridgeflow::CountSides(raw, bw, std::max(0, r.top), std::min(bh, r.top + symmetryRows), centre,
+                            [map](size_t i) { return map[i] != 0; });
+  const int p = sides.left, l = sides.rising, q = sides.right, k = sides.falling;
   int symmetry = 0;
   if (8 * boxW >= 91 && 8 * boxH >= 171 && k >= 18 && l >= 18 && 10 * l >= 3 * p &&
       10 * k >= 3 * q) {
-    const int e = std::abs(k - l);
-    // Single precision and truncation, as the mosaic library's quality does.
-    const float share = float(e > 10 ? e - 10 : e) / float(k + l);
-    const int x = std::min(40, int(40.0f * (1.0f - share)));
+    const int x = ridgeflow::BalanceTerm(sides, 40);
     symmetry = area != 0 ? x : x * 6 / 10;
   }
 
