@@ -77,12 +77,15 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
       if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
       ++pairs;
     }
-  ctx.octants.assign(size_t(n) * 8, OctantNeighbour{0, 0, 0, 0});
+  ctx.octants.assign(size_t(n), OctantLanes{});
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < 8; ++k) {
       const Slot s = octant[size_t(j) * 8 + k];
       if (s.d2 == 0) continue;
-      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(ctx.Len(j, s.nb)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
+      OctantLanes &o = ctx.octants[size_t(j)];
+      o.angleNear[k] = ctx.Rel(j, s.nb);
+      o.angleFar[k] = ctx.Rel(s.nb, j);
+      o.length[k] = int16_t(ctx.Len(j, s.nb));
     }
   return pairs;
 }
@@ -142,52 +145,27 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
 }
 
 int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
-  for (auto &s : v.support) clearVoteCells(s, b.count, a.count);
-  for (int bi = 0; bi < b.count; ++bi)
+  // Support is written for every voted cell and read only there.
+  for (auto &s : v.support)
+    if (s.size() != 120 * 120) s.assign(120 * 120, 0.0f);
+  uint8_t cols[kMaxMinutiae];
+  OctantAgreement agree[kMaxMinutiae];
+  for (int bi = 0; bi < b.count; ++bi) {
+    const int32_t *row = &v.votes[size_t(bi) * 120];
+    int count = 0;
     for (int ai = 0; ai < a.count; ++ai) {
-      if (v.Vote(bi, ai) == 0) continue;
-      uint32_t bestB[8] = {}, bestA[8] = {};
-      bool matchedA[8] = {};
-      int pickB[8], pickA[8];
-      std::fill(pickB, pickB + 8, -1);
-      std::fill(pickA, pickA + 8, -1);
-      int total = 0;
-      for (int k = 0; k < 8; ++k) {
-        const OctantNeighbour &ob = b.octants[size_t(bi) * 8 + k];
-        if (ob.length == 0) continue;
-        bool found = false;
-        for (int f : {(k + 7) & 7, k, (k + 1) & 7}) {
-          const OctantNeighbour &oa = a.octants[size_t(ai) * 8 + f];
-          if (oa.length == 0) continue;
-          const int d1 = Signed8(oa.angleNear - ob.angleNear);
-          if (std::abs(d1) > 15) continue;
-          matchedA[f] = true;
-          found = true;
-          const int d2 = Signed8(oa.angleFar - ob.angleFar);
-          const int e = std::abs(oa.length - ob.length);
-          if (std::abs(d1) > 14 || std::abs(d2) > 14 || e > a.profile->octantLengthDiff) continue;
-          const int s = 836 - 15 * (std::abs(d1) + std::abs(d2)) - 26 * e;
-          if (s > 0 && uint32_t(s) > bestB[k]) {
-            bestB[k] = uint32_t(s);
-            pickB[k] = f;
-          }
-          if (s > 0 && uint32_t(s) > bestA[f]) {
-            bestA[f] = uint32_t(s);
-            pickA[f] = k;
-          }
-        }
-        total += found;
-      }
-      for (bool m : matchedA) total += m;
-      uint32_t sum = 0;
-      for (int k = 0; k < 8; ++k)
-        if (pickB[k] >= 0 && pickA[pickB[k]] == k) sum += bestB[k];
-      if (total > 0) {
-        const float fs = float(sum);
-        v.support[0][size_t(bi) * 120 + ai] = fs / float(390 * total);
-        v.support[1][size_t(bi) * 120 + ai] = std::sqrt(fs * fs / (950625.0f * float(total)));
-      }
+      cols[count] = uint8_t(ai);
+      count += row[ai] != 0;
     }
+    octantAgreements(b.octants[size_t(bi)], a.octants.data(), cols, count, a.profile->octantLengthDiff, agree);
+    for (int i = 0; i < count; ++i) {
+      const size_t cell = size_t(bi) * 120 + cols[i];
+      const int total = agree[i].total;
+      const float fs = float(agree[i].sum);
+      v.support[0][cell] = total > 0 ? fs / float(390 * total) : 0.0f;
+      v.support[1][cell] = total > 0 ? std::sqrt(fs * fs / (950625.0f * float(total))) : 0.0f;
+    }
+  }
   clearVoteCells(v.votes, b.count, a.count);
   clearVoteCells(v.weightedVotes, b.count, a.count);
   int64_t result = 0;

@@ -206,7 +206,7 @@ struct MatchWorkspace {
       c->relAngle.assign(120 * 120, 0);
       c->length.assign(120 * 120, 0);
       c->pairs.reserve(2 * kMaxPairs);
-      c->octants.reserve(8 * kMaxMinutiae);
+      c->octants.reserve(kMaxMinutiae);
       c->sectorSlots.reserve(9 * kMaxMinutiae);
       c->octantSlots.reserve(8 * kMaxMinutiae);
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "minutiae_types.h"
+#include "octant_vote.h"
 
 namespace minutiae {
 
@@ -34,13 +35,6 @@ struct PairDescriptor {
   int16_t nearIdx;
   int16_t farIdx;
   int16_t length;
-  uint8_t angleNear;
-  uint8_t angleFar;
-};
-
-struct OctantNeighbour {
-  int16_t neighbour;
-  int16_t length;  // 0: empty slot
   uint8_t angleNear;
   uint8_t angleFar;
 };
@@ -76,7 +70,7 @@ struct SetContext {
   std::vector<uint8_t> relAngle;   // [120][120]
   std::vector<int32_t> length;     // [120][120], the profile's length of distance2
   std::vector<PairDescriptor> pairs;
-  std::vector<OctantNeighbour> octants;  // 8 per minutia
+  std::vector<OctantLanes> octants;  // one per minutia
   std::vector<int> buckets[64];          // descriptor indices per bucket
   std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }

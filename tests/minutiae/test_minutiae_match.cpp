@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "device_state.h"
+#include "extract_driver.h"
 #include "fresh_process.h"
 #include "ftemplate.h"
 #include "livescan.h"
 #include "match_sweep.h"
 #include "matcher.h"
+#include "octant_vote.h"
+#include "sample_prints.h"
 
 using namespace minutiae;
 
@@ -66,7 +69,7 @@ TEST(MatchContext, PairsNeedSixteenToOneHundredEightyPixels) {
   EXPECT_EQ(ctx2.pairs[0].angleNear, 0);
   EXPECT_EQ(ctx2.pairs[1].angleNear, 128);
   // Octant neighbours only up to d2 = 12099.
-  EXPECT_EQ(ctx2.octants[0].length, 16);
+  EXPECT_EQ(ctx2.octants[0].length[0], 16);
 }
 
 TEST(MatchContext, BucketsCoverTwelveUnitsEitherSide) {
@@ -149,6 +152,73 @@ TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
   probe.minutiae[2].y = uint16_t(probe.minutiae[2].y + 7);
   const int movedProbe = matchMinutiaeSets(other, probe);
   EXPECT_EQ(movedProbe, fresh(other, probe));
+}
+
+void ExpectSameAgreements(const OctantLanes &b, const OctantLanes *a, int count, int lengthDiff, int *scored) {
+  uint8_t cols[kMaxMinutiae] = {};
+  OctantAgreement got[kMaxMinutiae] = {};
+  for (int i = 0; i < count; ++i) cols[i] = uint8_t(count - 1 - i);
+  octantAgreements(b, a, cols, count, lengthDiff, got);
+  for (int i = 0; i < count; ++i) {
+    const OctantAgreement want = octantAgreementPlain(b, a[cols[i]], lengthDiff);
+    ASSERT_EQ(got[i].sum, want.sum) << "column " << int(cols[i]);
+    ASSERT_EQ(got[i].total, want.total) << "column " << int(cols[i]);
+    *scored += want.sum > 0;
+  }
+}
+
+// The dispatched octant vote gives the plain one's sums and counts on the
+// neighbourhoods of real prints, under both length tolerances in use.
+TEST(MatchOctants, DispatchedAgreesWithPlainOnSamplePrints) {
+  const std::filesystem::path dir = sample::SampleDir();
+  if (dir.empty()) GTEST_SKIP() << "sample prints not present";
+  std::vector<MinutiaeRecord> records;
+  for (int f = 101; f <= 106; ++f)
+    for (int imp : {1, 2}) {
+      const std::vector<uint8_t> img = sample::LoadPadded(dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp"));
+      if (img.empty()) continue;
+      uint8_t t[kFTemplateMax];
+      if (extractFTemplate(img.data(), 400, 400, t) <= 0) continue;
+      records.emplace_back();
+      ASSERT_TRUE(unpackFTemplate(t, records.back()));
+    }
+  if (records.empty()) GTEST_SKIP() << "sample prints not present";
+  std::vector<SetContext> ctx(records.size());
+  for (size_t i = 0; i < records.size(); ++i) buildTemplateContext(ctx[i], records[i], true);
+  int scored = 0;
+  for (int lengthDiff : {15, 16})
+    for (const SetContext &b : ctx)
+      for (const SetContext &a : ctx)
+        for (int bi = 0; bi < b.count; ++bi)
+          ExpectSameAgreements(b.octants[size_t(bi)], a.octants.data(), a.count, lengthDiff, &scored);
+  EXPECT_GT(scored, 1000);
+}
+
+// Coarse random neighbourhoods, so that scores tie often and octants are
+// often empty: the first best still wins on both sides.
+TEST(MatchOctants, DispatchedAgreesWithPlainOnTies) {
+  std::mt19937 rng(5);
+  const int angles[] = {0, 1, 14, 15, 16, 241, 242, 255, 128};
+  const int lengths[] = {0, 20, 20, 21, 35, 36, 37};
+  auto pick = [&](const auto &values) {
+    return int16_t(values[std::uniform_int_distribution<size_t>(0, std::size(values) - 1)(rng)]);
+  };
+  auto fill = [&](OctantLanes &o) {
+    for (int k = 0; k < 8; ++k) {
+      o.angleNear[k] = pick(angles);
+      o.angleFar[k] = pick(angles);
+      o.length[k] = pick(lengths);
+    }
+  };
+  std::vector<OctantLanes> a(kMaxMinutiae);
+  int scored = 0;
+  for (int round = 0; round < 200; ++round) {
+    OctantLanes b;
+    fill(b);
+    for (OctantLanes &o : a) fill(o);
+    ExpectSameAgreements(b, a.data(), kMaxMinutiae, round % 2 ? 15 : 16, &scored);
+  }
+  EXPECT_GT(scored, 1000);
 }
 
 TEST(MatchFold, AxisAndQuarterDistances) {
