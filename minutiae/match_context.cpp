@@ -23,23 +23,23 @@ const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 120
 
 void buildPairTable(SetContext &ctx) {
   if (ctx.distance2.size() != 120 * 120) ctx.distance2.assign(120 * 120, 0);
-  if (ctx.relAngle.size() != 120 * 120) ctx.relAngle.assign(120 * 120, 0);
-  if (ctx.length.size() != 120 * 120) ctx.length.assign(120 * 120, 0);
+  if (ctx.cells.size() != 120 * 120) ctx.cells.assign(120 * 120, PairCell{});
   const Minutia *m = ctx.record->minutiae;
   for (int i = 0; i < ctx.count; ++i) {
     ctx.distance2[size_t(i) * 121] = 0;
-    ctx.relAngle[size_t(i) * 121] = 0;
-    ctx.length[size_t(i) * 121] = ctx.profile->length(0);
+    ctx.cells[size_t(i) * 121] = {ctx.profile->length(0), 0, 0, false};
   }
   for (int i = 0; i < ctx.count; ++i)
     for (int j = i + 1; j < ctx.count; ++j) {
       const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
       const int d2 = dx * dx + dy * dy;
       const int t = ctx.profile->direction(dx, dy);
+      const int len = ctx.profile->length(d2);
+      const uint8_t forth = uint8_t(t - m[i].angle), back = uint8_t(t - m[j].angle - 128);
+      const bool inReach = d2 >= 256 && d2 <= 48399;
       ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
-      ctx.length[size_t(i) * 120 + j] = ctx.length[size_t(j) * 120 + i] = ctx.profile->length(d2);
-      ctx.relAngle[size_t(i) * 120 + j] = uint8_t(t - m[i].angle);
-      ctx.relAngle[size_t(j) * 120 + i] = uint8_t(t - m[j].angle - 128);
+      ctx.cells[size_t(i) * 120 + j] = {len, forth, back, inReach};
+      ctx.cells[size_t(j) * 120 + i] = {len, back, forth, inReach};
     }
 }
 

@@ -108,9 +108,7 @@ struct Compat {
     rows[size_t(i) * words + size_t(j) / 64] |= uint64_t(1) << (j % 64);
     rows[size_t(j) * words + size_t(i) / 64] |= uint64_t(1) << (i % 64);
   }
-  bool C(int i, int j) const { return Bit(conflict, size_t(words), i, j); }
   const uint64_t *Row(const std::vector<uint64_t> &rows, int i) const { return &rows[size_t(i) * words]; }
-  void SetConflict(int i, int j) { SetBits(conflict, size_t(words), i, j); }
   void SetWeight(int i, int j, int value) {
     if (value == 0) return;
     w[size_t(i) * n + j] = w[size_t(j) * n + i] = int16_t(value);
@@ -128,44 +126,52 @@ void ForEachBit(const uint64_t *row, int words, F f) {
 void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m) {
   const MatchTables &t = Tables();
   m.Reset(int(list.size()));
-  for (int i = 0; i < m.n; ++i)
-    for (int j = i + 1; j < m.n; ++j) {
-      const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a, b2 = list[size_t(j)].b, a2 = list[size_t(j)].a;
-      if (b1 == b2 || a1 == a2) {
-        m.SetConflict(i, j);
+  const int n = m.n;
+  const size_t words = size_t(m.words);
+  // Conflicts go to the upper triangle first, one bit per pair, and are
+  // mirrored below at the end: most pairs conflict.
+  for (int i = 0; i < n; ++i) {
+    const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a;
+    const PairCell *rowA = &A.cells[size_t(a1) * 120], *rowB = &B.cells[size_t(b1) * 120];
+    uint64_t *conflict = &m.conflict[size_t(i) * words];
+    for (int j = i + 1; j < n; ++j) {
+      const int b2 = list[size_t(j)].b, a2 = list[size_t(j)].a;
+      const PairCell ca = rowA[a2], cb = rowB[b2];
+      const int dl = std::abs(ca.length - cb.length), s = std::min(ca.length + cb.length, 399);
+      const int dr = std::abs(Signed8(cb.relBack - ca.relBack));
+      const int du = std::abs(Signed8(cb.rel - ca.rel));
+      const int limit = t.angle[s];
+      const uint64_t bit = uint64_t(1) << (j % 64);
+      if ((b1 == b2) | (a1 == a2) | (du > limit) | (dr > limit) | (dl > t.length[s])) {
+        conflict[j / 64] |= bit;
         continue;
       }
-      const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
-      const bool inRange = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
-      const int lenA = A.Len(a1, a2), lenB = B.Len(b1, b2);
-      const int dl = std::abs(lenA - lenB), s = std::min(lenA + lenB, 399);
-      const int dr = std::abs(Signed8(B.Rel(b2, b1) - A.Rel(a2, a1)));
-      const int du = std::abs(Signed8(B.Rel(b1, b2) - A.Rel(a1, a2)));
-      if (du > t.angle[s] || dr > t.angle[s] || dl > t.length[s]) {
-        m.SetConflict(i, j);
-        continue;
-      }
-      const int h = std::min(lenA, lenB);
+      const int h = std::min(ca.length, cb.length);
       bool suspect = false;
-      const int x = t.fold[A.Rel(a1, a2)][B.Rel(b1, b2)], y = t.fold[A.Rel(a2, a1)][B.Rel(b2, b1)];
+      const int x = t.fold[ca.rel][cb.rel], y = t.fold[ca.relBack][cb.relBack];
       if (x <= 15 && y <= 15 && h <= 179) {
         const int cls = t.c1[x][y], col = h / 4;
         suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
       }
-      const int xq = t.foldQuarter[A.Rel(a1, a2)][B.Rel(b1, b2)];
-      const int yq = t.foldQuarter[A.Rel(a2, a1)][B.Rel(b2, b1)];
+      const int xq = t.foldQuarter[ca.rel][cb.rel], yq = t.foldQuarter[ca.relBack][cb.relBack];
       if (xq <= 15 && yq <= 15 && h <= 179) {
         const int cls = t.c2[xq][yq], col = h / 4;
         suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
       }
       const int w = 672 - 14 * (du + dr) - 24 * dl;
-      if (inRange && du <= 12 && dr <= 12 && dl <= 14 && w > 0) {
-        if (suspect) m.SetConflict(i, j);
-        else m.SetWeight(i, j, w);
-      } else if (suspect) {
-        m.SetConflict(i, j);
-      }
+      if (suspect) conflict[j / 64] |= bit;
+      else if (ca.inReach && cb.inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, j, w);
     }
+  }
+  for (int i = 0; i < n; ++i) {
+    const uint64_t *row = m.Row(m.conflict, i), mirror = uint64_t(1) << (i % 64);
+    uint64_t *column = &m.conflict[size_t(i) / 64];
+    for (size_t k = size_t(i) / 64; k < words; ++k) {
+      uint64_t bits = row[k];
+      if (k == size_t(i) / 64) bits &= ~uint64_t(0) << (i % 64) << 1;  // past the diagonal
+      for (; bits; bits &= bits - 1) column[(k * 64 + size_t(__builtin_ctzll(bits))) * words] |= mirror;
+    }
+  }
 }
 
 struct SetResult {
@@ -203,8 +209,7 @@ struct MatchWorkspace {
   MatchWorkspace() {
     for (SetContext *c : {&A, &B}) {
       c->distance2.assign(120 * 120, 0);
-      c->relAngle.assign(120 * 120, 0);
-      c->length.assign(120 * 120, 0);
+      c->cells.assign(120 * 120, PairCell{});
       c->pairs.reserve(2 * kMaxPairs);
       c->octants.reserve(kMaxMinutiae);
       c->sectorSlots.reserve(9 * kMaxMinutiae);

@@ -31,6 +31,14 @@ struct MatchProfile {
 
 extern const MatchProfile kCaptureMatch;
 
+// What the matcher reads of the segment i -> j, in one place.
+struct PairCell {
+  int32_t length;   // the profile's length of the squared distance
+  uint8_t rel;      // direction of i -> j relative to minutia i
+  uint8_t relBack;  // direction of j -> i relative to minutia j
+  bool inReach;     // squared distance 256..48399: the pair may link two correspondences
+};
+
 struct PairDescriptor {
   int16_t nearIdx;
   int16_t farIdx;
@@ -67,15 +75,15 @@ struct SetContext {
   const MinutiaeRecord *record = nullptr;
   int count = 0;
   std::vector<int32_t> distance2;  // [120][120]
-  std::vector<uint8_t> relAngle;   // [120][120]
-  std::vector<int32_t> length;     // [120][120], the profile's length of distance2
+  std::vector<PairCell> cells;     // [120][120]
   std::vector<PairDescriptor> pairs;
   std::vector<OctantLanes> octants;  // one per minutia
   std::vector<int> buckets[64];          // descriptor indices per bucket
   std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
-  uint8_t Rel(int i, int j) const { return relAngle[size_t(i) * 120 + j]; }
-  int Len(int i, int j) const { return length[size_t(i) * 120 + j]; }
+  const PairCell &Cell(int i, int j) const { return cells[size_t(i) * 120 + j]; }
+  uint8_t Rel(int i, int j) const { return Cell(i, j).rel; }
+  int Len(int i, int j) const { return Cell(i, j).length; }
 };
 
 constexpr int kMaxPairs = 700;
