@@ -92,15 +92,22 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
 
 void fillBucketIndex(SetContext &a) {
   for (auto &b : a.buckets) b.clear();
+  const Minutia *m = a.record->minutiae;
   for (size_t i = 0; i < a.pairs.size(); ++i) {
     const PairDescriptor &d = a.pairs[i];
+    const BucketEntry e{d.length, d.angleNear, d.angleFar, int16_t(i), m[d.farIdx].type};
     const int r1 = ((d.angleNear - 12) & 255) >> 5, r2 = ((d.angleNear + 12) & 255) >> 5;
     const int c1 = ((d.angleFar - 12) & 255) >> 5, c2 = ((d.angleFar + 12) & 255) >> 5;
-    a.buckets[r1 * 8 + c1].push_back(int(i));
-    if (r2 != r1) a.buckets[r2 * 8 + c1].push_back(int(i));
-    if (c2 != c1) a.buckets[r1 * 8 + c2].push_back(int(i));
-    if (r2 != r1 && c2 != c1) a.buckets[r2 * 8 + c2].push_back(int(i));
+    a.buckets[r1 * 8 + c1].push_back(e);
+    if (r2 != r1) a.buckets[r2 * 8 + c1].push_back(e);
+    if (c2 != c1) a.buckets[r1 * 8 + c2].push_back(e);
+    if (r2 != r1 && c2 != c1) a.buckets[r2 * 8 + c2].push_back(e);
   }
+  // By length, so that a search reads only the entries within 15 of its own.
+  for (auto &b : a.buckets)
+    std::sort(b.begin(), b.end(), [](const BucketEntry &x, const BucketEntry &y) {
+      return x.length != y.length ? x.length < y.length : x.desc < y.desc;
+    });
 }
 
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed) {
@@ -113,29 +120,55 @@ int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexe
   return indexed ? 2 * pairs : pairs;
 }
 
+namespace {
+
+// The first entry not shorter than length; a search without data-dependent branches.
+const BucketEntry *FirstNotShorter(const BucketEntry *base, size_t n, int length) {
+  if (n == 0) return base;
+  while (n > 1) {
+    const size_t half = n / 2;
+    base = base[half].length < length ? base + half : base;
+    n -= half;
+  }
+  return base + (base->length < length);
+}
+
+}  // namespace
+
 int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v) {
   v.candidates.clear();
   if (b.pairs.empty()) return 0;
-  const Minutia *ma = a.record->minutiae, *mb = b.record->minutiae;
+  if (v.found.size() < size_t(kMaxFoundCandidates)) v.found.resize(size_t(kMaxFoundCandidates));
+  MatchCandidate *found = v.found.data();
+  int count = 0;
+  const Minutia *mb = b.record->minutiae;
   for (size_t qi = 0; qi < b.pairs.size(); ++qi) {
     const PairDescriptor &q = b.pairs[qi];
-    for (int si : a.buckets[(q.angleNear / 32) * 8 + q.angleFar / 32]) {
-      const PairDescriptor &s = a.pairs[size_t(si)];
-      const int dl = std::abs(s.length - q.length);
-      if (dl > 15) continue;
-      const int d1 = Signed8(q.angleNear - s.angleNear), d2 = Signed8(q.angleFar - s.angleFar);
-      if (std::abs(d1) > 12 || std::abs(d2) > 12) continue;
-      int score = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
-      if (score <= a.profile->acceptScore) continue;
-      const int ft = ma[s.farIdx].type, qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
-      if (ft == qn && ft == qf) score = (score * 1229 + 512) >> 10;
-      else if (ft != qn && ft != qf) score = (score * 853 + 512) >> 10;
-      if (int(v.candidates.size()) >= kMaxMatchCandidates) break;
+    const int qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
+    const std::vector<BucketEntry> &bucket = a.buckets[(q.angleNear / 32) * 8 + q.angleFar / 32];
+    const BucketEntry *end = bucket.data() + bucket.size();
+    const int first = count;
+    // Every entry within 15 in length is scored and written; those that
+    // pass advance the count.
+    for (const BucketEntry *s = FirstNotShorter(bucket.data(), bucket.size(), q.length - 15);
+         s != end && s->length <= q.length + 15; ++s) {
+      const int dl = std::abs(s->length - q.length);
+      const int d1 = Signed8(q.angleNear - s->angleNear), d2 = Signed8(q.angleFar - s->angleFar);
+      const int plain = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
+      const bool pass = (std::abs(d1) <= 12) & (std::abs(d2) <= 12) & (plain > a.profile->acceptScore);
+      const int same = (s->farType == qn) + (s->farType == qf);
+      const int score = same == 2 ? (plain * 1229 + 512) >> 10 : same == 0 ? (plain * 853 + 512) >> 10 : plain;
       const int e = std::abs(d1 - d2);
       const int turn = e < 4 ? score : ((35 - e) * score) >> 5;
-      v.candidates.push_back({si, int(qi), score, turn});
+      found[count] = {s->desc, int(qi), score, turn};
+      count += pass;
     }
+    // Back in descriptor order, the order that decides which are kept at the cap.
+    for (int i = first + 1; i < count; ++i)
+      for (int k = i; k > first && found[k - 1].aDesc > found[k].aDesc; --k) std::swap(found[k - 1], found[k]);
+    count = std::min(count, kMaxMatchCandidates);
   }
+  v.candidates.assign(found, found + count);
   for (const MatchCandidate &c : v.candidates) {
     const PairDescriptor &s = a.pairs[size_t(c.aDesc)], &q = b.pairs[size_t(c.bDesc)];
     v.Vote(q.nearIdx, s.nearIdx) += c.score;

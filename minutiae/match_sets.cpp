@@ -134,16 +134,16 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
     const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a;
     const PairCell *rowA = &A.cells[size_t(a1) * 120], *rowB = &B.cells[size_t(b1) * 120];
     uint64_t *conflict = &m.conflict[size_t(i) * words];
-    for (int j = i + 1; j < n; ++j) {
-      const int b2 = list[size_t(j)].b, a2 = list[size_t(j)].a;
+    for (unsigned j = unsigned(i) + 1; j < unsigned(n); ++j) {
+      const int b2 = list[j].b, a2 = list[j].a;
       const PairCell ca = rowA[a2], cb = rowB[b2];
       const int dl = std::abs(ca.length - cb.length), s = std::min(ca.length + cb.length, 399);
       const int dr = std::abs(Signed8(cb.relBack - ca.relBack));
       const int du = std::abs(Signed8(cb.rel - ca.rel));
       const int limit = t.angle[s];
-      const uint64_t bit = uint64_t(1) << (j % 64);
+      const uint64_t bit = uint64_t(1) << (j % 64u);
       if ((b1 == b2) | (a1 == a2) | (du > limit) | (dr > limit) | (dl > t.length[s])) {
-        conflict[j / 64] |= bit;
+        conflict[j / 64u] |= bit;
         continue;
       }
       const int h = std::min(ca.length, cb.length);
@@ -159,8 +159,8 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
         suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
       }
       const int w = 672 - 14 * (du + dr) - 24 * dl;
-      if (suspect) conflict[j / 64] |= bit;
-      else if (ca.inReach && cb.inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, j, w);
+      if (suspect) conflict[j / 64u] |= bit;
+      else if (ca.inReach && cb.inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, int(j), w);
     }
   }
   for (int i = 0; i < n; ++i) {
@@ -220,6 +220,7 @@ struct MatchWorkspace {
     v.weightedVotes.assign(120 * 120, 0);
     for (auto &s : v.support) s.assign(120 * 120, 0.0f);
     v.candidates.reserve(kMaxMatchCandidates);
+    v.found.resize(kMaxFoundCandidates);
     list.reserve(kMaxCorrespondences);
     rescored.reserve(kMaxCorrespondences);
     m.Reset(kMaxCorrespondences);

@@ -47,6 +47,15 @@ struct PairDescriptor {
   uint8_t angleFar;
 };
 
+// A descriptor of A as the candidate search reads it.
+struct BucketEntry {
+  int16_t length;
+  uint8_t angleNear;
+  uint8_t angleFar;
+  int16_t desc;     // index into pairs
+  uint8_t farType;  // type of the far minutia
+};
+
 // Nearest neighbour per sector or octant while the pairs are chosen.
 struct NeighbourSlot {
   int32_t d2;
@@ -78,7 +87,7 @@ struct SetContext {
   std::vector<PairCell> cells;     // [120][120]
   std::vector<PairDescriptor> pairs;
   std::vector<OctantLanes> octants;  // one per minutia
-  std::vector<int> buckets[64];          // descriptor indices per bucket
+  std::vector<BucketEntry> buckets[64];  // per bucket, by length, then by descriptor
   std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
   const PairCell &Cell(int i, int j) const { return cells[size_t(i) * 120 + j]; }
@@ -89,6 +98,8 @@ struct SetContext {
 constexpr int kMaxPairs = 700;
 constexpr int kMaxMatchCandidates = 5600;
 constexpr int kMaxCorrespondences = 800;
+// The cap plus one bucket's worth, which a descriptor may add before the cap applies.
+constexpr int kMaxFoundCandidates = kMaxMatchCandidates + 2 * kMaxPairs;
 
 void buildPairTable(SetContext &ctx);
 int buildNeighbourPairs(SetContext &ctx, bool indexed);
@@ -101,6 +112,7 @@ struct VoteState {
   std::vector<int32_t> votes, weightedVotes;  // [b][a], 120 x 120
   std::vector<float> support[2];
   std::vector<MatchCandidate> candidates;
+  std::vector<MatchCandidate> found;  // scratch of matchPairDescriptors, kMaxFoundCandidates
   int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
   int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
   float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }
