@@ -325,28 +325,40 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
 }
 
 // Clears the voted cells that clash with the set; false when none was cleared.
+// A cell clashes when it shares a row or column with a member, disagrees with
+// a member in length or angle, or disagrees too much with the member nearest
+// in B; members themselves stay.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             std::vector<uint8_t> &flag) {
+  constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
+  for (const Correspondence &c : set)
+    if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
   bool cleared = false;
-  for (int b = 0; b < B.count; ++b)
+  for (int b = 0; b < B.count; ++b) {
+    const PairCell *rowB = &B.cells[size_t(b) * 120];
     for (int a = 0; a < A.count; ++a) {
       uint8_t &f = flag[size_t(b) * 120 + a];
       if (!f) continue;
-      bool member = false, clash = false;
+      if (f == kMember) {
+        f = 1;
+        continue;
+      }
+      const PairCell *rowA = &A.cells[size_t(a) * 120];
+      bool clash = false;
       int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
       for (const Correspondence &c : set) {
-        if (c.b == b && c.a == a) {
-          member = true;
-          break;
-        }
         if (c.b == b || c.a == a) {
           clash = true;
-          continue;
+          break;
         }
-        const int gA = A.Len(a, c.a), gB = B.Len(b, c.b);
+        const PairCell ca = rowA[c.a], cb = rowB[c.b];
+        const int gA = ca.length, gB = cb.length;
         const int dl = std::abs(gA - gB);
-        const int d1 = foldDirection(B.Rel(b, c.b), A.Rel(a, c.a), 256), d2 = foldDirection(B.Rel(c.b, b), A.Rel(c.a, a), 256);
-        if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
+        const int d1 = std::abs(Signed8(cb.rel - ca.rel)), d2 = std::abs(Signed8(cb.relBack - ca.relBack));
+        if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) {
+          clash = true;
+          break;
+        }
         if (gB > 10 && (nearest < 0 || gB < nearestG)) {
           nearest = c.b;
           nearestG = gB;
@@ -354,13 +366,13 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
           nearAng = std::max(d1, d2);
         }
       }
-      if (member) continue;
       if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
       if (clash) {
         f = 0;
         cleared = true;
       }
     }
+  }
   return cleared;
 }
 
