@@ -27,19 +27,19 @@ void buildPairTable(SetContext &ctx) {
   const Minutia *m = ctx.record->minutiae;
   for (int i = 0; i < ctx.count; ++i) {
     ctx.distance2[size_t(i) * 121] = 0;
-    ctx.cells[size_t(i) * 121] = {ctx.profile->length(0), 0, 0, false};
+    ctx.cells[size_t(i) * 121] = {uint16_t(ctx.profile->length(0)), 0, 0};
   }
   for (int i = 0; i < ctx.count; ++i)
     for (int j = i + 1; j < ctx.count; ++j) {
       const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
       const int d2 = dx * dx + dy * dy;
       const int t = ctx.profile->direction(dx, dy);
-      const int len = ctx.profile->length(d2);
+      // A length fits 16 bits for any squared distance an int holds.
+      const uint16_t len = uint16_t(ctx.profile->length(d2));
       const uint8_t forth = uint8_t(t - m[i].angle), back = uint8_t(t - m[j].angle - 128);
-      const bool inReach = d2 >= 256 && d2 <= 48399;
       ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
-      ctx.cells[size_t(i) * 120 + j] = {len, forth, back, inReach};
-      ctx.cells[size_t(j) * 120 + i] = {len, back, forth, inReach};
+      ctx.cells[size_t(i) * 120 + j] = {len, forth, back};
+      ctx.cells[size_t(j) * 120 + i] = {len, back, forth};
     }
 }
 

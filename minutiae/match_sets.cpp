@@ -33,6 +33,7 @@ struct MatchTables {
   uint8_t c1[16][16], c2[16][16];
   uint8_t r1[10][64], l1[10][64], r2[6][64];
   uint8_t fold[256][256], foldQuarter[256][256];
+  ScreenLimits limits;
   MatchTables() {
     for (int a = 0; a < 256; ++a)
       for (int b = 0; b < 256; ++b) {
@@ -43,6 +44,7 @@ struct MatchTables {
                            {26, 133}, {27, 151}, {28, 172}, {29, 196}, {30, 220}, {31, 248}, {32, 280}, {33, 312},
                            {34, 344}, {35, 376}});
     for (int s = 0; s < 400; ++s) angle[s] = uint8_t(s < 96 ? 34 : 34 - (s - 64) / 32);
+    for (int s = 0; s < 400; ++s) limits.bySum[s] = angle[s] | length[s] << 8;
     for (int x = 0; x < 16; ++x)
       for (int y = 0; y < 16; ++y) {
         const int m = std::max(x, y);
@@ -89,9 +91,12 @@ struct Compat {
   int n = 0, words = 0;
   std::vector<int16_t> w;
   std::vector<uint64_t> conflict, linked, full;
+  std::vector<int32_t> listA, listB;  // the list's minutiae, kScreenPad past its end
   void Reset(int size) {
     n = size;
     words = (n + 63) / 64;
+    for (std::vector<int32_t> *v : {&listA, &listB})
+      if (v->size() < size_t(n) + kScreenPad) v->resize(size_t(n) + kScreenPad);
     const size_t cells = size_t(n) * n, bits = size_t(n) * words;
     if (w.size() < cells) w.resize(cells);
     for (std::vector<uint64_t> *v : {&conflict, &linked, &full}) {
@@ -123,44 +128,59 @@ void ForEachBit(const uint64_t *row, int words, F f) {
     for (uint64_t bits = row[k]; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
 }
 
+// The full test of a pair that passed the screen: suspect pairs conflict,
+// close ones link with a weight.
+void TestPair(const SetContext &A, const SetContext &B, const MatchTables &t, int a1, int b1, int a2, int b2, int i,
+              int j, Compat &m) {
+  const PairCell ca = A.Cell(a1, a2), cb = B.Cell(b1, b2);
+  const int dl = std::abs(ca.length - cb.length);
+  const int du = std::abs(Signed8(cb.rel - ca.rel)), dr = std::abs(Signed8(cb.relBack - ca.relBack));
+  const int h = std::min(ca.length, cb.length);
+  bool suspect = false;
+  const int x = t.fold[ca.rel][cb.rel], y = t.fold[ca.relBack][cb.relBack];
+  if (x <= 15 && y <= 15 && h <= 179) {
+    const int cls = t.c1[x][y], col = h / 4;
+    suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
+  }
+  const int xq = t.foldQuarter[ca.rel][cb.rel], yq = t.foldQuarter[ca.relBack][cb.relBack];
+  if (xq <= 15 && yq <= 15 && h <= 179) {
+    const int cls = t.c2[xq][yq], col = h / 4;
+    suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
+  }
+  const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
+  const bool inReach = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
+  const int w = 672 - 14 * (du + dr) - 24 * dl;
+  if (suspect) m.conflict[size_t(i) * size_t(m.words) + size_t(j) / 64] |= uint64_t(1) << (j % 64);
+  else if (inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, j, w);
+}
+
 void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m) {
   const MatchTables &t = Tables();
   m.Reset(int(list.size()));
   const int n = m.n;
   const size_t words = size_t(m.words);
-  // Conflicts go to the upper triangle first, one bit per pair, and are
-  // mirrored below at the end: most pairs conflict.
+  int32_t *listA = m.listA.data(), *listB = m.listB.data();
+  for (int j = 0; j < n; ++j) {
+    listA[j] = list[size_t(j)].a;
+    listB[j] = list[size_t(j)].b;
+  }
+  std::fill_n(listA + n, kScreenPad, 0);
+  std::fill_n(listB + n, kScreenPad, 0);
+  // Conflicts go to the upper triangle first and are mirrored below at the
+  // end: most pairs conflict, and the screen finds them eight at a time.
   for (int i = 0; i < n; ++i) {
     const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a;
-    const PairCell *rowA = &A.cells[size_t(a1) * 120], *rowB = &B.cells[size_t(b1) * 120];
     uint64_t *conflict = &m.conflict[size_t(i) * words];
-    for (unsigned j = unsigned(i) + 1; j < unsigned(n); ++j) {
-      const int b2 = list[j].b, a2 = list[j].a;
-      const PairCell ca = rowA[a2], cb = rowB[b2];
-      const int dl = std::abs(ca.length - cb.length), s = std::min(ca.length + cb.length, 399);
-      const int dr = std::abs(Signed8(cb.relBack - ca.relBack));
-      const int du = std::abs(Signed8(cb.rel - ca.rel));
-      const int limit = t.angle[s];
-      const uint64_t bit = uint64_t(1) << (j % 64u);
-      if ((b1 == b2) | (a1 == a2) | (du > limit) | (dr > limit) | (dl > t.length[s])) {
-        conflict[j / 64u] |= bit;
-        continue;
+    screenConflicts(&A.cells[size_t(a1) * 120], &B.cells[size_t(b1) * 120], a1, b1, listA, listB, i + 1, n, t.limits,
+                    conflict);
+    for (size_t k = size_t(i + 1) / 64; k < words; ++k) {
+      uint64_t open = ~conflict[k];
+      if (k == size_t(i + 1) / 64) open &= ~uint64_t(0) << ((i + 1) % 64);
+      if (k + 1 == words && n % 64) open &= (uint64_t(1) << (n % 64)) - 1;
+      for (; open; open &= open - 1) {
+        const int j = int(k * 64) + __builtin_ctzll(open);
+        TestPair(A, B, t, a1, b1, listA[j], listB[j], i, j, m);
       }
-      const int h = std::min(ca.length, cb.length);
-      bool suspect = false;
-      const int x = t.fold[ca.rel][cb.rel], y = t.fold[ca.relBack][cb.relBack];
-      if (x <= 15 && y <= 15 && h <= 179) {
-        const int cls = t.c1[x][y], col = h / 4;
-        suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
-      }
-      const int xq = t.foldQuarter[ca.rel][cb.rel], yq = t.foldQuarter[ca.relBack][cb.relBack];
-      if (xq <= 15 && yq <= 15 && h <= 179) {
-        const int cls = t.c2[xq][yq], col = h / 4;
-        suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
-      }
-      const int w = 672 - 14 * (du + dr) - 24 * dl;
-      if (suspect) conflict[j / 64u] |= bit;
-      else if (ca.inReach && cb.inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, int(j), w);
     }
   }
   for (int i = 0; i < n; ++i) {

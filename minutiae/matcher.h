@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "compat_screen.h"
 #include "minutiae_types.h"
 #include "octant_vote.h"
 
@@ -30,14 +31,6 @@ struct MatchProfile {
 };
 
 extern const MatchProfile kCaptureMatch;
-
-// What the matcher reads of the segment i -> j, in one place.
-struct PairCell {
-  int32_t length;   // the profile's length of the squared distance
-  uint8_t rel;      // direction of i -> j relative to minutia i
-  uint8_t relBack;  // direction of j -> i relative to minutia j
-  bool inReach;     // squared distance 256..48399: the pair may link two correspondences
-};
 
 struct PairDescriptor {
   int16_t nearIdx;

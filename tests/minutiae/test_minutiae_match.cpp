@@ -12,6 +12,7 @@
 #include "livescan.h"
 #include "match_sweep.h"
 #include "matcher.h"
+#include "compat_screen.h"
 #include "octant_vote.h"
 #include "sample_prints.h"
 
@@ -167,21 +168,29 @@ void ExpectSameAgreements(const OctantLanes &b, const OctantLanes *a, int count,
   }
 }
 
+// Minutiae of a dozen sample prints, extracted once; empty without prints.
+const std::vector<MinutiaeRecord> &SampleRecords() {
+  static const std::vector<MinutiaeRecord> records = [] {
+    std::vector<MinutiaeRecord> out;
+    const std::filesystem::path dir = sample::SampleDir();
+    if (dir.empty()) return out;
+    for (int f = 101; f <= 106; ++f)
+      for (int imp : {1, 2}) {
+        const std::vector<uint8_t> img = sample::LoadPadded(dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp"));
+        uint8_t t[kFTemplateMax];
+        if (img.empty() || extractFTemplate(img.data(), 400, 400, t) <= 0) continue;
+        out.emplace_back();
+        if (!unpackFTemplate(t, out.back())) out.pop_back();
+      }
+    return out;
+  }();
+  return records;
+}
+
 // The dispatched octant vote gives the plain one's sums and counts on the
 // neighbourhoods of real prints, under both length tolerances in use.
 TEST(MatchOctants, DispatchedAgreesWithPlainOnSamplePrints) {
-  const std::filesystem::path dir = sample::SampleDir();
-  if (dir.empty()) GTEST_SKIP() << "sample prints not present";
-  std::vector<MinutiaeRecord> records;
-  for (int f = 101; f <= 106; ++f)
-    for (int imp : {1, 2}) {
-      const std::vector<uint8_t> img = sample::LoadPadded(dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp"));
-      if (img.empty()) continue;
-      uint8_t t[kFTemplateMax];
-      if (extractFTemplate(img.data(), 400, 400, t) <= 0) continue;
-      records.emplace_back();
-      ASSERT_TRUE(unpackFTemplate(t, records.back()));
-    }
+  const std::vector<MinutiaeRecord> &records = SampleRecords();
   if (records.empty()) GTEST_SKIP() << "sample prints not present";
   std::vector<SetContext> ctx(records.size());
   for (size_t i = 0; i < records.size(); ++i) buildTemplateContext(ctx[i], records[i], true);
@@ -219,6 +228,43 @@ TEST(MatchOctants, DispatchedAgreesWithPlainOnTies) {
     ExpectSameAgreements(b, a.data(), kMaxMinutiae, round % 2 ? 15 : 16, &scored);
   }
   EXPECT_GT(scored, 1000);
+}
+
+// The dispatched conflict screen sets the plain one's bits, and leaves the
+// bits outside its range alone, for correspondence lists drawn from real
+// prints (with shared minutiae) and tolerances tight and loose.
+TEST(MatchScreen, DispatchedAgreesWithPlainOnSamplePrints) {
+  const std::vector<MinutiaeRecord> &records = SampleRecords();
+  if (records.size() < 2) GTEST_SKIP() << "sample prints not present";
+  std::mt19937 rng(9);
+  int conflicts = 0, open = 0;
+  for (size_t r = 0; r + 1 < records.size(); ++r) {
+    SetContext a, b;
+    buildTemplateContext(a, records[r], true);
+    buildTemplateContext(b, records[r + 1], false);
+    const int n = 1 + int(rng() % 200);
+    std::vector<int32_t> listA(size_t(n) + kScreenPad, 0), listB(size_t(n) + kScreenPad, 0);
+    for (int j = 0; j < n; ++j) {
+      listA[size_t(j)] = int32_t(rng() % unsigned(a.count));
+      listB[size_t(j)] = int32_t(rng() % unsigned(b.count));
+    }
+    ScreenLimits limits;
+    for (int s = 0; s < 400; ++s) limits.bySum[s] = int32_t(rng() % (r % 2 ? 40 : 120)) | int32_t(rng() % 60) << 8;
+    const int words = (n + 63) / 64;
+    for (int i = 0; i < n; ++i) {
+      const int a1 = listA[size_t(i)], b1 = listB[size_t(i)];
+      const PairCell *rowA = &a.cells[size_t(a1) * 120], *rowB = &b.cells[size_t(b1) * 120];
+      for (int from : {i + 1, i / 3}) {
+        std::vector<uint64_t> want(size_t(words), 0x8000000000000001ull), got = want;
+        screenConflictsPlain(rowA, rowB, a1, b1, listA.data(), listB.data(), from, n, limits, want.data());
+        screenConflicts(rowA, rowB, a1, b1, listA.data(), listB.data(), from, n, limits, got.data());
+        ASSERT_EQ(got, want) << "row " << i << " from " << from << " of " << n;
+        for (int j = from; j < n; ++j) ((want[size_t(j) / 64] >> (j % 64)) & 1 ? conflicts : open)++;
+      }
+    }
+  }
+  EXPECT_GT(conflicts, 1000);
+  EXPECT_GT(open, 1000);
 }
 
 TEST(MatchFold, AxisAndQuarterDistances) {
