@@ -266,11 +266,14 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       raw[rawCount++] = {int16_t(bi), int16_t(ai), v.Weighted(bi, ai)};
       ++uses[ai];
     }
-  list.clear();
-  for (int bi = 0; bi < b.count; ++bi)
-    for (int k = 0; k < rawCount; ++k)
-      if (const Correspondence &c = raw[k]; c.b == bi && c.weight != 0 && int(list.size()) < kMaxCorrespondences)
-        list.push_back(c);
+  // Those with a weight, by row of B, in the order found within a row.
+  int next[kMaxMinutiae + 1] = {};
+  for (int k = 0; k < rawCount; ++k) next[raw[k].b + 1] += raw[k].weight != 0;
+  for (int bi = 0; bi < b.count; ++bi) next[bi + 1] += next[bi];
+  list.resize(size_t(next[b.count]));
+  for (int k = 0; k < rawCount; ++k)
+    if (raw[k].weight != 0) list[size_t(next[raw[k].b]++)] = raw[k];
+  if (int(list.size()) > kMaxCorrespondences) list.resize(kMaxCorrespondences);
   return int(list.size());
 }
 

@@ -194,6 +194,10 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
   }
 }
 
+struct VotedCell {
+  uint8_t b, a;
+};
+
 struct SetResult {
   int64_t score = -1;
   std::vector<int> members;
@@ -216,6 +220,7 @@ struct MatchWorkspace {
   std::vector<int> members, stack;
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
+  std::vector<VotedCell> voted;  // cells with a vote, during a refinement
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
   // What A and B were built from: a match against one template of the last
   // (one against many, either way round) reuses that side.
@@ -252,6 +257,7 @@ struct MatchWorkspace {
     inSet.assign((kMaxCorrespondences + 63) / 64, 0);
     used.assign(kMaxCorrespondences, 0);
     flag.assign(120 * 120, 0);
+    voted.reserve(120 * 120);
     cell.assign(120 * 120, -1);
   }
 };
@@ -349,66 +355,63 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
 // a member in length or angle, or disagrees too much with the member nearest
 // in B; members themselves stay.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
-                            std::vector<uint8_t> &flag) {
+                            const std::vector<VotedCell> &voted, std::vector<uint8_t> &flag) {
   constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
   for (const Correspondence &c : set)
     if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
   bool cleared = false;
-  for (int b = 0; b < B.count; ++b) {
-    const PairCell *rowB = &B.cells[size_t(b) * 120];
-    for (int a = 0; a < A.count; ++a) {
-      uint8_t &f = flag[size_t(b) * 120 + a];
-      if (!f) continue;
-      if (f == kMember) {
-        f = 1;
-        continue;
+  for (const VotedCell &cell : voted) {
+    const int b = cell.b, a = cell.a;
+    uint8_t &f = flag[size_t(b) * 120 + a];
+    if (f == kMember) {
+      f = 1;
+      continue;
+    }
+    const PairCell *rowA = &A.cells[size_t(a) * 120], *rowB = &B.cells[size_t(b) * 120];
+    bool clash = false;
+    int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
+    for (const Correspondence &c : set) {
+      if (c.b == b || c.a == a) {
+        clash = true;
+        break;
       }
-      const PairCell *rowA = &A.cells[size_t(a) * 120];
-      bool clash = false;
-      int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
-      for (const Correspondence &c : set) {
-        if (c.b == b || c.a == a) {
-          clash = true;
-          break;
-        }
-        const PairCell ca = rowA[c.a], cb = rowB[c.b];
-        const int gA = ca.length, gB = cb.length;
-        const int dl = std::abs(gA - gB);
-        const int d1 = std::abs(Signed8(cb.rel - ca.rel)), d2 = std::abs(Signed8(cb.relBack - ca.relBack));
-        if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) {
-          clash = true;
-          break;
-        }
-        if (gB > 10 && (nearest < 0 || gB < nearestG)) {
-          nearest = c.b;
-          nearestG = gB;
-          nearLen = dl;
-          nearAng = std::max(d1, d2);
-        }
+      const PairCell ca = rowA[c.a], cb = rowB[c.b];
+      const int gA = ca.length, gB = cb.length;
+      const int dl = std::abs(gA - gB);
+      const int d1 = std::abs(Signed8(cb.rel - ca.rel)), d2 = std::abs(Signed8(cb.relBack - ca.relBack));
+      if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) {
+        clash = true;
+        break;
       }
-      if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
-      if (clash) {
-        f = 0;
-        cleared = true;
+      if (gB > 10 && (nearest < 0 || gB < nearestG)) {
+        nearest = c.b;
+        nearestG = gB;
+        nearLen = dl;
+        nearAng = std::max(d1, d2);
       }
+    }
+    if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
+    if (clash) {
+      f = 0;
+      cleared = true;
     }
   }
   return cleared;
 }
 
 // The flagged cells that are best in both their row and their column.
-void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, const std::vector<uint8_t> &flag,
-                     std::vector<Correspondence> &out) {
+void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, const std::vector<VotedCell> &voted,
+                     const std::vector<uint8_t> &flag, std::vector<Correspondence> &out) {
   int bestRow[kMaxMinutiae], bestCol[kMaxMinutiae];
   std::fill_n(bestRow, A.count, -1);
   std::fill_n(bestCol, B.count, -1);
-  for (int b = 0; b < B.count; ++b)
-    for (int a = 0; a < A.count; ++a) {
-      if (!flag[size_t(b) * 120 + a]) continue;
-      const int value = v.Vote(b, a);
-      if (bestRow[a] < 0 || value > v.Vote(bestRow[a], a)) bestRow[a] = b;
-      if (bestCol[b] < 0 || value > v.Vote(b, bestCol[b])) bestCol[b] = a;
-    }
+  for (const VotedCell &cell : voted) {
+    const int b = cell.b, a = cell.a;
+    if (!flag[size_t(b) * 120 + a]) continue;
+    const int value = v.Vote(b, a);
+    if (bestRow[a] < 0 || value > v.Vote(bestRow[a], a)) bestRow[a] = b;
+    if (bestCol[b] < 0 || value > v.Vote(b, bestCol[b])) bestCol[b] = a;
+  }
   out.clear();
   for (int b = 0; b < B.count; ++b) {
     const int a = bestCol[b];
@@ -420,13 +423,22 @@ void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, con
 int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, MatchWorkspace &ws, int t) {
   SetList &sets = ws.sets;
   std::vector<uint8_t> &flag = ws.flag;
+  // The voted cells, row by row; flags are written and read only there.
+  std::vector<VotedCell> &voted = ws.voted;
+  voted.resize(size_t(B.count) * size_t(A.count));
+  size_t count = 0;
+  for (int b = 0; b < B.count; ++b)
+    for (int a = 0; a < A.count; ++a) {
+      voted[count] = {uint8_t(b), uint8_t(a)};
+      count += v.Vote(b, a) != 0;
+    }
+  voted.resize(count);
   for (int k = 0; k < sets.count; ++k) {
     std::vector<Correspondence> &set = sets.set[k];
     if (set.empty()) break;
-    for (int b = 0; b < B.count; ++b)
-      for (int a = 0; a < A.count; ++a) flag[size_t(b) * 120 + a] = v.Vote(b, a) != 0;
-    if (!PruneInconsistentVotes(A, B, set, flag)) break;
-    MutualBestCells(A, B, v, flag, set);
+    for (const VotedCell &cell : voted) flag[size_t(cell.b) * 120 + cell.a] = 1;
+    if (!PruneInconsistentVotes(A, B, set, voted, flag)) break;
+    MutualBestCells(A, B, v, voted, flag, set);
     if (set.empty()) break;
     const int score = GrowConsistentSets(A, B, set, ws, &ws.refined, 1);
     if (score > t) {
