@@ -11,7 +11,7 @@ namespace minutiae {
 
 namespace {
 
-using Slot = NeighbourSlot;
+constexpr uint64_t kNoNeighbour = ~uint64_t(0);
 
 }  // namespace
 
@@ -46,32 +46,36 @@ void buildPairTable(SetContext &ctx) {
 int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   const int n = ctx.count;
   const MatchProfile &p = *ctx.profile;
-  std::vector<Slot> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
-  sector.assign(size_t(n) * 9, Slot{0, 0});
-  octant.assign(size_t(n) * 8, Slot{0, 0});
-  auto take = [](Slot &s, int d2, int nb) {
-    if (s.d2 == 0 || d2 < s.d2) s = {d2, int16_t(nb)};
-  };
-  for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j) {
-      const int d2 = ctx.D2(i, j);
-      if (d2 < p.pairMinD2 || d2 > p.pairMaxD2) continue;
-      take(sector[size_t(i) * 9 + ((ctx.Rel(i, j) * 9) >> 8)], d2, j);
-      take(sector[size_t(j) * 9 + ((ctx.Rel(j, i) * 9) >> 8)], d2, i);
-      if (d2 >= p.octantMinD2 && d2 <= p.octantMaxD2) {
-        take(octant[size_t(i) * 8 + (ctx.Rel(i, j) >> 5)], d2, j);
-        take(octant[size_t(j) * 8 + (ctx.Rel(j, i) >> 5)], d2, i);
-      }
+  std::vector<uint64_t> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
+  sector.assign(size_t(n) * 9, kNoNeighbour);
+  octant.assign(size_t(n) * 8, kNoNeighbour);
+  // Each slot keeps the least (squared distance, neighbour): the nearest,
+  // the lower index on a tie. Whole rows without branches on the geometry;
+  // a minutia meets itself at distance 0, which no range admits.
+  for (int i = 0; i < n; ++i) {
+    uint64_t *sec = &sector[size_t(i) * 9], *oct = &octant[size_t(i) * 8];
+    const int32_t *d2row = &ctx.distance2[size_t(i) * 120];
+    const PairCell *cells = &ctx.cells[size_t(i) * 120];
+    for (int j = 0; j < n; ++j) {
+      const int d2 = d2row[j];
+      const bool inPair = (d2 >= p.pairMinD2) & (d2 <= p.pairMaxD2);
+      const bool inOctant = inPair & (d2 >= p.octantMinD2) & (d2 <= p.octantMaxD2);
+      const uint64_t key = uint64_t(uint32_t(d2)) << 8 | uint64_t(j);
+      uint64_t &s = sec[(cells[j].rel * 9) >> 8], &o = oct[cells[j].rel >> 5];
+      // All ones where out of range.
+      s = std::min(s, key | (uint64_t(inPair) - 1));
+      o = std::min(o, key | (uint64_t(inOctant) - 1));
     }
+  }
   ctx.pairs.clear();
   int pairs = 0;
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < 9 && pairs < kMaxPairs; ++k) {
-      const Slot s = sector[size_t(j) * 9 + k];
-      if (s.d2 == 0) continue;
-      const int c = s.nb;
-      Slot &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
-      if (back.d2 != 0 && back.nb == j) back = {0, 0};
+      const uint64_t s = sector[size_t(j) * 9 + k];
+      if (s == kNoNeighbour) continue;
+      const int c = int(s & 255);
+      uint64_t &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
+      if (back != kNoNeighbour && int(back & 255) == j) back = kNoNeighbour;
       const int16_t len = int16_t(ctx.Len(j, c));
       ctx.pairs.push_back({int16_t(j), int16_t(c), len, ctx.Rel(j, c), ctx.Rel(c, j)});
       if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
@@ -80,12 +84,13 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   ctx.octants.assign(size_t(n), OctantLanes{});
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < 8; ++k) {
-      const Slot s = octant[size_t(j) * 8 + k];
-      if (s.d2 == 0) continue;
+      const uint64_t s = octant[size_t(j) * 8 + k];
+      if (s == kNoNeighbour) continue;
+      const int nb = int(s & 255);
       OctantLanes &o = ctx.octants[size_t(j)];
-      o.angleNear[k] = ctx.Rel(j, s.nb);
-      o.angleFar[k] = ctx.Rel(s.nb, j);
-      o.length[k] = int16_t(ctx.Len(j, s.nb));
+      o.angleNear[k] = ctx.Rel(j, nb);
+      o.angleFar[k] = ctx.Rel(nb, j);
+      o.length[k] = int16_t(ctx.Len(j, nb));
     }
   return pairs;
 }

@@ -49,12 +49,6 @@ struct BucketEntry {
   uint8_t farType;  // type of the far minutia
 };
 
-// Nearest neighbour per sector or octant while the pairs are chosen.
-struct NeighbourSlot {
-  int32_t d2;
-  int16_t nb;
-};
-
 struct MatchCandidate {
   int aDesc;  // index into A's descriptors
   int bDesc;  // index into B's descriptors
@@ -81,7 +75,9 @@ struct SetContext {
   std::vector<PairDescriptor> pairs;
   std::vector<OctantLanes> octants;  // one per minutia
   std::vector<BucketEntry> buckets[64];  // per bucket, by length, then by descriptor
-  std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
+  // Scratch of buildNeighbourPairs: per sector or octant, squared distance
+  // << 8 | neighbour of the nearest one.
+  std::vector<uint64_t> sectorSlots, octantSlots;
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
   const PairCell &Cell(int i, int j) const { return cells[size_t(i) * 120 + j]; }
   uint8_t Rel(int i, int j) const { return Cell(i, j).rel; }
