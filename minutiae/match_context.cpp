@@ -164,14 +164,18 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
       const int same = (s->farType == qn) + (s->farType == qf);
       const int score = same == 2 ? (plain * 1229 + 512) >> 10 : same == 0 ? (plain * 853 + 512) >> 10 : plain;
       const int e = std::abs(d1 - d2);
-      const int turn = e < 4 ? score : ((35 - e) * score) >> 5;
+      const int slowed = ((35 - e) * score) >> 5, keep = -int(e < 4);  // keep: all ones or none
+      const int turn = (score & keep) | (slowed & ~keep);
       found[count] = {s->desc, int(qi), score, turn};
       count += pass;
     }
-    // Back in descriptor order, the order that decides which are kept at the cap.
-    for (int i = first + 1; i < count; ++i)
-      for (int k = i; k > first && found[k - 1].aDesc > found[k].aDesc; --k) std::swap(found[k - 1], found[k]);
-    count = std::min(count, kMaxMatchCandidates);
+    // The order of the candidates matters only for which are kept at the
+    // cap: those first in descriptor order, as the buckets were filled.
+    if (count > kMaxMatchCandidates) {
+      for (int i = first + 1; i < count; ++i)
+        for (int k = i; k > first && found[k - 1].aDesc > found[k].aDesc; --k) std::swap(found[k - 1], found[k]);
+      count = kMaxMatchCandidates;
+    }
   }
   v.candidates.assign(found, found + count);
   for (const MatchCandidate &c : v.candidates) {

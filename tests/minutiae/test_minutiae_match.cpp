@@ -1,6 +1,7 @@
 // Matcher: descriptor rules, invariance, genuine against impostor, fuzzing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "extract_driver.h"
 #include "fresh_process.h"
 #include "ftemplate.h"
+#include "int_geometry.h"
 #include "livescan.h"
 #include "match_sweep.h"
 #include "matcher.h"
@@ -118,6 +120,40 @@ TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
     }
   }
   EXPECT_GE(identity, 15);
+}
+
+// Dense sets give more candidates than the cap; those kept are the first in
+// the order of B's descriptors and then A's, as a plain scan of A's
+// descriptors finds them.
+TEST(MatchContext, CandidatesAtTheCapAreTheFirstOnes) {
+  std::mt19937 rng(31);
+  const MinutiaeRecord ra = RandomSet(rng, 120, 200, 200), rb = Impression(ra, rng, 3, 2, 1, 1.0, 0.0);
+  SetContext a, b;
+  ASSERT_GT(buildTemplateContext(a, ra, true), 0);
+  ASSERT_GT(buildTemplateContext(b, rb, false), 0);
+  VoteState v;
+  v.votes.assign(120 * 120, 0);
+  matchPairDescriptors(a, b, v);
+  ASSERT_EQ(int(v.candidates.size()), kMaxMatchCandidates);
+  auto inBucket = [](const PairDescriptor &s, const PairDescriptor &q) {
+    const int r = q.angleNear / 32, c = q.angleFar / 32;
+    const bool row = (((s.angleNear - 12) & 255) >> 5) == r || (((s.angleNear + 12) & 255) >> 5) == r;
+    const bool col = (((s.angleFar - 12) & 255) >> 5) == c || (((s.angleFar + 12) & 255) >> 5) == c;
+    return row && col;
+  };
+  std::vector<std::pair<int, int>> want;
+  for (size_t qi = 0; qi < b.pairs.size() && want.size() < size_t(kMaxMatchCandidates); ++qi)
+    for (size_t si = 0; si < a.pairs.size() && want.size() < size_t(kMaxMatchCandidates); ++si) {
+      const PairDescriptor &s = a.pairs[si], &q = b.pairs[qi];
+      const int d1 = std::abs(Signed8(q.angleNear - s.angleNear)), d2 = std::abs(Signed8(q.angleFar - s.angleFar));
+      const int dl = std::abs(s.length - q.length);
+      if (inBucket(s, q) && dl <= 15 && d1 <= 12 && d2 <= 12 && 1155 - 44 * dl - 30 * (d1 + d2) > 145)
+        want.emplace_back(int(qi), int(si));
+    }
+  std::vector<std::pair<int, int>> got;
+  for (const MatchCandidate &c : v.candidates) got.emplace_back(c.bDesc, c.aDesc);
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, want);
 }
 
 // A match reuses a side's context when that side is the previous match's;
