@@ -128,6 +128,17 @@ void ForEachBit(const uint64_t *row, int words, F f) {
     for (uint64_t bits = row[k]; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
 }
 
+// The same for the bits past column i only.
+template <class F>
+void ForEachBitAbove(const uint64_t *row, int words, int i, F f) {
+  const int first = i / 64;
+  for (int k = first; k < words; ++k) {
+    uint64_t bits = row[k];
+    if (k == first) bits &= ~uint64_t(0) << (i % 64) << 1;
+    for (; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
+  }
+}
+
 // The full test of a pair that passed the screen: suspect pairs conflict,
 // close ones link with a weight.
 void TestPair(const SetContext &A, const SetContext &B, const MatchTables &t, int a1, int b1, int a2, int b2, int i,
@@ -184,13 +195,9 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
     }
   }
   for (int i = 0; i < n; ++i) {
-    const uint64_t *row = m.Row(m.conflict, i), mirror = uint64_t(1) << (i % 64);
+    const uint64_t mirror = uint64_t(1) << (i % 64);
     uint64_t *column = &m.conflict[size_t(i) / 64];
-    for (size_t k = size_t(i) / 64; k < words; ++k) {
-      uint64_t bits = row[k];
-      if (k == size_t(i) / 64) bits &= ~uint64_t(0) << (i % 64) << 1;  // past the diagonal
-      for (; bits; bits &= bits - 1) column[(k * 64 + size_t(__builtin_ctzll(bits))) * words] |= mirror;
-    }
+    ForEachBitAbove(m.Row(m.conflict, i), m.words, i, [&](int j) { column[size_t(j) * words] |= mirror; });
   }
 }
 
@@ -274,8 +281,7 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   // A linked pair is "full" when no neighbour linked to one end conflicts
   // with the other end.
   for (int i = 0; i < n; ++i)
-    ForEachBit(m.Row(m.linked, i), words, [&](int j) {
-      if (j <= i) return;
+    ForEachBitAbove(m.Row(m.linked, i), words, i, [&](int j) {
       const uint64_t *li = m.Row(m.linked, i), *lj = m.Row(m.linked, j);
       const uint64_t *ci = m.Row(m.conflict, i), *cj = m.Row(m.conflict, j);
       for (int k = 0; k < words; ++k)
@@ -305,15 +311,20 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
     while (!stack.empty()) {
       const int cur = stack.back();
       stack.pop_back();
-      ForEachBit(m.Row(m.linked, cur), words, [&](int q) {
-        if ((inSet[q / 64] >> (q % 64)) & 1) return;
-        const uint64_t *cq = m.Row(m.conflict, q);
-        for (int k = 0; k < words; ++k)
-          if (cq[k] & inSet[k]) return;
-        mark(q);
-        members.push_back(q);
-        stack.push_back(q);
-      });
+      // Links not yet in the set, a word at a time: a link joins only when
+      // it is visited, and the visit goes up, so the word read ahead holds.
+      const uint64_t *links = m.Row(m.linked, cur);
+      for (int w = 0; w < words; ++w)
+        for (uint64_t bits = links[w] & ~inSet[w]; bits; bits &= bits - 1) {
+          const int q = w * 64 + __builtin_ctzll(bits);
+          const uint64_t *cq = m.Row(m.conflict, q);
+          uint64_t clash = 0;
+          for (int k = 0; k < words; ++k) clash |= cq[k] & inSet[k];
+          if (clash) continue;
+          mark(q);
+          members.push_back(q);
+          stack.push_back(q);
+        }
     }
     // Each member's weight times the weights of its links into the set.
     int64_t score = 0;
