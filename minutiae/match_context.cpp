@@ -11,7 +11,7 @@ namespace minutiae {
 
 namespace {
 
-using Slot = NeighbourSlot;
+constexpr uint64_t kNoNeighbour = ~uint64_t(0);
 
 }  // namespace
 
@@ -23,81 +23,96 @@ const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 120
 
 void buildPairTable(SetContext &ctx) {
   if (ctx.distance2.size() != 120 * 120) ctx.distance2.assign(120 * 120, 0);
-  if (ctx.relAngle.size() != 120 * 120) ctx.relAngle.assign(120 * 120, 0);
-  if (ctx.length.size() != 120 * 120) ctx.length.assign(120 * 120, 0);
+  if (ctx.cells.size() != 120 * 120) ctx.cells.assign(120 * 120, PairCell{});
   const Minutia *m = ctx.record->minutiae;
   for (int i = 0; i < ctx.count; ++i) {
     ctx.distance2[size_t(i) * 121] = 0;
-    ctx.relAngle[size_t(i) * 121] = 0;
-    ctx.length[size_t(i) * 121] = ctx.profile->length(0);
+    ctx.cells[size_t(i) * 121] = {uint16_t(ctx.profile->length(0)), 0, 0};
   }
   for (int i = 0; i < ctx.count; ++i)
     for (int j = i + 1; j < ctx.count; ++j) {
       const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
       const int d2 = dx * dx + dy * dy;
       const int t = ctx.profile->direction(dx, dy);
+      // A length fits 16 bits for any squared distance an int holds.
+      const uint16_t len = uint16_t(ctx.profile->length(d2));
+      const uint8_t forth = uint8_t(t - m[i].angle), back = uint8_t(t - m[j].angle - 128);
       ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
-      ctx.length[size_t(i) * 120 + j] = ctx.length[size_t(j) * 120 + i] = ctx.profile->length(d2);
-      ctx.relAngle[size_t(i) * 120 + j] = uint8_t(t - m[i].angle);
-      ctx.relAngle[size_t(j) * 120 + i] = uint8_t(t - m[j].angle - 128);
+      ctx.cells[size_t(i) * 120 + j] = {len, forth, back};
+      ctx.cells[size_t(j) * 120 + i] = {len, back, forth};
     }
 }
 
 int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   const int n = ctx.count;
   const MatchProfile &p = *ctx.profile;
-  std::vector<Slot> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
-  sector.assign(size_t(n) * 9, Slot{0, 0});
-  octant.assign(size_t(n) * 8, Slot{0, 0});
-  auto take = [](Slot &s, int d2, int nb) {
-    if (s.d2 == 0 || d2 < s.d2) s = {d2, int16_t(nb)};
-  };
-  for (int i = 0; i < n; ++i)
-    for (int j = i + 1; j < n; ++j) {
-      const int d2 = ctx.D2(i, j);
-      if (d2 < p.pairMinD2 || d2 > p.pairMaxD2) continue;
-      take(sector[size_t(i) * 9 + ((ctx.Rel(i, j) * 9) >> 8)], d2, j);
-      take(sector[size_t(j) * 9 + ((ctx.Rel(j, i) * 9) >> 8)], d2, i);
-      if (d2 >= p.octantMinD2 && d2 <= p.octantMaxD2) {
-        take(octant[size_t(i) * 8 + (ctx.Rel(i, j) >> 5)], d2, j);
-        take(octant[size_t(j) * 8 + (ctx.Rel(j, i) >> 5)], d2, i);
-      }
+  std::vector<uint64_t> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
+  sector.assign(size_t(n) * 9, kNoNeighbour);
+  octant.assign(size_t(n) * 8, kNoNeighbour);
+  // Each slot keeps the least (squared distance, neighbour): the nearest,
+  // the lower index on a tie. Whole rows without branches on the geometry;
+  // a minutia meets itself at distance 0, which no range admits.
+  for (int i = 0; i < n; ++i) {
+    uint64_t *sec = &sector[size_t(i) * 9], *oct = &octant[size_t(i) * 8];
+    const int32_t *d2row = &ctx.distance2[size_t(i) * 120];
+    const PairCell *cells = &ctx.cells[size_t(i) * 120];
+    for (int j = 0; j < n; ++j) {
+      const int d2 = d2row[j];
+      const bool inPair = (d2 >= p.pairMinD2) & (d2 <= p.pairMaxD2);
+      const bool inOctant = inPair & (d2 >= p.octantMinD2) & (d2 <= p.octantMaxD2);
+      const uint64_t key = uint64_t(uint32_t(d2)) << 8 | uint64_t(j);
+      uint64_t &s = sec[(cells[j].rel * 9) >> 8], &o = oct[cells[j].rel >> 5];
+      // All ones where out of range.
+      s = std::min(s, key | (uint64_t(inPair) - 1));
+      o = std::min(o, key | (uint64_t(inOctant) - 1));
     }
+  }
   ctx.pairs.clear();
   int pairs = 0;
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < 9 && pairs < kMaxPairs; ++k) {
-      const Slot s = sector[size_t(j) * 9 + k];
-      if (s.d2 == 0) continue;
-      const int c = s.nb;
-      Slot &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
-      if (back.d2 != 0 && back.nb == j) back = {0, 0};
+      const uint64_t s = sector[size_t(j) * 9 + k];
+      if (s == kNoNeighbour) continue;
+      const int c = int(s & 255);
+      uint64_t &back = sector[size_t(c) * 9 + ((ctx.Rel(c, j) * 9) >> 8)];
+      if (back != kNoNeighbour && int(back & 255) == j) back = kNoNeighbour;
       const int16_t len = int16_t(ctx.Len(j, c));
       ctx.pairs.push_back({int16_t(j), int16_t(c), len, ctx.Rel(j, c), ctx.Rel(c, j)});
       if (indexed) ctx.pairs.push_back({int16_t(c), int16_t(j), len, ctx.Rel(c, j), ctx.Rel(j, c)});
       ++pairs;
     }
-  ctx.octants.assign(size_t(n) * 8, OctantNeighbour{0, 0, 0, 0});
+  ctx.octants.assign(size_t(n), OctantLanes{});
   for (int j = 0; j < n; ++j)
     for (int k = 0; k < 8; ++k) {
-      const Slot s = octant[size_t(j) * 8 + k];
-      if (s.d2 == 0) continue;
-      ctx.octants[size_t(j) * 8 + k] = {s.nb, int16_t(ctx.Len(j, s.nb)), ctx.Rel(j, s.nb), ctx.Rel(s.nb, j)};
+      const uint64_t s = octant[size_t(j) * 8 + k];
+      if (s == kNoNeighbour) continue;
+      const int nb = int(s & 255);
+      OctantLanes &o = ctx.octants[size_t(j)];
+      o.angleNear[k] = ctx.Rel(j, nb);
+      o.angleFar[k] = ctx.Rel(nb, j);
+      o.length[k] = int16_t(ctx.Len(j, nb));
     }
   return pairs;
 }
 
 void fillBucketIndex(SetContext &a) {
   for (auto &b : a.buckets) b.clear();
+  const Minutia *m = a.record->minutiae;
   for (size_t i = 0; i < a.pairs.size(); ++i) {
     const PairDescriptor &d = a.pairs[i];
+    const BucketEntry e{d.length, d.angleNear, d.angleFar, int16_t(i), m[d.farIdx].type};
     const int r1 = ((d.angleNear - 12) & 255) >> 5, r2 = ((d.angleNear + 12) & 255) >> 5;
     const int c1 = ((d.angleFar - 12) & 255) >> 5, c2 = ((d.angleFar + 12) & 255) >> 5;
-    a.buckets[r1 * 8 + c1].push_back(int(i));
-    if (r2 != r1) a.buckets[r2 * 8 + c1].push_back(int(i));
-    if (c2 != c1) a.buckets[r1 * 8 + c2].push_back(int(i));
-    if (r2 != r1 && c2 != c1) a.buckets[r2 * 8 + c2].push_back(int(i));
+    a.buckets[r1 * 8 + c1].push_back(e);
+    if (r2 != r1) a.buckets[r2 * 8 + c1].push_back(e);
+    if (c2 != c1) a.buckets[r1 * 8 + c2].push_back(e);
+    if (r2 != r1 && c2 != c1) a.buckets[r2 * 8 + c2].push_back(e);
   }
+  // By length, so that a search reads only the entries within 15 of its own.
+  for (auto &b : a.buckets)
+    std::sort(b.begin(), b.end(), [](const BucketEntry &x, const BucketEntry &y) {
+      return x.length != y.length ? x.length < y.length : x.desc < y.desc;
+    });
 }
 
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed) {
@@ -110,29 +125,59 @@ int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexe
   return indexed ? 2 * pairs : pairs;
 }
 
+namespace {
+
+// The first entry not shorter than length; a search without data-dependent branches.
+const BucketEntry *FirstNotShorter(const BucketEntry *base, size_t n, int length) {
+  if (n == 0) return base;
+  while (n > 1) {
+    const size_t half = n / 2;
+    base = base[half].length < length ? base + half : base;
+    n -= half;
+  }
+  return base + (base->length < length);
+}
+
+}  // namespace
+
 int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v) {
   v.candidates.clear();
   if (b.pairs.empty()) return 0;
-  const Minutia *ma = a.record->minutiae, *mb = b.record->minutiae;
+  if (v.found.size() < size_t(kMaxFoundCandidates)) v.found.resize(size_t(kMaxFoundCandidates));
+  MatchCandidate *found = v.found.data();
+  int count = 0;
+  const Minutia *mb = b.record->minutiae;
   for (size_t qi = 0; qi < b.pairs.size(); ++qi) {
     const PairDescriptor &q = b.pairs[qi];
-    for (int si : a.buckets[(q.angleNear / 32) * 8 + q.angleFar / 32]) {
-      const PairDescriptor &s = a.pairs[size_t(si)];
-      const int dl = std::abs(s.length - q.length);
-      if (dl > 15) continue;
-      const int d1 = Signed8(q.angleNear - s.angleNear), d2 = Signed8(q.angleFar - s.angleFar);
-      if (std::abs(d1) > 12 || std::abs(d2) > 12) continue;
-      int score = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
-      if (score <= a.profile->acceptScore) continue;
-      const int ft = ma[s.farIdx].type, qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
-      if (ft == qn && ft == qf) score = (score * 1229 + 512) >> 10;
-      else if (ft != qn && ft != qf) score = (score * 853 + 512) >> 10;
-      if (int(v.candidates.size()) >= kMaxMatchCandidates) break;
+    const int qn = mb[q.nearIdx].type, qf = mb[q.farIdx].type;
+    const std::vector<BucketEntry> &bucket = a.buckets[(q.angleNear / 32) * 8 + q.angleFar / 32];
+    const BucketEntry *end = bucket.data() + bucket.size();
+    const int first = count;
+    // Every entry within 15 in length is scored and written; those that
+    // pass advance the count.
+    for (const BucketEntry *s = FirstNotShorter(bucket.data(), bucket.size(), q.length - 15);
+         s != end && s->length <= q.length + 15; ++s) {
+      const int dl = std::abs(s->length - q.length);
+      const int d1 = Signed8(q.angleNear - s->angleNear), d2 = Signed8(q.angleFar - s->angleFar);
+      const int plain = 1155 - 44 * dl - 30 * (std::abs(d1) + std::abs(d2));
+      const bool pass = (std::abs(d1) <= 12) & (std::abs(d2) <= 12) & (plain > a.profile->acceptScore);
+      const int same = (s->farType == qn) + (s->farType == qf);
+      const int score = same == 2 ? (plain * 1229 + 512) >> 10 : same == 0 ? (plain * 853 + 512) >> 10 : plain;
       const int e = std::abs(d1 - d2);
-      const int turn = e < 4 ? score : ((35 - e) * score) >> 5;
-      v.candidates.push_back({si, int(qi), score, turn});
+      const int slowed = ((35 - e) * score) >> 5, keep = -int(e < 4);  // keep: all ones or none
+      const int turn = (score & keep) | (slowed & ~keep);
+      found[count] = {s->desc, int(qi), score, turn};
+      count += pass;
+    }
+    // The order of the candidates matters only for which are kept at the
+    // cap: those first in descriptor order, as the buckets were filled.
+    if (count > kMaxMatchCandidates) {
+      for (int i = first + 1; i < count; ++i)
+        for (int k = i; k > first && found[k - 1].aDesc > found[k].aDesc; --k) std::swap(found[k - 1], found[k]);
+      count = kMaxMatchCandidates;
     }
   }
+  v.candidates.assign(found, found + count);
   for (const MatchCandidate &c : v.candidates) {
     const PairDescriptor &s = a.pairs[size_t(c.aDesc)], &q = b.pairs[size_t(c.bDesc)];
     v.Vote(q.nearIdx, s.nearIdx) += c.score;
@@ -142,52 +187,27 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
 }
 
 int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
-  for (auto &s : v.support) clearVoteCells(s, b.count, a.count);
-  for (int bi = 0; bi < b.count; ++bi)
+  // Support is written for every voted cell and read only there.
+  for (auto &s : v.support)
+    if (s.size() != 120 * 120) s.assign(120 * 120, 0.0f);
+  uint8_t cols[kMaxMinutiae];
+  OctantAgreement agree[kMaxMinutiae];
+  for (int bi = 0; bi < b.count; ++bi) {
+    const int32_t *row = &v.votes[size_t(bi) * 120];
+    int count = 0;
     for (int ai = 0; ai < a.count; ++ai) {
-      if (v.Vote(bi, ai) == 0) continue;
-      uint32_t bestB[8] = {}, bestA[8] = {};
-      bool matchedA[8] = {};
-      int pickB[8], pickA[8];
-      std::fill(pickB, pickB + 8, -1);
-      std::fill(pickA, pickA + 8, -1);
-      int total = 0;
-      for (int k = 0; k < 8; ++k) {
-        const OctantNeighbour &ob = b.octants[size_t(bi) * 8 + k];
-        if (ob.length == 0) continue;
-        bool found = false;
-        for (int f : {(k + 7) & 7, k, (k + 1) & 7}) {
-          const OctantNeighbour &oa = a.octants[size_t(ai) * 8 + f];
-          if (oa.length == 0) continue;
-          const int d1 = Signed8(oa.angleNear - ob.angleNear);
-          if (std::abs(d1) > 15) continue;
-          matchedA[f] = true;
-          found = true;
-          const int d2 = Signed8(oa.angleFar - ob.angleFar);
-          const int e = std::abs(oa.length - ob.length);
-          if (std::abs(d1) > 14 || std::abs(d2) > 14 || e > a.profile->octantLengthDiff) continue;
-          const int s = 836 - 15 * (std::abs(d1) + std::abs(d2)) - 26 * e;
-          if (s > 0 && uint32_t(s) > bestB[k]) {
-            bestB[k] = uint32_t(s);
-            pickB[k] = f;
-          }
-          if (s > 0 && uint32_t(s) > bestA[f]) {
-            bestA[f] = uint32_t(s);
-            pickA[f] = k;
-          }
-        }
-        total += found;
-      }
-      for (bool m : matchedA) total += m;
-      uint32_t sum = 0;
-      for (int k = 0; k < 8; ++k)
-        if (pickB[k] >= 0 && pickA[pickB[k]] == k) sum += bestB[k];
-      if (total > 0) {
-        const float fs = float(sum);
-        v.support[0][size_t(bi) * 120 + ai] = fs / float(390 * total);
-        v.support[1][size_t(bi) * 120 + ai] = std::sqrt(fs * fs / (950625.0f * float(total)));
-      }
+      cols[count] = uint8_t(ai);
+      count += row[ai] != 0;
     }
+    octantAgreements(b.octants[size_t(bi)], a.octants.data(), cols, count, a.profile->octantLengthDiff, agree);
+    for (int i = 0; i < count; ++i) {
+      const size_t cell = size_t(bi) * 120 + cols[i];
+      const int total = agree[i].total;
+      const float fs = float(agree[i].sum);
+      v.support[0][cell] = total > 0 ? fs / float(390 * total) : 0.0f;
+      v.support[1][cell] = total > 0 ? std::sqrt(fs * fs / (950625.0f * float(total))) : 0.0f;
+    }
+  }
   clearVoteCells(v.votes, b.count, a.count);
   clearVoteCells(v.weightedVotes, b.count, a.count);
   int64_t result = 0;
@@ -255,11 +275,14 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
       raw[rawCount++] = {int16_t(bi), int16_t(ai), v.Weighted(bi, ai)};
       ++uses[ai];
     }
-  list.clear();
-  for (int bi = 0; bi < b.count; ++bi)
-    for (int k = 0; k < rawCount; ++k)
-      if (const Correspondence &c = raw[k]; c.b == bi && c.weight != 0 && int(list.size()) < kMaxCorrespondences)
-        list.push_back(c);
+  // Those with a weight, by row of B, in the order found within a row.
+  int next[kMaxMinutiae + 1] = {};
+  for (int k = 0; k < rawCount; ++k) next[raw[k].b + 1] += raw[k].weight != 0;
+  for (int bi = 0; bi < b.count; ++bi) next[bi + 1] += next[bi];
+  list.resize(size_t(next[b.count]));
+  for (int k = 0; k < rawCount; ++k)
+    if (raw[k].weight != 0) list[size_t(next[raw[k].b]++)] = raw[k];
+  if (int(list.size()) > kMaxCorrespondences) list.resize(kMaxCorrespondences);
   return int(list.size());
 }
 

@@ -33,6 +33,7 @@ struct MatchTables {
   uint8_t c1[16][16], c2[16][16];
   uint8_t r1[10][64], l1[10][64], r2[6][64];
   uint8_t fold[256][256], foldQuarter[256][256];
+  ScreenLimits limits;
   MatchTables() {
     for (int a = 0; a < 256; ++a)
       for (int b = 0; b < 256; ++b) {
@@ -43,6 +44,7 @@ struct MatchTables {
                            {26, 133}, {27, 151}, {28, 172}, {29, 196}, {30, 220}, {31, 248}, {32, 280}, {33, 312},
                            {34, 344}, {35, 376}});
     for (int s = 0; s < 400; ++s) angle[s] = uint8_t(s < 96 ? 34 : 34 - (s - 64) / 32);
+    for (int s = 0; s < 400; ++s) limits.bySum[s] = angle[s] | length[s] << 8;
     for (int x = 0; x < 16; ++x)
       for (int y = 0; y < 16; ++y) {
         const int m = std::max(x, y);
@@ -89,9 +91,12 @@ struct Compat {
   int n = 0, words = 0;
   std::vector<int16_t> w;
   std::vector<uint64_t> conflict, linked, full;
+  std::vector<int32_t> listA, listB;  // the list's minutiae, kScreenPad past its end
   void Reset(int size) {
     n = size;
     words = (n + 63) / 64;
+    for (std::vector<int32_t> *v : {&listA, &listB})
+      if (v->size() < size_t(n) + kScreenPad) v->resize(size_t(n) + kScreenPad);
     const size_t cells = size_t(n) * n, bits = size_t(n) * words;
     if (w.size() < cells) w.resize(cells);
     for (std::vector<uint64_t> *v : {&conflict, &linked, &full}) {
@@ -108,9 +113,7 @@ struct Compat {
     rows[size_t(i) * words + size_t(j) / 64] |= uint64_t(1) << (j % 64);
     rows[size_t(j) * words + size_t(i) / 64] |= uint64_t(1) << (i % 64);
   }
-  bool C(int i, int j) const { return Bit(conflict, size_t(words), i, j); }
   const uint64_t *Row(const std::vector<uint64_t> &rows, int i) const { return &rows[size_t(i) * words]; }
-  void SetConflict(int i, int j) { SetBits(conflict, size_t(words), i, j); }
   void SetWeight(int i, int j, int value) {
     if (value == 0) return;
     w[size_t(i) * n + j] = w[size_t(j) * n + i] = int16_t(value);
@@ -125,48 +128,82 @@ void ForEachBit(const uint64_t *row, int words, F f) {
     for (uint64_t bits = row[k]; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
 }
 
+// The same for the bits past column i only.
+template <class F>
+void ForEachBitAbove(const uint64_t *row, int words, int i, F f) {
+  const int first = i / 64;
+  for (int k = first; k < words; ++k) {
+    uint64_t bits = row[k];
+    if (k == first) bits &= ~uint64_t(0) << (i % 64) << 1;
+    for (; bits; bits &= bits - 1) f(k * 64 + __builtin_ctzll(bits));
+  }
+}
+
+// The full test of a pair that passed the screen: suspect pairs conflict,
+// close ones link with a weight.
+void TestPair(const SetContext &A, const SetContext &B, const MatchTables &t, int a1, int b1, int a2, int b2, int i,
+              int j, Compat &m) {
+  const PairCell ca = A.Cell(a1, a2), cb = B.Cell(b1, b2);
+  const int dl = std::abs(ca.length - cb.length);
+  const int du = std::abs(Signed8(cb.rel - ca.rel)), dr = std::abs(Signed8(cb.relBack - ca.relBack));
+  const int h = std::min(ca.length, cb.length);
+  bool suspect = false;
+  const int x = t.fold[ca.rel][cb.rel], y = t.fold[ca.relBack][cb.relBack];
+  if (x <= 15 && y <= 15 && h <= 179) {
+    const int cls = t.c1[x][y], col = h / 4;
+    suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
+  }
+  const int xq = t.foldQuarter[ca.rel][cb.rel], yq = t.foldQuarter[ca.relBack][cb.relBack];
+  if (xq <= 15 && yq <= 15 && h <= 179) {
+    const int cls = t.c2[xq][yq], col = h / 4;
+    suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
+  }
+  const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
+  const bool inReach = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
+  const int w = 672 - 14 * (du + dr) - 24 * dl;
+  if (suspect) m.conflict[size_t(i) * size_t(m.words) + size_t(j) / 64] |= uint64_t(1) << (j % 64);
+  else if (inReach && du <= 12 && dr <= 12 && dl <= 14 && w > 0) m.SetWeight(i, j, w);
+}
+
 void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &list, Compat &m) {
   const MatchTables &t = Tables();
   m.Reset(int(list.size()));
-  for (int i = 0; i < m.n; ++i)
-    for (int j = i + 1; j < m.n; ++j) {
-      const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a, b2 = list[size_t(j)].b, a2 = list[size_t(j)].a;
-      if (b1 == b2 || a1 == a2) {
-        m.SetConflict(i, j);
-        continue;
-      }
-      const int fA = A.D2(a1, a2), fB = B.D2(b1, b2);
-      const bool inRange = fA >= 256 && fA <= 48399 && fB >= 256 && fB <= 48399;
-      const int lenA = A.Len(a1, a2), lenB = B.Len(b1, b2);
-      const int dl = std::abs(lenA - lenB), s = std::min(lenA + lenB, 399);
-      const int dr = std::abs(Signed8(B.Rel(b2, b1) - A.Rel(a2, a1)));
-      const int du = std::abs(Signed8(B.Rel(b1, b2) - A.Rel(a1, a2)));
-      if (du > t.angle[s] || dr > t.angle[s] || dl > t.length[s]) {
-        m.SetConflict(i, j);
-        continue;
-      }
-      const int h = std::min(lenA, lenB);
-      bool suspect = false;
-      const int x = t.fold[A.Rel(a1, a2)][B.Rel(b1, b2)], y = t.fold[A.Rel(a2, a1)][B.Rel(b2, b1)];
-      if (x <= 15 && y <= 15 && h <= 179) {
-        const int cls = t.c1[x][y], col = h / 4;
-        suspect = t.r1[cls][col] < du || t.r1[cls][col] < dr || t.l1[cls][col] < dl;
-      }
-      const int xq = t.foldQuarter[A.Rel(a1, a2)][B.Rel(b1, b2)];
-      const int yq = t.foldQuarter[A.Rel(a2, a1)][B.Rel(b2, b1)];
-      if (xq <= 15 && yq <= 15 && h <= 179) {
-        const int cls = t.c2[xq][yq], col = h / 4;
-        suspect = suspect || t.r2[cls][col] < du || t.r2[cls][col] < dr || dl > 40;
-      }
-      const int w = 672 - 14 * (du + dr) - 24 * dl;
-      if (inRange && du <= 12 && dr <= 12 && dl <= 14 && w > 0) {
-        if (suspect) m.SetConflict(i, j);
-        else m.SetWeight(i, j, w);
-      } else if (suspect) {
-        m.SetConflict(i, j);
+  const int n = m.n;
+  const size_t words = size_t(m.words);
+  int32_t *listA = m.listA.data(), *listB = m.listB.data();
+  for (int j = 0; j < n; ++j) {
+    listA[j] = list[size_t(j)].a;
+    listB[j] = list[size_t(j)].b;
+  }
+  std::fill_n(listA + n, kScreenPad, 0);
+  std::fill_n(listB + n, kScreenPad, 0);
+  // Conflicts go to the upper triangle first and are mirrored below at the
+  // end: most pairs conflict, and the screen finds them eight at a time.
+  for (int i = 0; i < n; ++i) {
+    const int b1 = list[size_t(i)].b, a1 = list[size_t(i)].a;
+    uint64_t *conflict = &m.conflict[size_t(i) * words];
+    screenConflicts(&A.cells[size_t(a1) * 120], &B.cells[size_t(b1) * 120], a1, b1, listA, listB, i + 1, n, t.limits,
+                    conflict);
+    for (size_t k = size_t(i + 1) / 64; k < words; ++k) {
+      uint64_t open = ~conflict[k];
+      if (k == size_t(i + 1) / 64) open &= ~uint64_t(0) << ((i + 1) % 64);
+      if (k + 1 == words && n % 64) open &= (uint64_t(1) << (n % 64)) - 1;
+      for (; open; open &= open - 1) {
+        const int j = int(k * 64) + __builtin_ctzll(open);
+        TestPair(A, B, t, a1, b1, listA[j], listB[j], i, j, m);
       }
     }
+  }
+  for (int i = 0; i < n; ++i) {
+    const uint64_t mirror = uint64_t(1) << (i % 64);
+    uint64_t *column = &m.conflict[size_t(i) / 64];
+    ForEachBitAbove(m.Row(m.conflict, i), m.words, i, [&](int j) { column[size_t(j) * words] |= mirror; });
+  }
 }
+
+struct VotedCell {
+  uint8_t b, a;
+};
 
 struct SetResult {
   int64_t score = -1;
@@ -190,6 +227,7 @@ struct MatchWorkspace {
   std::vector<int> members, stack;
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
+  std::vector<VotedCell> voted;  // cells with a vote, during a refinement
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
   // What A and B were built from: a match against one template of the last
   // (one against many, either way round) reuses that side.
@@ -203,10 +241,9 @@ struct MatchWorkspace {
   MatchWorkspace() {
     for (SetContext *c : {&A, &B}) {
       c->distance2.assign(120 * 120, 0);
-      c->relAngle.assign(120 * 120, 0);
-      c->length.assign(120 * 120, 0);
+      c->cells.assign(120 * 120, PairCell{});
       c->pairs.reserve(2 * kMaxPairs);
-      c->octants.reserve(8 * kMaxMinutiae);
+      c->octants.reserve(kMaxMinutiae);
       c->sectorSlots.reserve(9 * kMaxMinutiae);
       c->octantSlots.reserve(8 * kMaxMinutiae);
     }
@@ -215,6 +252,7 @@ struct MatchWorkspace {
     v.weightedVotes.assign(120 * 120, 0);
     for (auto &s : v.support) s.assign(120 * 120, 0.0f);
     v.candidates.reserve(kMaxMatchCandidates);
+    v.found.resize(kMaxFoundCandidates);
     list.reserve(kMaxCorrespondences);
     rescored.reserve(kMaxCorrespondences);
     m.Reset(kMaxCorrespondences);
@@ -226,6 +264,7 @@ struct MatchWorkspace {
     inSet.assign((kMaxCorrespondences + 63) / 64, 0);
     used.assign(kMaxCorrespondences, 0);
     flag.assign(120 * 120, 0);
+    voted.reserve(120 * 120);
     cell.assign(120 * 120, -1);
   }
 };
@@ -242,8 +281,7 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   // A linked pair is "full" when no neighbour linked to one end conflicts
   // with the other end.
   for (int i = 0; i < n; ++i)
-    ForEachBit(m.Row(m.linked, i), words, [&](int j) {
-      if (j <= i) return;
+    ForEachBitAbove(m.Row(m.linked, i), words, i, [&](int j) {
       const uint64_t *li = m.Row(m.linked, i), *lj = m.Row(m.linked, j);
       const uint64_t *ci = m.Row(m.conflict, i), *cj = m.Row(m.conflict, j);
       for (int k = 0; k < words; ++k)
@@ -273,15 +311,20 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
     while (!stack.empty()) {
       const int cur = stack.back();
       stack.pop_back();
-      ForEachBit(m.Row(m.linked, cur), words, [&](int q) {
-        if ((inSet[q / 64] >> (q % 64)) & 1) return;
-        const uint64_t *cq = m.Row(m.conflict, q);
-        for (int k = 0; k < words; ++k)
-          if (cq[k] & inSet[k]) return;
-        mark(q);
-        members.push_back(q);
-        stack.push_back(q);
-      });
+      // Links not yet in the set, a word at a time: a link joins only when
+      // it is visited, and the visit goes up, so the word read ahead holds.
+      const uint64_t *links = m.Row(m.linked, cur);
+      for (int w = 0; w < words; ++w)
+        for (uint64_t bits = links[w] & ~inSet[w]; bits; bits &= bits - 1) {
+          const int q = w * 64 + __builtin_ctzll(bits);
+          const uint64_t *cq = m.Row(m.conflict, q);
+          uint64_t clash = 0;
+          for (int k = 0; k < words; ++k) clash |= cq[k] & inSet[k];
+          if (clash) continue;
+          mark(q);
+          members.push_back(q);
+          stack.push_back(q);
+        }
     }
     // Each member's weight times the weights of its links into the set.
     int64_t score = 0;
@@ -319,58 +362,67 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
 }
 
 // Clears the voted cells that clash with the set; false when none was cleared.
+// A cell clashes when it shares a row or column with a member, disagrees with
+// a member in length or angle, or disagrees too much with the member nearest
+// in B; members themselves stay.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
-                            std::vector<uint8_t> &flag) {
+                            const std::vector<VotedCell> &voted, std::vector<uint8_t> &flag) {
+  constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
+  for (const Correspondence &c : set)
+    if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
   bool cleared = false;
-  for (int b = 0; b < B.count; ++b)
-    for (int a = 0; a < A.count; ++a) {
-      uint8_t &f = flag[size_t(b) * 120 + a];
-      if (!f) continue;
-      bool member = false, clash = false;
-      int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
-      for (const Correspondence &c : set) {
-        if (c.b == b && c.a == a) {
-          member = true;
-          break;
-        }
-        if (c.b == b || c.a == a) {
-          clash = true;
-          continue;
-        }
-        const int gA = A.Len(a, c.a), gB = B.Len(b, c.b);
-        const int dl = std::abs(gA - gB);
-        const int d1 = foldDirection(B.Rel(b, c.b), A.Rel(a, c.a), 256), d2 = foldDirection(B.Rel(c.b, b), A.Rel(c.a, a), 256);
-        if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) clash = true;
-        if (gB > 10 && (nearest < 0 || gB < nearestG)) {
-          nearest = c.b;
-          nearestG = gB;
-          nearLen = dl;
-          nearAng = std::max(d1, d2);
-        }
+  for (const VotedCell &cell : voted) {
+    const int b = cell.b, a = cell.a;
+    uint8_t &f = flag[size_t(b) * 120 + a];
+    if (f == kMember) {
+      f = 1;
+      continue;
+    }
+    const PairCell *rowA = &A.cells[size_t(a) * 120], *rowB = &B.cells[size_t(b) * 120];
+    bool clash = false;
+    int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
+    for (const Correspondence &c : set) {
+      if (c.b == b || c.a == a) {
+        clash = true;
+        break;
       }
-      if (member) continue;
-      if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
-      if (clash) {
-        f = 0;
-        cleared = true;
+      const PairCell ca = rowA[c.a], cb = rowB[c.b];
+      const int gA = ca.length, gB = cb.length;
+      const int dl = std::abs(gA - gB);
+      const int d1 = std::abs(Signed8(cb.rel - ca.rel)), d2 = std::abs(Signed8(cb.relBack - ca.relBack));
+      if (dl > (gA + gB + 8) / 16 + 17 || d1 > 34 || d2 > 34) {
+        clash = true;
+        break;
+      }
+      if (gB > 10 && (nearest < 0 || gB < nearestG)) {
+        nearest = c.b;
+        nearestG = gB;
+        nearLen = dl;
+        nearAng = std::max(d1, d2);
       }
     }
+    if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
+    if (clash) {
+      f = 0;
+      cleared = true;
+    }
+  }
   return cleared;
 }
 
 // The flagged cells that are best in both their row and their column.
-void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, const std::vector<uint8_t> &flag,
-                     std::vector<Correspondence> &out) {
+void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, const std::vector<VotedCell> &voted,
+                     const std::vector<uint8_t> &flag, std::vector<Correspondence> &out) {
   int bestRow[kMaxMinutiae], bestCol[kMaxMinutiae];
   std::fill_n(bestRow, A.count, -1);
   std::fill_n(bestCol, B.count, -1);
-  for (int b = 0; b < B.count; ++b)
-    for (int a = 0; a < A.count; ++a) {
-      if (!flag[size_t(b) * 120 + a]) continue;
-      const int value = v.Vote(b, a);
-      if (bestRow[a] < 0 || value > v.Vote(bestRow[a], a)) bestRow[a] = b;
-      if (bestCol[b] < 0 || value > v.Vote(b, bestCol[b])) bestCol[b] = a;
-    }
+  for (const VotedCell &cell : voted) {
+    const int b = cell.b, a = cell.a;
+    if (!flag[size_t(b) * 120 + a]) continue;
+    const int value = v.Vote(b, a);
+    if (bestRow[a] < 0 || value > v.Vote(bestRow[a], a)) bestRow[a] = b;
+    if (bestCol[b] < 0 || value > v.Vote(b, bestCol[b])) bestCol[b] = a;
+  }
   out.clear();
   for (int b = 0; b < B.count; ++b) {
     const int a = bestCol[b];
@@ -382,13 +434,22 @@ void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, con
 int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, MatchWorkspace &ws, int t) {
   SetList &sets = ws.sets;
   std::vector<uint8_t> &flag = ws.flag;
+  // The voted cells, row by row; flags are written and read only there.
+  std::vector<VotedCell> &voted = ws.voted;
+  voted.resize(size_t(B.count) * size_t(A.count));
+  size_t count = 0;
+  for (int b = 0; b < B.count; ++b)
+    for (int a = 0; a < A.count; ++a) {
+      voted[count] = {uint8_t(b), uint8_t(a)};
+      count += v.Vote(b, a) != 0;
+    }
+  voted.resize(count);
   for (int k = 0; k < sets.count; ++k) {
     std::vector<Correspondence> &set = sets.set[k];
     if (set.empty()) break;
-    for (int b = 0; b < B.count; ++b)
-      for (int a = 0; a < A.count; ++a) flag[size_t(b) * 120 + a] = v.Vote(b, a) != 0;
-    if (!PruneInconsistentVotes(A, B, set, flag)) break;
-    MutualBestCells(A, B, v, flag, set);
+    for (const VotedCell &cell : voted) flag[size_t(cell.b) * 120 + cell.a] = 1;
+    if (!PruneInconsistentVotes(A, B, set, voted, flag)) break;
+    MutualBestCells(A, B, v, voted, flag, set);
     if (set.empty()) break;
     const int score = GrowConsistentSets(A, B, set, ws, &ws.refined, 1);
     if (score > t) {

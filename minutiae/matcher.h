@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "compat_screen.h"
 #include "minutiae_types.h"
+#include "octant_vote.h"
 
 namespace minutiae {
 
@@ -38,17 +40,13 @@ struct PairDescriptor {
   uint8_t angleFar;
 };
 
-struct OctantNeighbour {
-  int16_t neighbour;
-  int16_t length;  // 0: empty slot
+// A descriptor of A as the candidate search reads it.
+struct BucketEntry {
+  int16_t length;
   uint8_t angleNear;
   uint8_t angleFar;
-};
-
-// Nearest neighbour per sector or octant while the pairs are chosen.
-struct NeighbourSlot {
-  int32_t d2;
-  int16_t nb;
+  int16_t desc;     // index into pairs
+  uint8_t farType;  // type of the far minutia
 };
 
 struct MatchCandidate {
@@ -73,20 +71,24 @@ struct SetContext {
   const MinutiaeRecord *record = nullptr;
   int count = 0;
   std::vector<int32_t> distance2;  // [120][120]
-  std::vector<uint8_t> relAngle;   // [120][120]
-  std::vector<int32_t> length;     // [120][120], the profile's length of distance2
+  std::vector<PairCell> cells;     // [120][120]
   std::vector<PairDescriptor> pairs;
-  std::vector<OctantNeighbour> octants;  // 8 per minutia
-  std::vector<int> buckets[64];          // descriptor indices per bucket
-  std::vector<NeighbourSlot> sectorSlots, octantSlots;  // scratch of buildNeighbourPairs
+  std::vector<OctantLanes> octants;  // one per minutia
+  std::vector<BucketEntry> buckets[64];  // per bucket, by length, then by descriptor
+  // Scratch of buildNeighbourPairs: per sector or octant, squared distance
+  // << 8 | neighbour of the nearest one.
+  std::vector<uint64_t> sectorSlots, octantSlots;
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
-  uint8_t Rel(int i, int j) const { return relAngle[size_t(i) * 120 + j]; }
-  int Len(int i, int j) const { return length[size_t(i) * 120 + j]; }
+  const PairCell &Cell(int i, int j) const { return cells[size_t(i) * 120 + j]; }
+  uint8_t Rel(int i, int j) const { return Cell(i, j).rel; }
+  int Len(int i, int j) const { return Cell(i, j).length; }
 };
 
 constexpr int kMaxPairs = 700;
 constexpr int kMaxMatchCandidates = 5600;
 constexpr int kMaxCorrespondences = 800;
+// The cap plus one bucket's worth, which a descriptor may add before the cap applies.
+constexpr int kMaxFoundCandidates = kMaxMatchCandidates + 2 * kMaxPairs;
 
 void buildPairTable(SetContext &ctx);
 int buildNeighbourPairs(SetContext &ctx, bool indexed);
@@ -99,6 +101,7 @@ struct VoteState {
   std::vector<int32_t> votes, weightedVotes;  // [b][a], 120 x 120
   std::vector<float> support[2];
   std::vector<MatchCandidate> candidates;
+  std::vector<MatchCandidate> found;  // scratch of matchPairDescriptors, kMaxFoundCandidates
   int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
   int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
   float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }

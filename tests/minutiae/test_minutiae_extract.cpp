@@ -15,27 +15,15 @@
 #include "ftemplate.h"
 #include "matcher.h"
 #include "livescan.h"
+#include "sample_prints.h"
 #include "synthetic_print.h"
 
 using namespace minutiae;
 
 namespace {
 
-// Empty when the build found no prints.
-std::filesystem::path SampleDir() { return std::filesystem::path(BELNOR_PRINTS_DIR); }
-
-// The sample prints are 388 x 374: pad them with white to 400 x 400.
-std::vector<uint8_t> LoadPadded(const std::filesystem::path &file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<uint8_t> bmp((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  int w = 0, h = 0;
-  std::vector<uint8_t> raw(400 * 400);
-  if (LIVESCAN_BmpToRaw(bmp.data(), int(bmp.size()), raw.data(), int(raw.size()), &w, &h) != 1) return {};
-  std::vector<uint8_t> padded(400 * 400, 255);
-  const int ox = (400 - w) / 2, oy = (400 - h) / 2;
-  for (int y = 0; y < h; ++y) std::memcpy(&padded[size_t(y + oy) * 400 + ox], &raw[size_t(y) * w], size_t(w));
-  return padded;
-}
+using sample::LoadPadded;
+using sample::SampleDir;
 
 void ExpectValidTemplate(const uint8_t *t, int quality) {
   EXPECT_EQ(t[0], 0x46);

@@ -1,16 +1,22 @@
 // Matcher: descriptor rules, invariance, genuine against impostor, fuzzing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
 
 #include "device_state.h"
+#include "extract_driver.h"
 #include "fresh_process.h"
 #include "ftemplate.h"
+#include "int_geometry.h"
 #include "livescan.h"
 #include "match_sweep.h"
 #include "matcher.h"
+#include "compat_screen.h"
+#include "octant_vote.h"
+#include "sample_prints.h"
 
 using namespace minutiae;
 
@@ -66,7 +72,7 @@ TEST(MatchContext, PairsNeedSixteenToOneHundredEightyPixels) {
   EXPECT_EQ(ctx2.pairs[0].angleNear, 0);
   EXPECT_EQ(ctx2.pairs[1].angleNear, 128);
   // Octant neighbours only up to d2 = 12099.
-  EXPECT_EQ(ctx2.octants[0].length, 16);
+  EXPECT_EQ(ctx2.octants[0].length[0], 16);
 }
 
 TEST(MatchContext, BucketsCoverTwelveUnitsEitherSide) {
@@ -116,6 +122,40 @@ TEST(MatchContext, IdenticalDescriptorsScoreWithTheTypeFactor) {
   EXPECT_GE(identity, 15);
 }
 
+// Dense sets give more candidates than the cap; those kept are the first in
+// the order of B's descriptors and then A's, as a plain scan of A's
+// descriptors finds them.
+TEST(MatchContext, CandidatesAtTheCapAreTheFirstOnes) {
+  std::mt19937 rng(31);
+  const MinutiaeRecord ra = RandomSet(rng, 120, 200, 200), rb = Impression(ra, rng, 3, 2, 1, 1.0, 0.0);
+  SetContext a, b;
+  ASSERT_GT(buildTemplateContext(a, ra, true), 0);
+  ASSERT_GT(buildTemplateContext(b, rb, false), 0);
+  VoteState v;
+  v.votes.assign(120 * 120, 0);
+  matchPairDescriptors(a, b, v);
+  ASSERT_EQ(int(v.candidates.size()), kMaxMatchCandidates);
+  auto inBucket = [](const PairDescriptor &s, const PairDescriptor &q) {
+    const int r = q.angleNear / 32, c = q.angleFar / 32;
+    const bool row = (((s.angleNear - 12) & 255) >> 5) == r || (((s.angleNear + 12) & 255) >> 5) == r;
+    const bool col = (((s.angleFar - 12) & 255) >> 5) == c || (((s.angleFar + 12) & 255) >> 5) == c;
+    return row && col;
+  };
+  std::vector<std::pair<int, int>> want;
+  for (size_t qi = 0; qi < b.pairs.size() && want.size() < size_t(kMaxMatchCandidates); ++qi)
+    for (size_t si = 0; si < a.pairs.size() && want.size() < size_t(kMaxMatchCandidates); ++si) {
+      const PairDescriptor &s = a.pairs[si], &q = b.pairs[qi];
+      const int d1 = std::abs(Signed8(q.angleNear - s.angleNear)), d2 = std::abs(Signed8(q.angleFar - s.angleFar));
+      const int dl = std::abs(s.length - q.length);
+      if (inBucket(s, q) && dl <= 15 && d1 <= 12 && d2 <= 12 && 1155 - 44 * dl - 30 * (d1 + d2) > 145)
+        want.emplace_back(int(qi), int(si));
+    }
+  std::vector<std::pair<int, int>> got;
+  for (const MatchCandidate &c : v.candidates) got.emplace_back(c.bDesc, c.aDesc);
+  std::sort(got.begin(), got.end());
+  EXPECT_EQ(got, want);
+}
+
 // A match reuses a side's context when that side is the previous match's;
 // a set changed in place, or another set, must be built afresh.
 TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
@@ -149,6 +189,118 @@ TEST(MatchScore, ReusedFirstSetGivesTheScoresOfAFreshOne) {
   probe.minutiae[2].y = uint16_t(probe.minutiae[2].y + 7);
   const int movedProbe = matchMinutiaeSets(other, probe);
   EXPECT_EQ(movedProbe, fresh(other, probe));
+}
+
+void ExpectSameAgreements(const OctantLanes &b, const OctantLanes *a, int count, int lengthDiff, int *scored) {
+  uint8_t cols[kMaxMinutiae] = {};
+  OctantAgreement got[kMaxMinutiae] = {};
+  for (int i = 0; i < count; ++i) cols[i] = uint8_t(count - 1 - i);
+  octantAgreements(b, a, cols, count, lengthDiff, got);
+  for (int i = 0; i < count; ++i) {
+    const OctantAgreement want = octantAgreementPlain(b, a[cols[i]], lengthDiff);
+    ASSERT_EQ(got[i].sum, want.sum) << "column " << int(cols[i]);
+    ASSERT_EQ(got[i].total, want.total) << "column " << int(cols[i]);
+    *scored += want.sum > 0;
+  }
+}
+
+// Minutiae of a dozen sample prints, extracted once; empty without prints.
+const std::vector<MinutiaeRecord> &SampleRecords() {
+  static const std::vector<MinutiaeRecord> records = [] {
+    std::vector<MinutiaeRecord> out;
+    const std::filesystem::path dir = sample::SampleDir();
+    if (dir.empty()) return out;
+    for (int f = 101; f <= 106; ++f)
+      for (int imp : {1, 2}) {
+        const std::vector<uint8_t> img = sample::LoadPadded(dir / (std::to_string(f) + "_" + std::to_string(imp) + ".bmp"));
+        uint8_t t[kFTemplateMax];
+        if (img.empty() || extractFTemplate(img.data(), 400, 400, t) <= 0) continue;
+        out.emplace_back();
+        if (!unpackFTemplate(t, out.back())) out.pop_back();
+      }
+    return out;
+  }();
+  return records;
+}
+
+// The dispatched octant vote gives the plain one's sums and counts on the
+// neighbourhoods of real prints, under both length tolerances in use.
+TEST(MatchOctants, DispatchedAgreesWithPlainOnSamplePrints) {
+  const std::vector<MinutiaeRecord> &records = SampleRecords();
+  if (records.empty()) GTEST_SKIP() << "sample prints not present";
+  std::vector<SetContext> ctx(records.size());
+  for (size_t i = 0; i < records.size(); ++i) buildTemplateContext(ctx[i], records[i], true);
+  int scored = 0;
+  for (int lengthDiff : {15, 16})
+    for (const SetContext &b : ctx)
+      for (const SetContext &a : ctx)
+        for (int bi = 0; bi < b.count; ++bi)
+          ExpectSameAgreements(b.octants[size_t(bi)], a.octants.data(), a.count, lengthDiff, &scored);
+  EXPECT_GT(scored, 1000);
+}
+
+// Coarse random neighbourhoods, so that scores tie often and octants are
+// often empty: the first best still wins on both sides.
+TEST(MatchOctants, DispatchedAgreesWithPlainOnTies) {
+  std::mt19937 rng(5);
+  const int angles[] = {0, 1, 14, 15, 16, 241, 242, 255, 128};
+  const int lengths[] = {0, 20, 20, 21, 35, 36, 37};
+  auto pick = [&](const auto &values) {
+    return int16_t(values[std::uniform_int_distribution<size_t>(0, std::size(values) - 1)(rng)]);
+  };
+  auto fill = [&](OctantLanes &o) {
+    for (int k = 0; k < 8; ++k) {
+      o.angleNear[k] = pick(angles);
+      o.angleFar[k] = pick(angles);
+      o.length[k] = pick(lengths);
+    }
+  };
+  std::vector<OctantLanes> a(kMaxMinutiae);
+  int scored = 0;
+  for (int round = 0; round < 200; ++round) {
+    OctantLanes b;
+    fill(b);
+    for (OctantLanes &o : a) fill(o);
+    ExpectSameAgreements(b, a.data(), kMaxMinutiae, round % 2 ? 15 : 16, &scored);
+  }
+  EXPECT_GT(scored, 1000);
+}
+
+// The dispatched conflict screen sets the plain one's bits, and leaves the
+// bits outside its range alone, for correspondence lists drawn from real
+// prints (with shared minutiae) and tolerances tight and loose.
+TEST(MatchScreen, DispatchedAgreesWithPlainOnSamplePrints) {
+  const std::vector<MinutiaeRecord> &records = SampleRecords();
+  if (records.size() < 2) GTEST_SKIP() << "sample prints not present";
+  std::mt19937 rng(9);
+  int conflicts = 0, open = 0;
+  for (size_t r = 0; r + 1 < records.size(); ++r) {
+    SetContext a, b;
+    buildTemplateContext(a, records[r], true);
+    buildTemplateContext(b, records[r + 1], false);
+    const int n = 1 + int(rng() % 200);
+    std::vector<int32_t> listA(size_t(n) + kScreenPad, 0), listB(size_t(n) + kScreenPad, 0);
+    for (int j = 0; j < n; ++j) {
+      listA[size_t(j)] = int32_t(rng() % unsigned(a.count));
+      listB[size_t(j)] = int32_t(rng() % unsigned(b.count));
+    }
+    ScreenLimits limits;
+    for (int s = 0; s < 400; ++s) limits.bySum[s] = int32_t(rng() % (r % 2 ? 40 : 120)) | int32_t(rng() % 60) << 8;
+    const int words = (n + 63) / 64;
+    for (int i = 0; i < n; ++i) {
+      const int a1 = listA[size_t(i)], b1 = listB[size_t(i)];
+      const PairCell *rowA = &a.cells[size_t(a1) * 120], *rowB = &b.cells[size_t(b1) * 120];
+      for (int from : {i + 1, i / 3}) {
+        std::vector<uint64_t> want(size_t(words), 0x8000000000000001ull), got = want;
+        screenConflictsPlain(rowA, rowB, a1, b1, listA.data(), listB.data(), from, n, limits, want.data());
+        screenConflicts(rowA, rowB, a1, b1, listA.data(), listB.data(), from, n, limits, got.data());
+        ASSERT_EQ(got, want) << "row " << i << " from " << from << " of " << n;
+        for (int j = from; j < n; ++j) ((want[size_t(j) / 64] >> (j % 64)) & 1 ? conflicts : open)++;
+      }
+    }
+  }
+  EXPECT_GT(conflicts, 1000);
+  EXPECT_GT(open, 1000);
 }
 
 TEST(MatchFold, AxisAndQuarterDistances) {
