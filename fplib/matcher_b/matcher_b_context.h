@@ -16,6 +16,7 @@ constexpr int kGridColumns = 72;  // angle-difference columns in use
 constexpr int kMaxTriangles = 120;
 constexpr int kMaxTriangleCandidates = 8;
 constexpr int kPairListSlots = 119;  // references per point
+constexpr int kListRowSlots = kGridRows + 2;
 
 struct PairItemB {
   int16_t from, to, angle;  // angle: from-point's angle against the pair direction
@@ -26,12 +27,24 @@ struct PairRefB {
   int from, angle;  // the item's from-point and angle, kept here to spare the grid lookup
 };
 
+// A grid item with its points' angles, for scans over a range of cells.
+struct PairScanB {
+  int16_t from, to, angle, fromAngle, toAngle, pad;
+};
+
 struct PairGridB {
   // Both contexts get the same extent, so clearing one can never run past
   // the cells of the other.
   int rows = kGridRows + 1, columns = kGridColumns + 1;
   std::vector<std::vector<PairItemB>> cells;
   std::vector<uint64_t> filled;  // bit per cell that holds items, so that clearing and listing skip the rest
+  // The cells' items in cell order: cell i holds scan[cellStart[i]] up to
+  // scan[cellStart[i + 1]], so that neighbouring cells of a row are one range.
+  std::vector<PairScanB> scan;
+  std::vector<uint16_t> cellStart;
+  // Per point, kListRowSlots entries: the first of its list's entries at
+  // row r or above.
+  std::vector<uint8_t> listRowStart;
   std::vector<PairItemB> &at(int r, int c) { return cells[size_t(r) * size_t(columns) + size_t(c)]; }
   const std::vector<PairItemB> &at(int r, int c) const {
     return cells[size_t(r) * size_t(columns) + size_t(c)];

@@ -2,6 +2,8 @@
 // relation of two points, rotation by the sine table, and the tolerances.
 #pragma once
 
+#include <cstdint>
+
 #include "int_geometry.h"
 #include "match_tables.h"
 
@@ -48,6 +50,27 @@ inline int Wrap180(int v) {
 }
 inline int Fold(int v) { return minutiae::foldDirection(v, 0, 360); }
 inline int Abs(int v) { return v < 0 ? -v : v; }
+
+// Fold and Wrap180 by table for the sums of a few angles the searches form
+// (|v| <= kNearAngleSpan): a load instead of a division and its branches.
+constexpr int kNearAngleSpan = 1440;
+struct NearAngleTablesB {
+  uint8_t fold[2 * kNearAngleSpan + 1];
+  int16_t wrap[2 * kNearAngleSpan + 1];
+};
+constexpr NearAngleTablesB MakeNearAngleTables() {
+  NearAngleTablesB t{};
+  for (int v = -kNearAngleSpan; v <= kNearAngleSpan; ++v) {
+    int d = v % 360;
+    if (d < 0) d += 360;
+    t.fold[v + kNearAngleSpan] = uint8_t(d > 180 ? 360 - d : d);
+    t.wrap[v + kNearAngleSpan] = int16_t(d > 180 ? d - 360 : d);
+  }
+  return t;
+}
+inline constexpr NearAngleTablesB kNearAngles = MakeNearAngleTables();
+inline int FoldNear(int v) { return kNearAngles.fold[v + kNearAngleSpan]; }
+inline int Wrap180Near(int v) { return kNearAngles.wrap[v + kNearAngleSpan]; }
 // round(v / 5) in the matcher's fixed point: distances and angles to steps.
 inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 

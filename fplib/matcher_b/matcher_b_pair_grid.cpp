@@ -7,11 +7,21 @@
 
 namespace fplib {
 
+namespace {
+
+// Every ordered pair of distinct points.
+constexpr size_t kMaxScanItems = size_t(kMaxPointsB) * size_t(kMaxPointsB - 1);
+constexpr size_t kListRowEntries = size_t(kMaxPointsB) * size_t(kListRowSlots);
+
+}  // namespace
+
 bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
   const size_t cells = size_t(ctx.grid.rows) * size_t(ctx.grid.columns);
   // Made before, every part (a failed allocation may have stopped part way).
   if (ctx.pairLists.size() == size_t(kMaxPointsB) && ctx.grid.cells.size() == cells &&
-      ctx.grid.filled.size() == (cells + 63) / 64 && (!withTriangles || ctx.triangles.capacity() >= size_t(kMaxTriangles)))
+      ctx.grid.filled.size() == (cells + 63) / 64 && ctx.grid.scan.capacity() >= kMaxScanItems &&
+      ctx.grid.cellStart.size() == cells + 1 && ctx.grid.listRowStart.size() == kListRowEntries &&
+      (!withTriangles || ctx.triangles.capacity() >= size_t(kMaxTriangles)))
     return true;  // made before: lists and grid are cleared where they are filled
   try {
     ctx.pairLists.assign(kMaxPointsB, {});
@@ -19,6 +29,9 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
     ctx.grid.cells.assign(cells, {});
     for (auto &c : ctx.grid.cells) c.reserve(10);
     ctx.grid.filled.assign((cells + 63) / 64, 0);
+    ctx.grid.scan.reserve(kMaxScanItems);
+    ctx.grid.cellStart.assign(cells + 1, 0);
+    ctx.grid.listRowStart.assign(kListRowEntries, 0);
     if (withTriangles) ctx.triangles.reserve(kMaxTriangles);
   } catch (const std::bad_alloc &) {
     return false;
@@ -46,11 +59,28 @@ void File(PairGridB &grid, int r, int c, const PairItemB &item) {
   grid.filled[cell / 64] |= uint64_t(1) << (cell % 64);
 }
 
+// Per point of the set, the first entry of its list at each row.
+void IndexListRows(int n, PairGridB &grid, const std::vector<std::vector<PairRefB>> &lists) {
+  grid.listRowStart.resize(kListRowEntries);
+  for (int p = 0; p < n; ++p) {
+    uint8_t *start = &grid.listRowStart[size_t(p) * kListRowSlots];
+    const PairRefB *l = lists[size_t(p)].data();
+    const int size = int(lists[size_t(p)].size());
+    int r = 0;
+    for (int k = 0; k < size; ++k)
+      for (; r <= l[k].row; ++r) start[r] = uint8_t(k);
+    for (; r < kListRowSlots; ++r) start[r] = uint8_t(size);
+  }
+}
+
 }  // namespace
 
 void clearPairGrid(PairGridB &grid, std::vector<std::vector<PairRefB>> &lists) {
   ClearCells(grid);
   for (auto &l : lists) l.clear();
+  grid.scan.clear();
+  std::fill(grid.cellStart.begin(), grid.cellStart.end(), 0);
+  std::fill(grid.listRowStart.begin(), grid.listRowStart.end(), 0);
 }
 
 int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::vector<PairRefB>> &lists) {
@@ -75,16 +105,25 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
     }
   }
   for (auto &l : lists) l.clear();
+  const size_t cells = size_t(grid.rows) * size_t(grid.columns);
+  grid.cellStart.assign(cells + 1, 0);
+  grid.scan.clear();
   // Filled cells in row order, then column order, as a scan of the grid meets them.
   ForEachFilled(grid, [&](size_t index) {
+    const auto &cell = grid.cells[index];
+    grid.cellStart[index + 1] = uint16_t(cell.size());
+    for (const PairItemB &it : cell)
+      grid.scan.push_back({it.from, it.to, it.angle, int16_t(points.points[it.from].angle),
+                           int16_t(points.points[it.to].angle), 0});
     const int r = int(index / size_t(grid.columns)), c = int(index % size_t(grid.columns));
     if (r >= kGridRows || c >= kGridColumns) return;
-    const auto &cell = grid.cells[index];
     for (int k = int(cell.size()) - 1; k >= 0; --k) {
       auto &l = lists[size_t(cell[size_t(k)].to)];
       if (int(l.size()) < kPairListSlots) l.push_back({r, c, k, cell[size_t(k)].from, cell[size_t(k)].angle});
     }
   });
+  for (size_t i = 0; i < cells; ++i) grid.cellStart[i + 1] = uint16_t(grid.cellStart[i + 1] + grid.cellStart[i]);
+  IndexListRows(n, grid, lists);
   return 1;
 }
 
