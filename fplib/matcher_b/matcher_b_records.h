@@ -81,7 +81,7 @@ struct SetHullsB {
 struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
-  std::vector<int> cellIndex;               // 54 x 54, -1 empty
+  std::vector<int> cellIndex;               // second-set minutia per 20-pixel cell, -1 empty
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
