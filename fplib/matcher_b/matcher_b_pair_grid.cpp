@@ -64,12 +64,14 @@ void IndexListRows(int n, PairGridB &grid, const std::vector<std::vector<PairRef
   grid.listRowStart.resize(kListRowEntries);
   for (int p = 0; p < n; ++p) {
     uint8_t *start = &grid.listRowStart[size_t(p) * kListRowSlots];
-    const PairRefB *l = lists[size_t(p)].data();
-    const int size = int(lists[size_t(p)].size());
-    int r = 0;
-    for (int k = 0; k < size; ++k)
-      for (; r <= l[k].row; ++r) start[r] = uint8_t(k);
-    for (; r < kListRowSlots; ++r) start[r] = uint8_t(size);
+    // Counts by row, then running sums: no branch on the rows.
+    uint8_t count[kListRowSlots] = {};
+    for (const PairRefB &ref : lists[size_t(p)]) ++count[ref.row];
+    int sum = 0;
+    for (int r = 0; r < kListRowSlots; ++r) {
+      start[r] = uint8_t(sum);
+      sum += count[r];
+    }
   }
 }
 
