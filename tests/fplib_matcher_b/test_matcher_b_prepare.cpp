@@ -19,6 +19,37 @@ class MatcherBPrepare : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(EnsureMatchTables()); }
 };
 
+// The flat copy the triangle search scans must hold each cell's items in
+// order with their points' angles, and the row index must point at each
+// list's first entry of a row.
+void ExpectScanMatchesGrid(const MatcherBContext &ctx, const PointSetB &ps) {
+  const PairGridB &g = ctx.grid;
+  size_t at = 0;
+  for (int r = 0; r < g.rows; ++r)
+    for (int c = 0; c < g.columns; ++c) {
+      const size_t cell = size_t(r) * size_t(g.columns) + size_t(c);
+      ASSERT_EQ(g.cellStart[cell], at) << r << "," << c;
+      for (const PairItemB &it : g.at(r, c)) {
+        const PairScanB &e = g.scan[at++];
+        ASSERT_EQ(e.from, it.from);
+        ASSERT_EQ(e.to, it.to);
+        ASSERT_EQ(e.angle, it.angle);
+        ASSERT_EQ(e.fromAngle, ps.points[it.from].angle);
+        ASSERT_EQ(e.toAngle, ps.points[it.to].angle);
+      }
+    }
+  ASSERT_EQ(g.cellStart[size_t(g.rows) * size_t(g.columns)], at);
+  ASSERT_EQ(g.scan.size(), at);
+  for (int p = 0; p < ps.count; ++p) {
+    const std::vector<PairRefB> &l = ctx.pairLists[size_t(p)];
+    for (int r = 0; r < kListRowSlots; ++r) {
+      size_t first = 0;
+      while (first < l.size() && l[first].row < r) ++first;
+      ASSERT_EQ(g.listRowStart[size_t(p) * kListRowSlots + size_t(r)], first) << p << " row " << r;
+    }
+  }
+}
+
 TEST(MatcherBLoad, FlipsRowsAgainstTheSetAndTurnsAngles) {
   const Record r = MakeRecord({{10, 200, 0}, {20, 150, 90}, {255, 0, 359}, {0, 100, 300}, {5, 6, 7}, {8, 9, 10}});
   MinutiaeSetB set;
@@ -137,6 +168,7 @@ TEST_F(MatcherBPrepare, PairGridFilesEveryNearPairTwice) {
       }
     }
   EXPECT_EQ(items, near);
+  ExpectScanMatchesGrid(ctx, ps);
   for (int u = 0; u < ps.count; ++u) {
     int lastRow = 0;
     for (const PairRefB &ref : ctx.pairLists[size_t(u)]) {
@@ -170,6 +202,18 @@ TEST_F(MatcherBPrepare, PairGridEdges) {
   for (int i = 0; i < kMaxPointsB; ++i) dense.points[i] = {i * 3 % 360, 10 + (i % 12) * 8, 10 + (i / 12) * 8};
   buildPairGridB(dense, ctx.grid, ctx.pairLists);
   for (int i = 0; i < kMaxPointsB; ++i) EXPECT_EQ(ctx.pairLists[size_t(i)].size(), 119u);
+  ExpectScanMatchesGrid(ctx, dense);
+  // A smaller set after the full one leaves nothing of it behind.
+  clearPairGrid(ctx.grid, ctx.pairLists);
+  buildPairGridB(ps, ctx.grid, ctx.pairLists);
+  ExpectScanMatchesGrid(ctx, ps);
+}
+
+TEST_F(MatcherBPrepare, NearAngleTablesAgreeWithTheFolds) {
+  for (int v = -kNearAngleSpan; v <= kNearAngleSpan; ++v) {
+    ASSERT_EQ(FoldNear(v), Fold(v)) << v;
+    ASSERT_EQ(Wrap180Near(v), Wrap180(v)) << v;
+  }
 }
 
 TEST_F(MatcherBPrepare, GroupsCoverEveryPointOnce) {
