@@ -78,13 +78,16 @@ int matchTrianglesB(MatcherBSearch &s) {
     const int turnBA = Mod360(p1.angle - t.sideBA);
     // One item of a cell near the triangle's first side, then the second
     // sides its from-point offers.
-    auto item = [&](const PairScanB &e) {
+    auto item = [&](const PairScanB &e) __attribute__((always_inline)) {
       const int u = e.from, w = e.to;
       const int rw = Wrap180Near(e.angle + turnBA - e.fromAngle);
       const int rB = Wrap180Near(p1.angle - e.fromAngle), rD = Wrap180Near(p2.angle - e.toAngle);
       // All tests at once: most items fail one, and which one is random.
+      // rw - rB is e.angle - sideBA turned, so the first test (m <= 55)
+      // covers their gap; with all three within 90 the other gaps need no
+      // folding.
       const bool pass = (FoldNear(e.angle - t.sideBA) < m) & (Abs(rw) <= 90) & (Abs(rB) <= 90) & (Abs(rD) <= 90) &
-                        (FoldNear(rB - rD) <= 30) & (FoldNear(rB - rw) <= 55) & (FoldNear(rD - rw) <= 55);
+                        (Abs(rB - rD) <= 30) & (Abs(rD - rw) <= 55);
       if (!pass) return;
       SideB wu;
       if (!Side(B[w], B[u], wu)) return;
@@ -127,11 +130,11 @@ int matchTrianglesB(MatcherBSearch &s) {
       // one run of cells, or two where it wraps past column 71.
       const int before = std::min(5, 8 - h), after = std::min(4, 8 - h);
       const int c0 = Mod72(t.turnAB - before), span = before + after + 1;
-      const size_t row = size_t(g) * size_t(grid.columns);
+      const uint16_t *row = cellStart + size_t(g) * size_t(grid.columns);
       const int firstEnd = std::min(c0 + span, kGridColumns);
-      for (int k = cellStart[row + size_t(c0)], e = cellStart[row + size_t(firstEnd)]; k < e; ++k) item(scan[k]);
-      if (c0 + span > kGridColumns)
-        for (int k = cellStart[row], e = cellStart[row + size_t(c0 + span - kGridColumns)]; k < e; ++k) item(scan[k]);
+      const int runs[2][2] = {{row[c0], row[firstEnd]}, {row[0], row[std::max(0, c0 + span - kGridColumns)]}};
+      for (const auto &run : runs)
+        for (int k = run[0]; k < run[1]; ++k) item(scan[k]);
     }
   }
   return 1;
