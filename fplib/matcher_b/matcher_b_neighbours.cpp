@@ -55,9 +55,9 @@ int neighbourScore(MatcherBSearch &s, int m, int t, const AlignmentB &al) {
         !pairGeometryB(B.points[g], B.points[t], kGeoDirection | kGeoLength, g2))
       continue;
     const bool strong = simT > 840, closeGap = simT - h <= 80;
-    const int dd = Abs(g1.length - g2.length), T = matchTolerance(g1.length, 0, 0, 0);
+    const int dd = Abs(g1.length - g2.length), T = TolLenOf(g1.length);
     if (dd < T || !strong || closeGap) sum += dd < T ? dd * 16000 / (T + 10) : 32000;
-    const int e = Fold(g1.direction - al.rotation - g2.direction), U = matchTolerance(g1.length, 0, 0, 1);
+    const int e = Fold(g1.direction - al.rotation - g2.direction), U = TolDirOf(g1.length);
     if (U >= e || !strong || closeGap) {
       sum += U < e ? 32000 : e * 16000 / (U + 15);
       ++k;

@@ -209,6 +209,17 @@ TEST_F(MatcherBPrepare, PairGridEdges) {
   ExpectScanMatchesGrid(ctx, ps);
 }
 
+TEST_F(MatcherBPrepare, ToleranceTablesAgreeWithTheRules) {
+  // Past the tables' end too, where the rules answer directly.
+  for (int v = -5; v < kToleranceSpan + 40; ++v) {
+    ASSERT_EQ(TolLen(v), matchTolerance(v, 1, 1, 0)) << v;
+    ASSERT_EQ(TolDir(v), matchTolerance(v, 1, 1, 1)) << v;
+    ASSERT_EQ(TolSide(v), matchTolerance(v, 1, 1, 7)) << v;
+    ASSERT_EQ(TolLenOf(v), matchTolerance(v, 0, 0, 0)) << v;
+    ASSERT_EQ(TolDirOf(v), matchTolerance(v, 0, 0, 1)) << v;
+  }
+}
+
 TEST_F(MatcherBPrepare, NearAngleTablesAgreeWithTheFolds) {
   for (int v = -kNearAngleSpan; v <= kNearAngleSpan; ++v) {
     ASSERT_EQ(FoldNear(v), Fold(v)) << v;
