@@ -131,8 +131,12 @@ void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     };
     consider(f);
     // Rows up to 16 (20 from a ring cell); the list's last entry is never
-    // examined.
-    const int rowEnd = grid.listRowStart[size_t(f) * kListRowSlots + (cls == 0 ? 17 : 21)];
+    // examined. A neighbour in row r lies more than 5r from f, so beyond
+    // row (|f - p| + 50) / 5 it is more than 50 from p and cannot pass.
+    int lastRow = cls == 0 ? 16 : 20;
+    const int fx = Abs(B.points[f].x - px), fy = Abs(B.points[f].y - py);
+    if (fx < kGeometrySpan && fy < kGeometrySpan) lastRow = std::min(lastRow, (VectorLength(fx, fy) + 50) / 5);
+    const int rowEnd = grid.listRowStart[size_t(f) * kListRowSlots + size_t(lastRow + 1)];
     const int end = std::min(rowEnd, int(list.size()) - 1);
     for (int k = 0; k < end; ++k) consider(list[size_t(k)].from);
     for (int i = 0; i < pc.count; ++i)
