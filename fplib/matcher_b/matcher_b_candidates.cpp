@@ -112,11 +112,15 @@ bool findNearbyCell(const MatcherBSearch &s, int x, int y, int &minutia, int &cl
 void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
   const PointSetB &A = s.A(), &B = s.B();
   const PairGridB &grid = s.second.grid;
+  // MapPoint's turn, its sine and cosine read once for all points.
+  const int cosR = CosDeg(al.rotation), sinR = SinDeg(al.rotation);
   for (int m = 0; m < A.count; ++m) {
     PairCandidatesB &pc = s.candidates[size_t(m)];
     pc.count = 0;
     int px, py;
-    MapPoint(A.points[m], al, px, py);
+    RotateBy(A.points[m].x, A.points[m].y, cosR, sinR, px, py);
+    px -= al.dx;
+    py -= al.dy;
     int f, cls;
     if (!findNearbyCell(s, px, py, f, cls)) continue;
     const auto &list = s.second.pairLists[size_t(f)];
@@ -140,7 +144,7 @@ void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     const int end = std::min(rowEnd, int(list.size()) - 1);
     for (int k = 0; k < end; ++k) consider(list[size_t(k)].from);
     for (int i = 0; i < pc.count; ++i)
-      pc.list[i].similarity = pairSimilarity(s, m, pc.list[i].second, al, true, nullptr);
+      pc.list[i].similarity = pairSimilarityAt(s, m, pc.list[i].second, px, py, al.rotation, true, nullptr);
   }
 }
 

@@ -114,11 +114,11 @@ inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeomet
 }
 
 // (x, y) turned by r degrees: floor((x cos - y sin) / 65536), ...
-inline void RotatePoint(int x, int y, int r, int &xr, int &yr) {
-  const int c = CosDeg(r), s = SinDeg(r);
+inline void RotateBy(int x, int y, int c, int s, int &xr, int &yr) {
   xr = (x * c - y * s) >> 16;
   yr = (x * s + y * c) >> 16;
 }
+inline void RotatePoint(int x, int y, int r, int &xr, int &yr) { RotateBy(x, y, CosDeg(r), SinDeg(r), xr, yr); }
 
 // Tolerance by kind (0 length, 1 direction, 3, 7 side angle) for a value or
 // a bin; binResult turns a length tolerance into a bin.

@@ -46,14 +46,18 @@ void pairTolerances(MatcherBSearch &s, int m, int &tx, int &ty, int &ta) {
 }
 
 int pairSimilarity(MatcherBSearch &s, int m, int t, const AlignmentB &al, bool groupTolerances, int *cost) {
+  int x, y;
+  MapPoint(s.A().points[m], al, x, y);
+  return pairSimilarityAt(s, m, t, x, y, al.rotation, groupTolerances, cost);
+}
+
+int pairSimilarityAt(MatcherBSearch &s, int m, int t, int x, int y, int rotation, bool groupTolerances, int *cost) {
   int tx = 55, ty = 55, ta = 0;
   if (groupTolerances) pairTolerances(s, m, tx, ty, ta);
   tx += 15;
   ty += 15;
   const PointB &p = s.A().points[m], &q = s.B().points[t];
-  int x, y;
-  MapPoint(p, al, x, y);
-  const int ex = Abs(x - q.x), ey = Abs(y - q.y), ea = Fold(p.angle - al.rotation - q.angle);
+  const int ex = Abs(x - q.x), ey = Abs(y - q.y), ea = Fold(p.angle - rotation - q.angle);
   if (cost) *cost = ex + ey + ea;
   if (ex > tx) return -1;
   // A residual beyond its limit drops its term, as the matcher always did.
