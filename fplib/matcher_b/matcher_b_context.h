@@ -104,12 +104,24 @@ struct TriangleB {
   FixedListB<TriangleCandidate, kMaxTriangleCandidates> candidates;
 };
 
+// A point's first neighbours in its pair list (rows up to 12), all and those
+// of larger index, with the side from each of the first to the point: the
+// same for every search of the set, so made with its grid.
+constexpr int kNearNeighbours = 5;
+struct NearNeighboursB {
+  int count = 0, laterCount = 0;
+  int point[kNearNeighbours] = {}, later[kNearNeighbours] = {};
+  int length[kNearNeighbours] = {}, direction[kNearNeighbours] = {};
+  bool valid[kNearNeighbours] = {};  // false when the side is beyond the tables
+};
+
 struct MatcherBContext {
   const PointSetB *points = nullptr;
   std::vector<std::vector<PairRefB>> pairLists;  // per point, rising rows
   PairGridB grid;
   std::vector<TriangleB> triangles;  // first context only
   std::vector<std::vector<PairRefB>> fromLists;  // per point, its items as a grid scan meets them (near triangles)
+  std::vector<NearNeighboursB> near;  // per point, first context only
   int candidateTotal = 0;            // triangle candidates of the whole run
   GroupSetB groups;
 };
@@ -130,6 +142,9 @@ inline const PairItemB &RefItem(const MatcherBContext &ctx, const PairRefB &ref)
 
 // Spatial groups of radius about 40 over the points in the given order.
 int groupPointsB(GroupSetB &groups, const std::vector<int> &indices, const PointSetB &points);
+
+// Fills ctx.near from the pair lists.
+void buildNearNeighbours(MatcherBContext &ctx);
 
 int buildTrianglesNear(MatcherBContext &ctx);
 int buildTrianglesWide(MatcherBContext &ctx, bool strict);

@@ -21,7 +21,7 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
   if (ctx.pairLists.size() == size_t(kMaxPointsB) && ctx.grid.cells.size() == cells &&
       ctx.grid.filled.size() == (cells + 63) / 64 && ctx.grid.scan.capacity() >= kMaxScanItems &&
       ctx.grid.cellStart.size() == cells + 1 && ctx.grid.listRowStart.size() == kListRowEntries &&
-      (!withTriangles || ctx.triangles.capacity() >= size_t(kMaxTriangles)))
+      (!withTriangles || (ctx.triangles.capacity() >= size_t(kMaxTriangles) && ctx.near.size() == size_t(kMaxPointsB))))
     return true;  // made before: lists and grid are cleared where they are filled
   try {
     ctx.pairLists.assign(kMaxPointsB, {});
@@ -32,7 +32,10 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
     ctx.grid.scan.reserve(kMaxScanItems);
     ctx.grid.cellStart.assign(cells + 1, 0);
     ctx.grid.listRowStart.assign(kListRowEntries, 0);
-    if (withTriangles) ctx.triangles.reserve(kMaxTriangles);
+    if (withTriangles) {
+      ctx.triangles.reserve(kMaxTriangles);
+      ctx.near.resize(kMaxPointsB);
+    }
   } catch (const std::bad_alloc &) {
     return false;
   }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "match_tables.h"
 #include "matcher_b_context.h"
@@ -207,6 +208,34 @@ TEST_F(MatcherBPrepare, PairGridEdges) {
   clearPairGrid(ctx.grid, ctx.pairLists);
   buildPairGridB(ps, ctx.grid, ctx.pairLists);
   ExpectScanMatchesGrid(ctx, ps);
+}
+
+TEST_F(MatcherBPrepare, NearNeighboursAreTheFirstOfEachList) {
+  // A dense set, where lists run past five entries in the near rows, and a
+  // sparse one, where some stop short.
+  for (const PointSetB &ps : {ToPointSet(FingerSet(5, 80, 128, 180, 60)), ToPointSet(FingerSet(6, 12))}) {
+    MatcherBContext ctx;
+    ASSERT_TRUE(createMatcherBContext(ctx, true));
+    ctx.points = &ps;
+    prepareMatcherBContext(ctx);
+    for (int m = 0; m < ps.count; ++m) {
+      std::vector<int> all, later;
+      for (const PairRefB &ref : ctx.pairLists[size_t(m)]) {
+        if (ref.row > 12) break;
+        if (all.size() < 5) all.push_back(ref.from);
+        if (ref.from > m && later.size() < 5) later.push_back(ref.from);
+      }
+      const NearNeighboursB &near = ctx.near[size_t(m)];
+      ASSERT_EQ(std::vector<int>(near.point, near.point + near.count), all) << m;
+      ASSERT_EQ(std::vector<int>(near.later, near.later + near.laterCount), later) << m;
+      for (int q = 0; q < near.count; ++q) {
+        SideGeometryB g{};
+        ASSERT_EQ(near.valid[q], pairGeometryB(ps.points[near.point[q]], ps.points[m], kGeoDirection | kGeoLength, g) != 0);
+        EXPECT_EQ(near.length[q], g.length);
+        EXPECT_EQ(near.direction[q], g.direction);
+      }
+    }
+  }
 }
 
 TEST_F(MatcherBPrepare, ToleranceTablesAgreeWithTheRules) {
