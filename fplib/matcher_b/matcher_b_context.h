@@ -28,26 +28,37 @@ struct PairRefB {
 };
 
 // A grid item with its points' angles, for scans over a range of cells.
-struct PairScanB {
-  int16_t from, to, angle, fromAngle, toAngle, pad;
+struct PairScanB : PairItemB {
+  int16_t fromAngle, toAngle, pad;
+};
+
+// The items of one cell.
+struct CellItemsB {
+  const PairScanB *first, *last;
+  const PairScanB *begin() const { return first; }
+  const PairScanB *end() const { return last; }
+  size_t size() const { return size_t(last - first); }
+  bool empty() const { return first == last; }
+  const PairScanB &operator[](size_t i) const { return first[i]; }
 };
 
 struct PairGridB {
-  // Both contexts get the same extent, so clearing one can never run past
-  // the cells of the other.
   int rows = kGridRows + 1, columns = kGridColumns + 1;
-  std::vector<std::vector<PairItemB>> cells;
-  std::vector<uint64_t> filled;  // bit per cell that holds items, so that clearing and listing skip the rest
-  // The cells' items in cell order: cell i holds scan[cellStart[i]] up to
-  // scan[cellStart[i + 1]], so that neighbouring cells of a row are one range.
+  // The items of all cells in cell order: cell i holds scan[cellStart[i]] up
+  // to scan[cellStart[i + 1]], so that neighbouring cells of a row are one
+  // range. cellStart has two entries more than there are cells.
   std::vector<PairScanB> scan;
   std::vector<uint16_t> cellStart;
+  // Scratch of the build: items as they are filed, their cells, and the cell
+  // of each item in scan.
+  std::vector<PairScanB> filed;
+  std::vector<uint16_t> filedCell, scanCell;
   // Per point, kListRowSlots entries: the first of its list's entries at
   // row r or above.
   std::vector<uint8_t> listRowStart;
-  std::vector<PairItemB> &at(int r, int c) { return cells[size_t(r) * size_t(columns) + size_t(c)]; }
-  const std::vector<PairItemB> &at(int r, int c) const {
-    return cells[size_t(r) * size_t(columns) + size_t(c)];
+  CellItemsB at(int r, int c) const {
+    const size_t cell = size_t(r) * size_t(columns) + size_t(c);
+    return {scan.data() + cellStart[cell], scan.data() + cellStart[cell + 1]};
   }
 };
 

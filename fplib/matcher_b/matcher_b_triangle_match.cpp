@@ -57,7 +57,7 @@ int matchTrianglesB(MatcherBSearch &s) {
   MatcherBContext &ctx = s.first;
   const PointB *A = s.A().points, *B = s.B().points;
   const PairGridB &grid = s.second.grid;
-  if (ctx.triangles.empty() || grid.cells.empty()) return 0;
+  if (ctx.triangles.empty() || grid.cellStart.empty()) return 0;
   const PairScanB *scan = grid.scan.data();
   const uint16_t *cellStart = grid.cellStart.data();
   for (TriangleB &t : ctx.triangles) {
