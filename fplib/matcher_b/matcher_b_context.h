@@ -42,8 +42,10 @@ struct CellItemsB {
   const PairScanB &operator[](size_t i) const { return first[i]; }
 };
 
+constexpr int kGridStride = kGridColumns + 1;  // cells per grid row
+
 struct PairGridB {
-  int rows = kGridRows + 1, columns = kGridColumns + 1;
+  int rows = kGridRows + 1, columns = kGridStride;
   // The items of all cells in cell order: cell i holds scan[cellStart[i]] up
   // to scan[cellStart[i + 1]], so that neighbouring cells of a row are one
   // range. cellStart has two entries more than there are cells.

@@ -13,7 +13,7 @@ namespace {
 constexpr size_t kMaxScanItems = size_t(kMaxPointsB) * size_t(kMaxPointsB - 1);
 constexpr size_t kListRowEntries = size_t(kMaxPointsB) * size_t(kListRowSlots);
 
-size_t CellCount(const PairGridB &grid) { return size_t(grid.rows) * size_t(grid.columns); }
+size_t CellCount(const PairGridB &grid) { return size_t(grid.rows) * size_t(kGridStride); }
 
 }  // namespace
 
@@ -49,7 +49,7 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
 namespace {
 
 void File(PairGridB &grid, int r, int c, const PairScanB &item) {
-  const size_t cell = size_t(r) * size_t(grid.columns) + size_t(c);
+  const size_t cell = size_t(r) * size_t(kGridStride) + size_t(c);
   grid.filed.push_back(item);
   grid.filedCell.push_back(uint16_t(cell));
   ++grid.cellStart[cell + 2];
@@ -127,7 +127,8 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
     const uint16_t cell = grid.scanCell[k];
     const int first = start[cell], item = start[cell + 1] - 1 - int(k);
     const PairScanB &it = grid.scan[size_t(first + item)];
-    const int r = cell / grid.columns, c = cell % grid.columns;
+    // The grid's stride is fixed: a division by a constant, not a divide.
+    const int r = cell / kGridStride, c = cell % kGridStride;
     if (r >= kGridRows || c >= kGridColumns) continue;
     auto &l = lists[size_t(it.to)];
     if (int(l.size()) < kPairListSlots) l.push_back({r, c, item, it.from, it.angle});
