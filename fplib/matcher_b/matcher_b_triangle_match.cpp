@@ -130,7 +130,7 @@ int matchTrianglesB(MatcherBSearch &s) {
       // one run of cells, or two where it wraps past column 71.
       const int before = std::min(5, 8 - h), after = std::min(4, 8 - h);
       const int c0 = Mod72(t.turnAB - before), span = before + after + 1;
-      const uint16_t *row = cellStart + size_t(g) * size_t(grid.columns);
+      const uint16_t *row = cellStart + size_t(g) * size_t(kGridStride);
       const int firstEnd = std::min(c0 + span, kGridColumns);
       const int runs[2][2] = {{row[c0], row[firstEnd]}, {row[0], row[std::max(0, c0 + span - kGridColumns)]}};
       for (const auto &run : runs)
