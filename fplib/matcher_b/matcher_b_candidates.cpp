@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "match_tables.h"
 #include "matcher_b_pairing.h"
 
@@ -5,12 +7,34 @@ namespace fplib {
 
 namespace {
 
+// Cells 0..49 on either axis are probed, up to three rings around a
+// centre up to three cells outside; the index keeps six empty cells on each
+// side so that no probe needs a bounds test.
 constexpr int kCellProbeSide = 50;
+constexpr int kProbeRings = 3;
+constexpr int kProbePad = 2 * kProbeRings;
+constexpr int kProbeStride = kCellProbeSide + 2 * kProbePad;
+constexpr int kRingProbes = 2 * kProbeRings * (kProbeRings + 1);
 
-int CellAt(const MatcherBSearch &s, int a, int b) {
-  if (a < 0 || b < 0 || a >= kCellProbeSide || b >= kCellProbeSide) return -1;
-  return s.cellIndex[size_t(a) * kCellIndexSide + size_t(b)];
-}
+// Index offsets of the ring probes in the order they are tried: ring by
+// ring, from the largest first-axis offset down, the four sign pairs in turn.
+struct RingProbes {
+  int offset[kRingProbes];
+  constexpr RingProbes() : offset() {
+    int at = 0;
+    for (int i = 1; i <= kProbeRings; ++i)
+      for (int n = i; n >= 0; --n) {
+        const int m = i - n;
+        const int probes[4][2] = {{n, m}, {n, -m}, {-n, -m}, {-n, m}};
+        for (int k = 0; k < 4; ++k) {
+          if ((k == 1 || k == 3) && n == i) continue;
+          if (n == 0 && k >= 2) break;
+          offset[at++] = probes[k][0] * kProbeStride + probes[k][1];
+        }
+      }
+  }
+};
+constexpr RingProbes kRingOrder;
 
 void InsertByCost(PairCandidatesB &pc, int t, int cost) {
   for (int i = 0; i < pc.count; ++i)
@@ -47,14 +71,15 @@ void CompactCandidates(PairCandidatesB &pc) {
 }
 
 void buildSearchCellIndex(MatcherBSearch &s) {
-  s.cellIndex.assign(size_t(kCellIndexSide) * kCellIndexSide, -1);
+  s.cellIndex.assign(size_t(kProbeStride) * kProbeStride, -1);
   const PointSetB &B = s.B();
   for (int t = 0; t < B.count; ++t) {
     const PointB &p = B.points[t];
     // Negative positions have no cell.
-    if (p.x < 0 || p.y < 0 || p.x > 1079 || p.y / 20 > 53) continue;
+    if (p.x < 0 || p.y < 0) continue;
     const int cx = p.x / 20, cy = p.y / 20;
-    int &cell = s.cellIndex[size_t(cx) * kCellIndexSide + size_t(cy)];
+    if (cx >= kCellProbeSide || cy >= kCellProbeSide) continue;
+    int &cell = s.cellIndex[size_t(cx + kProbePad) * kProbeStride + size_t(cy + kProbePad)];
     if (cell >= 0) {
       const PointB &o = B.points[cell];
       const int mx = cx * 20 + 10, my = cy * 20 + 10;
@@ -66,55 +91,60 @@ void buildSearchCellIndex(MatcherBSearch &s) {
 
 bool findNearbyCell(const MatcherBSearch &s, int x, int y, int &minutia, int &cls) {
   const int a = (x * 1638 + 16384) >> 15, b = (y * 1638 + 16384) >> 15;
-  int found = CellAt(s, a, b);
-  if (found >= 0) {
-    minutia = found;
+  // Beyond three cells of the probed square every probe misses.
+  if (a < -kProbeRings || b < -kProbeRings || a >= kCellProbeSide + kProbeRings || b >= kCellProbeSide + kProbeRings)
+    return false;
+  const int *at = s.cellIndex.data() + (a + kProbePad) * kProbeStride + (b + kProbePad);
+  if (*at >= 0) {
+    minutia = *at;
     cls = 0;
     return true;
   }
-  for (int i = 1; i <= 3; ++i)
-    for (int n = i; n >= 0; --n) {
-      const int probes[4][2] = {{a + n, b + (i - n)}, {a + n, b - (i - n)}, {a - n, b - (i - n)}, {a - n, b + (i - n)}};
-      for (int k = 0; k < 4; ++k) {
-        if ((k == 1 || k == 3) && n == i) continue;
-        if (n == 0 && k >= 2) break;
-        found = CellAt(s, probes[k][0], probes[k][1]);
-        if (found >= 0) {
-          minutia = found;
-          cls = 1;
-          return true;
-        }
-      }
+  for (int k = 0; k < kRingProbes; ++k)
+    if (at[kRingOrder.offset[k]] >= 0) {
+      minutia = at[kRingOrder.offset[k]];
+      cls = 1;
+      return true;
     }
   return false;
 }
 
 void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
   const PointSetB &A = s.A(), &B = s.B();
+  const PairGridB &grid = s.second.grid;
+  // MapPoint's turn, its sine and cosine read once for all points.
+  const int cosR = CosDeg(al.rotation), sinR = SinDeg(al.rotation);
   for (int m = 0; m < A.count; ++m) {
     PairCandidatesB &pc = s.candidates[size_t(m)];
     pc.count = 0;
     int px, py;
-    MapPoint(A.points[m], al, px, py);
+    RotateBy(A.points[m].x, A.points[m].y, cosR, sinR, px, py);
+    px -= al.dx;
+    py -= al.dy;
     int f, cls;
     if (!findNearbyCell(s, px, py, f, cls)) continue;
     const auto &list = s.second.pairLists[size_t(f)];
     if (list.empty()) continue;
-    const int rowLimit = cls == 0 ? 16 : 20;
+    const int turned = Mod360(A.points[m].angle - al.rotation);
     auto consider = [&](int t) {
       const PointB &q = B.points[t];
-      const int u = Abs(px - q.x), v = Abs(py - q.y), e = Fold(A.points[m].angle - al.rotation - q.angle);
-      if (u > 35 || v > 35 || e > 30 || u + v > 50 || u + v + e > 80) return;
-      InsertByCost(pc, t, u + v + e);
+      const int u = Abs(px - q.x), v = Abs(py - q.y), e = FoldNear(turned - q.angle);
+      // All tests at once: most neighbours fail one, and which one is random.
+      const bool near = (u <= 35) & (v <= 35) & (e <= 30) & (u + v <= 50) & (u + v + e <= 80);
+      if (near) InsertByCost(pc, t, u + v + e);
     };
     consider(f);
-    // The list's last entry is never examined.
-    for (size_t k = 0; k + 1 < list.size(); ++k) {
-      if (list[k].row > rowLimit) break;
-      consider(list[k].from);
-    }
+    // Rows up to 16 (20 from a ring cell); the list's last entry is never
+    // examined. A neighbour in row r lies more than 5r from f, so beyond
+    // row (|f - p| + 50) / 5 it is more than 50 from p and cannot pass.
+    int lastRow = cls == 0 ? 16 : 20;
+    const int fx = Abs(B.points[f].x - px), fy = Abs(B.points[f].y - py);
+    if (fx < kGeometrySpan && fy < kGeometrySpan) lastRow = std::min(lastRow, (VectorLength(fx, fy) + 50) / 5);
+    const int rowEnd = grid.listRowStart[size_t(f) * kListRowSlots + size_t(lastRow + 1)];
+    const int end = std::min(rowEnd, int(list.size()) - 1);
+    for (int k = 0; k < end; ++k) consider(list[size_t(k)].from);
     for (int i = 0; i < pc.count; ++i)
-      pc.list[i].similarity = pairSimilarity(s, m, pc.list[i].second, al, true, nullptr);
+      pc.list[i].similarity = pairSimilarityAt(s, m, pc.list[i].second, px, py, al.rotation, true, nullptr);
   }
 }
 

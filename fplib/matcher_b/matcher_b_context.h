@@ -16,6 +16,7 @@ constexpr int kGridColumns = 72;  // angle-difference columns in use
 constexpr int kMaxTriangles = 120;
 constexpr int kMaxTriangleCandidates = 8;
 constexpr int kPairListSlots = 119;  // references per point
+constexpr int kListRowSlots = kGridRows + 2;
 
 struct PairItemB {
   int16_t from, to, angle;  // angle: from-point's angle against the pair direction
@@ -26,15 +27,40 @@ struct PairRefB {
   int from, angle;  // the item's from-point and angle, kept here to spare the grid lookup
 };
 
+// A grid item with its points' angles, for scans over a range of cells.
+struct PairScanB : PairItemB {
+  int16_t fromAngle, toAngle, pad;
+};
+
+// The items of one cell.
+struct CellItemsB {
+  const PairScanB *first, *last;
+  const PairScanB *begin() const { return first; }
+  const PairScanB *end() const { return last; }
+  size_t size() const { return size_t(last - first); }
+  bool empty() const { return first == last; }
+  const PairScanB &operator[](size_t i) const { return first[i]; }
+};
+
+constexpr int kGridStride = kGridColumns + 1;  // cells per grid row
+
 struct PairGridB {
-  // Both contexts get the same extent, so clearing one can never run past
-  // the cells of the other.
-  int rows = kGridRows + 1, columns = kGridColumns + 1;
-  std::vector<std::vector<PairItemB>> cells;
-  std::vector<uint64_t> filled;  // bit per cell that holds items, so that clearing and listing skip the rest
-  std::vector<PairItemB> &at(int r, int c) { return cells[size_t(r) * size_t(columns) + size_t(c)]; }
-  const std::vector<PairItemB> &at(int r, int c) const {
-    return cells[size_t(r) * size_t(columns) + size_t(c)];
+  int rows = kGridRows + 1, columns = kGridStride;
+  // The items of all cells in cell order: cell i holds scan[cellStart[i]] up
+  // to scan[cellStart[i + 1]], so that neighbouring cells of a row are one
+  // range. cellStart has two entries more than there are cells.
+  std::vector<PairScanB> scan;
+  std::vector<uint16_t> cellStart;
+  // Scratch of the build: items as they are filed, their cells, and the cell
+  // of each item in scan.
+  std::vector<PairScanB> filed;
+  std::vector<uint16_t> filedCell, scanCell;
+  // Per point, kListRowSlots entries: the first of its list's entries at
+  // row r or above.
+  std::vector<uint8_t> listRowStart;
+  CellItemsB at(int r, int c) const {
+    const size_t cell = size_t(r) * size_t(columns) + size_t(c);
+    return {scan.data() + cellStart[cell], scan.data() + cellStart[cell + 1]};
   }
 };
 
@@ -91,12 +117,24 @@ struct TriangleB {
   FixedListB<TriangleCandidate, kMaxTriangleCandidates> candidates;
 };
 
+// A point's first neighbours in its pair list (rows up to 12), all and those
+// of larger index, with the side from each of the first to the point: the
+// same for every search of the set, so made with its grid.
+constexpr int kNearNeighbours = 5;
+struct NearNeighboursB {
+  int count = 0, laterCount = 0;
+  int point[kNearNeighbours] = {}, later[kNearNeighbours] = {};
+  int length[kNearNeighbours] = {}, direction[kNearNeighbours] = {};
+  bool valid[kNearNeighbours] = {};  // false when the side is beyond the tables
+};
+
 struct MatcherBContext {
   const PointSetB *points = nullptr;
   std::vector<std::vector<PairRefB>> pairLists;  // per point, rising rows
   PairGridB grid;
   std::vector<TriangleB> triangles;  // first context only
   std::vector<std::vector<PairRefB>> fromLists;  // per point, its items as a grid scan meets them (near triangles)
+  std::vector<NearNeighboursB> near;  // per point, first context only
   int candidateTotal = 0;            // triangle candidates of the whole run
   GroupSetB groups;
 };
@@ -117,6 +155,9 @@ inline const PairItemB &RefItem(const MatcherBContext &ctx, const PairRefB &ref)
 
 // Spatial groups of radius about 40 over the points in the given order.
 int groupPointsB(GroupSetB &groups, const std::vector<int> &indices, const PointSetB &points);
+
+// Fills ctx.near from the pair lists.
+void buildNearNeighbours(MatcherBContext &ctx);
 
 int buildTrianglesNear(MatcherBContext &ctx);
 int buildTrianglesWide(MatcherBContext &ctx, bool strict);

@@ -2,6 +2,8 @@
 // relation of two points, rotation by the sine table, and the tolerances.
 #pragma once
 
+#include <cstdint>
+
 #include "int_geometry.h"
 #include "match_tables.h"
 
@@ -48,8 +50,29 @@ inline int Wrap180(int v) {
 }
 inline int Fold(int v) { return minutiae::foldDirection(v, 0, 360); }
 inline int Abs(int v) { return v < 0 ? -v : v; }
+
+// Fold and Wrap180 by table for the sums of a few angles the searches form
+// (|v| <= kNearAngleSpan): a load instead of a division and its branches.
+constexpr int kNearAngleSpan = 1440;
+struct NearAngleTablesB {
+  uint8_t fold[2 * kNearAngleSpan + 1];
+  int16_t wrap[2 * kNearAngleSpan + 1];
+};
+constexpr NearAngleTablesB MakeNearAngleTables() {
+  NearAngleTablesB t{};
+  for (int v = -kNearAngleSpan; v <= kNearAngleSpan; ++v) {
+    int d = v % 360;
+    if (d < 0) d += 360;
+    t.fold[v + kNearAngleSpan] = uint8_t(d > 180 ? 360 - d : d);
+    t.wrap[v + kNearAngleSpan] = int16_t(d > 180 ? d - 360 : d);
+  }
+  return t;
+}
+inline constexpr NearAngleTablesB kNearAngles = MakeNearAngleTables();
+inline int FoldNear(int v) { return kNearAngles.fold[v + kNearAngleSpan]; }
+inline int Wrap180Near(int v) { return kNearAngles.wrap[v + kNearAngleSpan]; }
 // round(v / 5) in the matcher's fixed point: distances and angles to steps.
-inline int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
+constexpr int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 
 // Direction of (dx, dy) from the quarter angle f by the signs.
 inline int DirectionQuadrantDeg(int dx, int dy, int f) {
@@ -91,18 +114,77 @@ inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeomet
 }
 
 // (x, y) turned by r degrees: floor((x cos - y sin) / 65536), ...
-inline void RotatePoint(int x, int y, int r, int &xr, int &yr) {
-  const int c = CosDeg(r), s = SinDeg(r);
+inline void RotateBy(int x, int y, int c, int s, int &xr, int &yr) {
   xr = (x * c - y * s) >> 16;
   yr = (x * s + y * c) >> 16;
 }
+inline void RotatePoint(int x, int y, int r, int &xr, int &yr) { RotateBy(x, y, CosDeg(r), SinDeg(r), xr, yr); }
 
 // Tolerance by kind (0 length, 1 direction, 3, 7 side angle) for a value or
 // a bin; binResult turns a length tolerance into a bin.
+constexpr int ToleranceOf(int value, int binned, int binResult, int kind) {
+  const int v = binned ? value : StepOf(value);
+  switch (kind) {
+    case 0: {
+      int t = 40;
+      if (v < 4)
+        t = 17 + v / 2;
+      else if (v < 8)
+        t = 23 + (v - 4) / 2;
+      else if (v < 20)
+        t = 28 + ((v * 10922 - 70992) >> 15);
+      else if (v < 46)
+        t = 35;
+      return binResult ? StepOf(t) : t;
+    }
+    case 1:
+      if (v <= 4) return 40;
+      if (v < 9) return 35;
+      if (v < 13) return 30;
+      if (v <= 20) return 25;
+      if (v <= 30) return 20;
+      if (v < 36) return 18;
+      return 15;
+    case 3:
+      return 40;
+    case 7:
+      if (v < 5) return 55;
+      if (v < 9) return 50;
+      if (v < 13) return 45;
+      if (v <= 20) return 40;
+      return 35;
+    default:
+      return 20;
+  }
+}
 int matchTolerance(int value, int binned, int binResult, int kind);
-inline int TolLen(int bin) { return matchTolerance(bin, 1, 1, 0); }
-inline int TolDir(int bin) { return matchTolerance(bin, 1, 1, 1); }
-inline int TolSide(int bin) { return matchTolerance(bin, 1, 1, 7); }
+
+// The tolerances the searches ask for most, by table for lengths and bins
+// up to kToleranceSpan: their branches follow the data.
+constexpr int kToleranceSpan = 512;
+struct ToleranceTablesB {
+  uint8_t len[kToleranceSpan], dir[kToleranceSpan], lenBin[kToleranceSpan], dirBin[kToleranceSpan],
+      sideBin[kToleranceSpan];
+};
+constexpr ToleranceTablesB MakeToleranceTables() {
+  ToleranceTablesB t{};
+  for (int v = 0; v < kToleranceSpan; ++v) {
+    t.len[v] = uint8_t(ToleranceOf(v, 0, 0, 0));
+    t.dir[v] = uint8_t(ToleranceOf(v, 0, 0, 1));
+    t.lenBin[v] = uint8_t(ToleranceOf(v, 1, 1, 0));
+    t.dirBin[v] = uint8_t(ToleranceOf(v, 1, 1, 1));
+    t.sideBin[v] = uint8_t(ToleranceOf(v, 1, 1, 7));
+  }
+  return t;
+}
+inline constexpr ToleranceTablesB kTolerances = MakeToleranceTables();
+inline bool InToleranceSpan(int v) { return unsigned(v) < unsigned(kToleranceSpan); }
+inline int TolLen(int bin) { return InToleranceSpan(bin) ? kTolerances.lenBin[bin] : ToleranceOf(bin, 1, 1, 0); }
+inline int TolDir(int bin) { return InToleranceSpan(bin) ? kTolerances.dirBin[bin] : ToleranceOf(bin, 1, 1, 1); }
+inline int TolSide(int bin) { return InToleranceSpan(bin) ? kTolerances.sideBin[bin] : ToleranceOf(bin, 1, 1, 7); }
+// Length and direction tolerances of a side of the given length in pixels.
+inline int TolLenOf(int length) { return InToleranceSpan(length) ? kTolerances.len[length] : ToleranceOf(length, 0, 0, 0); }
+inline int TolDirOf(int length) { return InToleranceSpan(length) ? kTolerances.dir[length] : ToleranceOf(length, 0, 0, 1); }
 
 // How well two sides agree under a rotation, 1000 for equal sides. widened
 // takes the tolerances from d1 alone and widens them by 10.

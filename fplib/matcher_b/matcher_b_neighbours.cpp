@@ -5,20 +5,6 @@ namespace fplib {
 namespace {
 
 constexpr int kNeighbourRows = 12;
-constexpr int kMaxNeighbours = 5;
-
-// Up to five neighbours of m from its first-set pair list (rows <= 12);
-// onlyLater keeps those with a larger index.
-int Neighbours(const MatcherBSearch &s, int m, bool onlyLater, int *out) {
-  int n = 0;
-  for (const PairRefB &ref : s.first.pairLists[size_t(m)]) {
-    if (ref.row > kNeighbourRows || n >= kMaxNeighbours) break;
-    const int f = ref.from;
-    if (onlyLater && f <= m) continue;
-    out[n++] = f;
-  }
-  return n;
-}
 
 int FindCandidate(const PairCandidatesB &pc, int second) {
   for (int i = 0; i < pc.count; ++i)
@@ -29,16 +15,15 @@ int FindCandidate(const PairCandidatesB &pc, int second) {
 // Agreement of t (a candidate of m) with the chosen candidates of m's
 // neighbours.
 int neighbourScore(MatcherBSearch &s, int m, int t, const AlignmentB &al) {
-  const PointSetB &A = s.A(), &B = s.B();
+  const PointSetB &B = s.B();
   PairCandidatesB &pm = s.candidates[size_t(m)];
   const int own = FindCandidate(pm, t);
   const int simT = own >= 0 ? pm.list[own].similarity : 0;
-  int nb[kMaxNeighbours];
-  const int nn = Neighbours(s, m, false, nb);
-  long sum = 0;
+  const NearNeighboursB &near = s.first.near[size_t(m)];
+  int sum = 0;  // at most five neighbours of 64000 each: 32 bits hold it, and divide faster
   int k = 0;
-  for (int q = 0; q < nn; ++q) {
-    const PairCandidatesB &pf = s.candidates[size_t(nb[q])];
+  for (int q = 0; q < near.count; ++q) {
+    const PairCandidatesB &pf = s.candidates[size_t(near.point[q])];
     if (pf.count == 0 || pf.chosen < 0) continue;
     int g = pf.list[pf.chosen].second, h = pf.list[pf.chosen].similarity;
     if (g == t) {
@@ -50,20 +35,19 @@ int neighbourScore(MatcherBSearch &s, int m, int t, const AlignmentB &al) {
       g = pf.list[other].second;
       h = pf.list[other].similarity;
     }
-    SideGeometryB g1{}, g2{};
-    if (!pairGeometryB(A.points[nb[q]], A.points[m], kGeoDirection | kGeoLength, g1) ||
-        !pairGeometryB(B.points[g], B.points[t], kGeoDirection | kGeoLength, g2))
-      continue;
+    SideGeometryB g2{};
+    if (!near.valid[q] || !pairGeometryB(B.points[g], B.points[t], kGeoDirection | kGeoLength, g2)) continue;
+    const SideGeometryB g1{near.direction[q], 0, 0, near.length[q]};
     const bool strong = simT > 840, closeGap = simT - h <= 80;
-    const int dd = Abs(g1.length - g2.length), T = matchTolerance(g1.length, 0, 0, 0);
+    const int dd = Abs(g1.length - g2.length), T = TolLenOf(g1.length);
     if (dd < T || !strong || closeGap) sum += dd < T ? dd * 16000 / (T + 10) : 32000;
-    const int e = Fold(g1.direction - al.rotation - g2.direction), U = matchTolerance(g1.length, 0, 0, 1);
+    const int e = Fold(g1.direction - al.rotation - g2.direction), U = TolDirOf(g1.length);
     if (U >= e || !strong || closeGap) {
       sum += U < e ? 32000 : e * 16000 / (U + 15);
       ++k;
     }
   }
-  if (k > 0) return int((k * 32016L - sum) / (32L * k));
+  if (k > 0) return (k * 32016 - sum) / (32 * k);
   if (own < 0) return 0;
   if (pm.list[own].similarity <= 579) pm.list[own].similarity = 0;
   return pm.list[own].similarity;
@@ -76,6 +60,28 @@ void DropClaim(PairCandidatesB &pc, int index) {
 }
 
 }  // namespace
+
+void buildNearNeighbours(MatcherBContext &ctx) {
+  const PointSetB &A = *ctx.points;
+  ctx.near.resize(kMaxPointsB);
+  for (int m = 0; m < A.count; ++m) {
+    NearNeighboursB &near = ctx.near[size_t(m)];
+    near = NearNeighboursB();
+    for (const PairRefB &ref : ctx.pairLists[size_t(m)]) {
+      if (ref.row > kNeighbourRows) break;
+      const int f = ref.from;
+      if (near.count < kNearNeighbours) {
+        SideGeometryB g{};
+        near.valid[near.count] = pairGeometryB(A.points[f], A.points[m], kGeoDirection | kGeoLength, g) != 0;
+        near.length[near.count] = g.length;
+        near.direction[near.count] = g.direction;
+        near.point[near.count++] = f;
+      }
+      if (f > m && near.laterCount < kNearNeighbours) near.later[near.laterCount++] = f;
+      if (near.count >= kNearNeighbours && near.laterCount >= kNearNeighbours) break;
+    }
+  }
+}
 
 void BuildSupportList(MatcherBSearch &s, int m, int n, int rotation, int minScore) {
   const PointSetB &A = s.A(), &B = s.B();
@@ -156,10 +162,9 @@ void resolveNeighbourConflicts(MatcherBSearch &s, int m, const AlignmentB &al) {
   PairCandidatesB &pm = s.candidates[size_t(m)];
   if (pm.count == 0) return;
   const PointSetB &A = s.A(), &B = s.B();
-  int nb[kMaxNeighbours];
-  const int nn = Neighbours(s, m, true, nb);
-  for (int q = 0; q < nn && pm.count > 0; ++q) {
-    const int n = nb[q];
+  const NearNeighboursB &near = s.first.near[size_t(m)];
+  for (int q = 0; q < near.laterCount && pm.count > 0; ++q) {
+    const int n = near.later[q];
     PairCandidatesB &pn = s.candidates[size_t(n)];
     // A change that removes an entry handles the same neighbour again;
     // every round removes one, so this ends.

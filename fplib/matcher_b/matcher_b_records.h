@@ -81,7 +81,7 @@ struct SetHullsB {
 struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
-  std::vector<int> cellIndex;               // 54 x 54, -1 empty
+  std::vector<int> cellIndex;               // second-set minutia per 20-pixel cell, -1 empty
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
@@ -111,5 +111,7 @@ void pairTolerances(MatcherBSearch &s, int m, int &tx, int &ty, int &ta);
 
 // Similarity (-1 or 0..1000) and cost of pairing first m with second t.
 int pairSimilarity(MatcherBSearch &s, int m, int t, const AlignmentB &al, bool groupTolerances, int *cost);
+// The same with m already mapped to (x, y) under the rotation.
+int pairSimilarityAt(MatcherBSearch &s, int m, int t, int x, int y, int rotation, bool groupTolerances, int *cost);
 
 }  // namespace fplib

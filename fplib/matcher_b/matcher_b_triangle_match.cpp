@@ -6,10 +6,17 @@ namespace fplib {
 
 namespace {
 
-int CircularStepGap(int a, int b) {
-  const int d = Mod72(a - b);
-  return d > 36 ? 72 - d : d;
-}
+// Circular gap of two angle steps from their difference d, |d| <= 72.
+constexpr struct StepGapTable {
+  uint8_t gap[145];
+  constexpr StepGapTable() : gap() {
+    for (int d = -72; d <= 72; ++d) {
+      const int r = (d % 72 + 72) % 72;
+      gap[d + 72] = uint8_t(r > 36 ? 72 - r : r);
+    }
+  }
+} kStepGaps;
+int StepGap(int d) { return kStepGaps.gap[d + 72]; }
 
 struct SideB {
   int dir, dist;
@@ -50,7 +57,9 @@ int matchTrianglesB(MatcherBSearch &s) {
   MatcherBContext &ctx = s.first;
   const PointB *A = s.A().points, *B = s.B().points;
   const PairGridB &grid = s.second.grid;
-  if (ctx.triangles.empty() || grid.cells.empty()) return 0;
+  if (ctx.triangles.empty() || grid.cellStart.empty()) return 0;
+  const PairScanB *scan = grid.scan.data();
+  const uint16_t *cellStart = grid.cellStart.data();
   for (TriangleB &t : ctx.triangles) {
     t.candidates.clear();
     const int tAB = TolLen(t.lenAB), tAC = TolLen(t.lenAC), tCB = TolLen(t.lenCB);
@@ -63,56 +72,69 @@ int matchTrianglesB(MatcherBSearch &s) {
     const int vLimit = 5 * tAB + (5 * tAC) / 2 + 12;
     const int zLimit = 5 * tAB + (5 * tAC) / 2 + (5 * tCB) / 2 + 10;
     const int hLo = std::max(2, t.lenAC - tAC), hHi = std::min(26, t.lenAC + tAC);
+    const int listLo = std::min(hLo, kListRowSlots - 1);  // rows beyond the grid hold nothing
     const int cbLo = std::max(2, t.lenCB - tCB), cbHi = std::min(26, t.lenCB + tCB);
+    const int limR = TolDir(t.lenAB) + 10, limW = TolDir(t.lenAC), limX = TolDir(t.lenCB) + 15;
+    const int turnBA = Mod360(p1.angle - t.sideBA);
+    // One item of a cell near the triangle's first side, then the second
+    // sides its from-point offers.
+    auto item = [&](const PairScanB &e) __attribute__((always_inline)) {
+      const int u = e.from, w = e.to;
+      const int rw = Wrap180Near(e.angle + turnBA - e.fromAngle);
+      const int rB = Wrap180Near(p1.angle - e.fromAngle), rD = Wrap180Near(p2.angle - e.toAngle);
+      // All tests at once: most items fail one, and which one is random.
+      // rw - rB is e.angle - sideBA turned, so the first test (m <= 55)
+      // covers their gap; with all three within 90 the other gaps need no
+      // folding.
+      const bool pass = (FoldNear(e.angle - t.sideBA) < m) & (Abs(rw) <= 90) & (Abs(rB) <= 90) & (Abs(rD) <= 90) &
+                        (Abs(rB - rD) <= 30) & (Abs(rD - rw) <= 55);
+      if (!pass) return;
+      SideB wu;
+      if (!Side(B[w], B[u], wu)) return;
+      const std::vector<PairRefB> &refs = s.second.pairLists[size_t(u)];
+      const uint8_t *rows = &grid.listRowStart[size_t(u) * kListRowSlots];
+      const PairRefB *ref = refs.data() + rows[listLo], *refEnd = refs.data() + rows[hHi + 1];
+      for (; ref < refEnd; ++ref) {
+        const int cd = StepGap(ref->column - t.turnAC);
+        const int o = ref->from;
+        const bool near = (cd <= 6) & (Abs(ref->row - t.lenAC) + cd <= 8) & (FoldNear(ref->angle - t.sideAC) < mAC) &
+                          (o != w);
+        if (!near) continue;
+        SideGeometryB ow{};
+        if (!pairGeometryB(B[o], B[w], kGeoDirection | kGeoLength | kGeoAngleDiff, ow)) continue;
+        const int owStep = StepOf(ow.length);
+        if (owStep < cbLo || owStep > cbHi || StepGap(StepOf(ow.angleDiff) - t.turnCB) > 6) continue;
+        int e3 = Mod360(p3.angle - B[o].angle);
+        if (e3 > 180) e3 -= 360;
+        const int rho = ((e3 + rB + rD) * 10922 + 16384) >> 15;
+        const int R = FoldNear(rho + wu.dir - ab.dir);
+        if (R > limR) continue;
+        SideB ou;
+        if (!Side(B[o], B[u], ou)) continue;
+        const int V = Abs(wu.dist - ab.dist) + Abs(ou.dist - ac.dist);
+        if (V > vLimit) continue;
+        const int W = FoldNear(rho + ou.dir - ac.dir);
+        if (W > limW || R + W > 75) continue;
+        const int Z = V + Abs(ow.length - cb.dist);
+        if (Z > zLimit) continue;
+        const int X = FoldNear(rho + ow.direction - cb.dir);
+        if (X > limX || R + W + X >= 96) continue;
+        if (t.candidates.size() < size_t(kMaxTriangleCandidates)) ++ctx.candidateTotal;
+        KeepCandidate(t, {u, w, o, 1, rho, R + W + X + Z});
+      }
+    };
     for (int g = r0; g < r1; ++g) {
       const int h = Abs(g - t.lenAB);
       if (h > 8) continue;
-      for (int i = -5; i <= 4; ++i) {
-        if (Abs(i) > 8 - h) continue;
-        const int col = Mod72(t.turnAB + i);
-        for (const PairItemB &e : grid.at(g, col)) {
-          const int u = e.from, w = e.to;
-          if (Fold(e.angle - t.sideBA) >= m) continue;
-          const int rw = Wrap180(e.angle + Mod360(p1.angle - t.sideBA) - B[u].angle);
-          const int rB = Wrap180(p1.angle - B[u].angle), rD = Wrap180(p2.angle - B[w].angle);
-          if (Abs(rw) > 90 || Abs(rB) > 90 || Abs(rD) > 90) continue;
-          if (Fold(rB - rD) > 30 || Fold(rB - rw) > 55 || Fold(rD - rw) > 55) continue;
-          SideB wu;
-          if (!Side(B[w], B[u], wu)) continue;
-          // The list rises by row: start at the first row in range.
-          const std::vector<PairRefB> &refs = s.second.pairLists[size_t(u)];
-          const auto from = std::partition_point(refs.begin(), refs.end(), [&](const PairRefB &r) { return r.row < hLo; });
-          for (auto it = from; it != refs.end(); ++it) {
-            const PairRefB &ref = *it;
-            if (ref.row > hHi) break;
-            const int cd = CircularStepGap(ref.column, t.turnAC);
-            if (cd > 6 || Abs(ref.row - t.lenAC) + cd > 8) continue;
-            const int o = ref.from;
-            if (Fold(ref.angle - t.sideAC) >= mAC || o == w) continue;
-            SideGeometryB ow{};
-            if (!pairGeometryB(B[o], B[w], kGeoDirection | kGeoLength | kGeoAngleDiff, ow)) continue;
-            const int owStep = StepOf(ow.length);
-            if (owStep < cbLo || owStep > cbHi || CircularStepGap(StepOf(ow.angleDiff), t.turnCB) > 6) continue;
-            int e3 = Mod360(p3.angle - B[o].angle);
-            if (e3 > 180) e3 -= 360;
-            const int rho = ((e3 + rB + rD) * 10922 + 16384) >> 15;
-            const int R = Fold(rho + wu.dir - ab.dir);
-            if (R > TolDir(t.lenAB) + 10) continue;
-            SideB ou;
-            if (!Side(B[o], B[u], ou)) continue;
-            const int V = Abs(wu.dist - ab.dist) + Abs(ou.dist - ac.dist);
-            if (V > vLimit) continue;
-            const int W = Fold(rho + ou.dir - ac.dir);
-            if (W > TolDir(t.lenAC) || R + W > 75) continue;
-            const int Z = V + Abs(ow.length - cb.dist);
-            if (Z > zLimit) continue;
-            const int X = Fold(rho + ow.direction - cb.dir);
-            if (X > TolDir(t.lenCB) + 15 || R + W + X >= 96) continue;
-            if (t.candidates.size() < size_t(kMaxTriangleCandidates)) ++ctx.candidateTotal;
-            KeepCandidate(t, {u, w, o, 1, rho, R + W + X + Z});
-          }
-        }
-      }
+      // Columns turnAB - 5 .. turnAB + 4, narrowed to 8 - h on either side:
+      // one run of cells, or two where it wraps past column 71.
+      const int before = std::min(5, 8 - h), after = std::min(4, 8 - h);
+      const int c0 = Mod72(t.turnAB - before), span = before + after + 1;
+      const uint16_t *row = cellStart + size_t(g) * size_t(kGridStride);
+      const int firstEnd = std::min(c0 + span, kGridColumns);
+      const int runs[2][2] = {{row[c0], row[firstEnd]}, {row[0], row[std::max(0, c0 + span - kGridColumns)]}};
+      for (const auto &run : runs)
+        for (int k = run[0]; k < run[1]; ++k) item(scan[k]);
     }
   }
   return 1;

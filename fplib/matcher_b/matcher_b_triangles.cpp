@@ -251,6 +251,7 @@ int prepareMatcherBContext(MatcherBContext &first) {
   groupPointsB(first.groups, order, ps);
   clearPairGrid(first.grid, first.pairLists);
   buildPairGridB(ps, first.grid, first.pairLists);
+  buildNearNeighbours(first);
   first.triangles.clear();
   if (ps.count < 18) {
     buildTrianglesNear(first);

@@ -45,6 +45,72 @@ TEST_F(MatcherBPairing, NearbyCellsExactThenRingsInOrder) {
   EXPECT_EQ(f, 1);
 }
 
+// The ring search over a plain 54 x 54 index, bounds tested at every probe.
+bool ReferenceNearbyCell(const PointSetB &B, int x, int y, int &minutia, int &cls) {
+  int index[54][54];
+  for (auto &row : index)
+    for (int &v : row) v = -1;
+  for (int t = 0; t < B.count; ++t) {
+    const PointB &p = B.points[t];
+    if (p.x < 0 || p.y < 0 || p.x > 1079 || p.y / 20 > 53) continue;
+    int &cell = index[p.x / 20][p.y / 20];
+    if (cell >= 0) {
+      const PointB &o = B.points[cell];
+      const int mx = p.x / 20 * 20 + 10, my = p.y / 20 * 20 + 10;
+      if (VectorLength(Abs(p.x - mx), Abs(p.y - my)) >= VectorLength(Abs(o.x - mx), Abs(o.y - my))) continue;
+    }
+    cell = t;
+  }
+  auto at = [&](int a, int b) { return a < 0 || b < 0 || a >= 50 || b >= 50 ? -1 : index[a][b]; };
+  const int a = (x * 1638 + 16384) >> 15, b = (y * 1638 + 16384) >> 15;
+  if (at(a, b) >= 0) {
+    minutia = at(a, b);
+    cls = 0;
+    return true;
+  }
+  for (int i = 1; i <= 3; ++i)
+    for (int n = i; n >= 0; --n) {
+      const int m = i - n;
+      const int probes[4][2] = {{a + n, b + m}, {a + n, b - m}, {a - n, b - m}, {a - n, b + m}};
+      for (int k = 0; k < 4; ++k) {
+        if ((k == 1 || k == 3) && n == i) continue;
+        if (n == 0 && k >= 2) break;
+        if (at(probes[k][0], probes[k][1]) >= 0) {
+          minutia = at(probes[k][0], probes[k][1]);
+          cls = 1;
+          return true;
+        }
+      }
+    }
+  return false;
+}
+
+TEST_F(MatcherBPairing, NearbyCellsAgreeWithThePlainRingSearch) {
+  // Sparse sets near every edge of the probed square, probes from well
+  // outside it to well inside.
+  uint32_t seed = 7;
+  auto next = [&](int span) {
+    seed = seed * 1103515245u + 12345u;
+    return int((seed >> 8) % uint32_t(span));
+  };
+  for (int trial = 0; trial < 40; ++trial) {
+    PointSetB b;
+    b.count = 6 + next(30);
+    for (int i = 0; i < b.count; ++i) b.points[i] = {next(360), next(1200) - 60, next(1200) - 60};
+    SearchState t(Set({{0, 40, 40}}), b);
+    buildSearchCellIndex(t.s);
+    for (int probe = 0; probe < 400; ++probe) {
+      const int x = next(1300) - 150, y = next(1300) - 150;
+      int f = -1, cls = -1, rf = -1, rcls = -1;
+      const bool found = findNearbyCell(t.s, x, y, f, cls);
+      ASSERT_EQ(found, ReferenceNearbyCell(t.b, x, y, rf, rcls)) << x << "," << y;
+      if (!found) continue;
+      ASSERT_EQ(f, rf) << x << "," << y;
+      ASSERT_EQ(cls, rcls) << x << "," << y;
+    }
+  }
+}
+
 TEST_F(MatcherBPairing, CollectionLimits) {
   // f sits at the mapped position; its list's last entry (the far point) is
   // never examined, the others are.

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <set>
 #include <tuple>
+#include <vector>
 
 #include "match_tables.h"
 #include "matcher_b_context.h"
@@ -18,6 +20,40 @@ class MatcherBPrepare : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(EnsureMatchTables()); }
 };
+
+// The cells must follow each other in the flat item array, items carrying
+// their points' angles, each cell's items in the order they were filed
+// (pairs by rising first index, then second), and the row index must point
+// at each list's first entry of a row.
+void ExpectScanMatchesGrid(const MatcherBContext &ctx, const PointSetB &ps) {
+  const PairGridB &g = ctx.grid;
+  size_t at = 0;
+  for (int r = 0; r < g.rows; ++r)
+    for (int c = 0; c < g.columns; ++c) {
+      const size_t cell = size_t(r) * size_t(g.columns) + size_t(c);
+      ASSERT_EQ(g.cellStart[cell], at) << r << "," << c;
+      int lastLow = -1, lastHigh = -1;
+      for (const PairScanB &e : g.at(r, c)) {
+        ASSERT_EQ(&e, &g.scan[at++]);
+        ASSERT_EQ(e.fromAngle, ps.points[e.from].angle);
+        ASSERT_EQ(e.toAngle, ps.points[e.to].angle);
+        const int low = std::min(e.from, e.to), high = std::max(e.from, e.to);
+        ASSERT_TRUE(low > lastLow || (low == lastLow && high >= lastHigh)) << r << "," << c;
+        lastLow = low;
+        lastHigh = high;
+      }
+    }
+  ASSERT_EQ(g.cellStart[size_t(g.rows) * size_t(g.columns)], at);
+  ASSERT_EQ(g.scan.size(), at);
+  for (int p = 0; p < ps.count; ++p) {
+    const std::vector<PairRefB> &l = ctx.pairLists[size_t(p)];
+    for (int r = 0; r < kListRowSlots; ++r) {
+      size_t first = 0;
+      while (first < l.size() && l[first].row < r) ++first;
+      ASSERT_EQ(g.listRowStart[size_t(p) * kListRowSlots + size_t(r)], first) << p << " row " << r;
+    }
+  }
+}
 
 TEST(MatcherBLoad, FlipsRowsAgainstTheSetAndTurnsAngles) {
   const Record r = MakeRecord({{10, 200, 0}, {20, 150, 90}, {255, 0, 359}, {0, 100, 300}, {5, 6, 7}, {8, 9, 10}});
@@ -137,6 +173,7 @@ TEST_F(MatcherBPrepare, PairGridFilesEveryNearPairTwice) {
       }
     }
   EXPECT_EQ(items, near);
+  ExpectScanMatchesGrid(ctx, ps);
   for (int u = 0; u < ps.count; ++u) {
     int lastRow = 0;
     for (const PairRefB &ref : ctx.pairLists[size_t(u)]) {
@@ -161,15 +198,64 @@ TEST_F(MatcherBPrepare, PairGridEdges) {
   ps.points[3] = {100, 129, 130};
   buildPairGridB(ps, ctx.grid, ctx.pairLists);
   EXPECT_EQ(ctx.grid.at(25, 0).size(), 4u);  // equal angles: both orders in column 0
-  size_t total = 0;
-  for (const auto &c : ctx.grid.cells) total += c.size();
-  EXPECT_EQ(total, 4u);
+  EXPECT_EQ(ctx.grid.scan.size(), 4u);
   // 120 points within reach of each other fill every list to 119.
   PointSetB dense;
   dense.count = kMaxPointsB;
   for (int i = 0; i < kMaxPointsB; ++i) dense.points[i] = {i * 3 % 360, 10 + (i % 12) * 8, 10 + (i / 12) * 8};
   buildPairGridB(dense, ctx.grid, ctx.pairLists);
   for (int i = 0; i < kMaxPointsB; ++i) EXPECT_EQ(ctx.pairLists[size_t(i)].size(), 119u);
+  ExpectScanMatchesGrid(ctx, dense);
+  // A smaller set after the full one leaves nothing of it behind.
+  clearPairGrid(ctx.grid, ctx.pairLists);
+  buildPairGridB(ps, ctx.grid, ctx.pairLists);
+  ExpectScanMatchesGrid(ctx, ps);
+}
+
+TEST_F(MatcherBPrepare, NearNeighboursAreTheFirstOfEachList) {
+  // A dense set, where lists run past five entries in the near rows, and a
+  // sparse one, where some stop short.
+  for (const PointSetB &ps : {ToPointSet(FingerSet(5, 80, 128, 180, 60)), ToPointSet(FingerSet(6, 12))}) {
+    MatcherBContext ctx;
+    ASSERT_TRUE(createMatcherBContext(ctx, true));
+    ctx.points = &ps;
+    prepareMatcherBContext(ctx);
+    for (int m = 0; m < ps.count; ++m) {
+      std::vector<int> all, later;
+      for (const PairRefB &ref : ctx.pairLists[size_t(m)]) {
+        if (ref.row > 12) break;
+        if (all.size() < 5) all.push_back(ref.from);
+        if (ref.from > m && later.size() < 5) later.push_back(ref.from);
+      }
+      const NearNeighboursB &near = ctx.near[size_t(m)];
+      ASSERT_EQ(std::vector<int>(near.point, near.point + near.count), all) << m;
+      ASSERT_EQ(std::vector<int>(near.later, near.later + near.laterCount), later) << m;
+      for (int q = 0; q < near.count; ++q) {
+        SideGeometryB g{};
+        ASSERT_EQ(near.valid[q], pairGeometryB(ps.points[near.point[q]], ps.points[m], kGeoDirection | kGeoLength, g) != 0);
+        EXPECT_EQ(near.length[q], g.length);
+        EXPECT_EQ(near.direction[q], g.direction);
+      }
+    }
+  }
+}
+
+TEST_F(MatcherBPrepare, ToleranceTablesAgreeWithTheRules) {
+  // Past the tables' end too, where the rules answer directly.
+  for (int v = -5; v < kToleranceSpan + 40; ++v) {
+    ASSERT_EQ(TolLen(v), matchTolerance(v, 1, 1, 0)) << v;
+    ASSERT_EQ(TolDir(v), matchTolerance(v, 1, 1, 1)) << v;
+    ASSERT_EQ(TolSide(v), matchTolerance(v, 1, 1, 7)) << v;
+    ASSERT_EQ(TolLenOf(v), matchTolerance(v, 0, 0, 0)) << v;
+    ASSERT_EQ(TolDirOf(v), matchTolerance(v, 0, 0, 1)) << v;
+  }
+}
+
+TEST_F(MatcherBPrepare, NearAngleTablesAgreeWithTheFolds) {
+  for (int v = -kNearAngleSpan; v <= kNearAngleSpan; ++v) {
+    ASSERT_EQ(FoldNear(v), Fold(v)) << v;
+    ASSERT_EQ(Wrap180Near(v), Wrap180(v)) << v;
+  }
 }
 
 TEST_F(MatcherBPrepare, GroupsCoverEveryPointOnce) {
