@@ -73,18 +73,23 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     DistinctPositionsInto(h.points, h.distinctB);
     convexHullInto(h.distinctB, int(h.distinctB.size()) + 1, h.hullB, h.visited);
     convexHullInto(h.distinctA, int(h.distinctA.size()) + 1, h.hullA, h.visited);
+    // Hulls of at most kMaxPointsB points always fit.
+    MakeHullEdges(h.distinctB, h.hullB, h.edgesB);
+    MakeHullEdges(h.distinctA, h.hullA, h.edgesA);
     h.ready = true;
   }
   if (h.hullB.empty() || h.hullA.empty()) return;
+  // Paired points count without the test; testing them all the same spares
+  // a branch the predictor cannot learn.
   for (int m = 0; m < A.count; ++m) {
     int x, y;
     MapPoint(A.points[m], al, x, y);
-    cur.inFirst += pairedA[m] || InsideHull(h.distinctB, h.hullB, x, y);
+    cur.inFirst += int(pairedA[m] | InsideHullEdges(h.edgesB, x, y));
   }
   for (int t = 0; t < B.count; ++t) {
     int x, y;
     MapBack(B.points[t], al, x, y);
-    cur.inSecond += pairedB[t] || InsideHull(h.distinctA, h.hullA, x, y);
+    cur.inSecond += int(pairedB[t] | InsideHullEdges(h.edgesA, x, y));
   }
   const int n = cur.pairs;
   const float g = std::sqrt(float(cur.inFirst) * float(cur.inSecond));

@@ -51,20 +51,6 @@ int64_t ScaleByCount(int c, int64_t G) {
   return (5 * G / 8) >> 5;
 }
 
-template <typename H>
-int64_t Moment(const H &h) {
-  int64_t s = 0;
-  for (size_t i = 0; i < sizeof(h) / sizeof(h[0]); ++i) s += int64_t(i) * h[i];
-  return s;
-}
-
-template <typename H>
-int64_t Count(const H &h) {
-  int64_t s = 0;
-  for (int v : h) s += v;
-  return s;
-}
-
 }  // namespace
 
 int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide) {
@@ -78,11 +64,14 @@ int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool 
   const std::vector<int> hull = convexHull(distinct, kMaxPointsB);
   if (hull.empty()) return -1;
   const int vertices = int(hull.size()) - 1;
+  bool isVertex[kMaxPointsB] = {};
+  for (int v = 0; v < vertices; ++v) isVertex[distinct[size_t(hull[size_t(v)])].id] = true;
   int count = vertices;
+  HullEdgesB edges;
+  const bool fits = MakeHullEdges(distinct, hull, edges);
   for (int t = 0; t < set.count; ++t) {
-    bool isVertex = false;
-    for (int v = 0; v < vertices; ++v) isVertex = isVertex || distinct[size_t(hull[size_t(v)])].id == t;
-    if (!isVertex && InsideHull(distinct, hull, set.points[t].x, set.points[t].y)) ++count;
+    const int x = set.points[t].x, y = set.points[t].y;
+    count += !isVertex[t] && (fits ? InsideHullEdges(edges, x, y) : InsideHull(distinct, hull, x, y));
   }
   return count;
 }
@@ -126,17 +115,11 @@ void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const
   result.score = 0;
   const int c = result.pairCount;
   if (c < 3) return;
-  const int64_t S = Count(st.nd), M = Count(st.nb);
+  const int64_t S = st.nd, M = st.nb;
   if (S <= 0 || M <= 0 || st.pairs <= 0) return;
-  int64_t E = 0, R = 0, K = 0;
-  for (int b = 0; b < 60; ++b) {
-    E += Moment(st.len[b]);
-    R += Moment(st.turn[b]);
-    K += Moment(st.nbang[b]);
-  }
   const float N = float(st.pairs);
-  const float q1 = float(Moment(st.pos)) / N, q2 = float(E) / float(S), q3 = float(R) / float(S),
-              q4 = float(K) / float(M), q5 = float(Moment(st.ang)) / N;
+  const float q1 = float(st.pos) / N, q2 = float(st.len) / float(S), q3 = float(st.turn) / float(S),
+              q4 = float(st.nbang) / float(M), q5 = float(st.ang) / N;
   const float D = std::sqrt(q1 * q1 + q2 * q2 + q3 * q3 + q4 * q4 + q5 * q5);
   const Thresholds th = ByCount(c);
   const float D10 = 10.0f * D;

@@ -8,6 +8,8 @@ long Cross(const HullPoint &o, const HullPoint &a, const HullPoint &b) {
   return long(a.x - o.x) * (b.y - o.y) - long(a.y - o.y) * (b.x - o.x);
 }
 
+int Abs(int v) { return v < 0 ? -v : v; }
+
 long Dist2(const HullPoint &a, const HullPoint &b) {
   return long(a.x - b.x) * (a.x - b.x) + long(a.y - b.y) * (a.y - b.y);
 }
@@ -17,8 +19,9 @@ long Dist2(const HullPoint &a, const HullPoint &b) {
 void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPoint> &out) {
   out.clear();
   for (const HullPoint &p : pts) {
-    bool seen = false;
-    for (const HullPoint &q : out) seen = seen || (q.x == p.x && q.y == p.y);
+    // Whole scans without early exits: no branch on the data.
+    int seen = 0;
+    for (const HullPoint &q : out) seen |= (q.x == p.x) & (q.y == p.y);
     if (!seen) out.push_back(p);
   }
 }
@@ -51,16 +54,23 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
       return;
     }
     int next = -1;
+    long nextDist = 0;
+    const HullPoint &from = pts[cur];
     for (int q = 0; q < n; ++q) {
       // A vertex already walked is never next: on a straight edge it would
       // turn the walk back.
       if (q == cur || visited[size_t(q)]) continue;
+      const long d = Dist2(from, pts[q]);
       if (next < 0) {
         next = q;
+        nextDist = d;
         continue;
       }
-      const long c = Cross(pts[cur], pts[next], pts[q]);
-      if (c > 0 || (c == 0 && q != start && Dist2(pts[cur], pts[q]) < Dist2(pts[cur], pts[next]))) next = q;
+      // Further left, or as far and nearer: selects rather than branches.
+      const long c = Cross(from, pts[next], pts[q]);
+      const bool take = (c > 0) | ((c == 0) & (q != start) & (d < nextDist));
+      next = take ? q : next;
+      nextDist = take ? d : nextDist;
     }
     if (next < 0) {
       hull.clear();
@@ -82,15 +92,58 @@ std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
 }
 
 bool InsideHull(const std::vector<HullPoint> &pts, const std::vector<int> &hull, int x, int y) {
-  int winding = 0;
+  // Every edge is tested: the crossings and the vertex match are summed
+  // rather than branched on, since a point's side of an edge is as good as
+  // random to the branch predictor.
+  int winding = 0, vertex = 0;
   for (size_t i = 0; i + 1 < hull.size(); ++i) {
     const HullPoint &a = pts[size_t(hull[i])], &b = pts[size_t(hull[i + 1])];
-    if (a.x == x && a.y == y) return true;
+    vertex |= (a.x == x) & (a.y == y);
     const long side = long(b.x - a.x) * (y - a.y) - long(x - a.x) * (b.y - a.y);
-    if (a.y <= y && y < b.y && side > 0) ++winding;
-    if (b.y <= y && y < a.y && side < 0) --winding;
+    winding += int((a.y <= y) & (y < b.y) & (side > 0)) - int((b.y <= y) & (y < a.y) & (side < 0));
   }
-  return winding != 0;
+  return vertex | (winding != 0);
+}
+
+bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hull, HullEdgesB &edges) {
+  edges.count = 0;
+  if (hull.size() < 2 || hull.size() - 1 > size_t(HullEdgesB::kCapacity)) return false;
+  bool narrow = true;
+  for (size_t i = 0; i + 1 < hull.size(); ++i) {
+    const HullPoint &a = pts[size_t(hull[i])], &b = pts[size_t(hull[i + 1])];
+    narrow = narrow && Abs(a.x) <= kNarrowLimit && Abs(a.y) <= kNarrowLimit;
+    edges.ax[i] = a.x;
+    edges.ay[i] = a.y;
+    edges.by[i] = b.y;
+    edges.ex[i] = b.x - a.x;
+    edges.ey[i] = b.y - a.y;
+  }
+  edges.count = int(hull.size()) - 1;
+  edges.narrow = narrow;
+  return true;
+}
+
+bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
+  int winding = 0, vertex = 0;
+  const int n = e.count;
+  if (e.narrow && Abs(x) <= kNarrowLimit && Abs(y) <= kNarrowLimit) {
+    // Differences stay within 15 bits, so each product and the side fit in
+    // 32 bits.
+    for (int i = 0; i < n; ++i) {
+      const int dx = x - e.ax[i], dy = y - e.ay[i];
+      const int side = e.ex[i] * dy - dx * e.ey[i];
+      vertex |= (dx == 0) & (dy == 0);
+      winding += ((dy >= 0) & (y < e.by[i]) & (side > 0)) - ((e.by[i] <= y) & (dy < 0) & (side < 0));
+    }
+  } else {
+    for (int i = 0; i < n; ++i) {
+      const long dx = long(x) - e.ax[i], dy = long(y) - e.ay[i];
+      const long side = long(e.ex[i]) * dy - dx * long(e.ey[i]);
+      vertex |= (dx == 0) & (dy == 0);
+      winding += int((dy >= 0) & (y < e.by[i]) & (side > 0)) - int((e.by[i] <= y) & (dy < 0) & (side < 0));
+    }
+  }
+  return vertex | (winding != 0);
 }
 
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source) {
@@ -98,7 +151,11 @@ int countInsideHull(const std::vector<HullPoint> &points, const std::vector<Hull
   const std::vector<int> hull = convexHull(distinct, int(distinct.size()) + 1);
   if (hull.empty()) return -1;
   int count = 0;
-  for (const HullPoint &p : points) count += InsideHull(distinct, hull, p.x, p.y);
+  HullEdgesB edges;
+  if (MakeHullEdges(distinct, hull, edges))
+    for (const HullPoint &p : points) count += InsideHullEdges(edges, p.x, p.y);
+  else
+    for (const HullPoint &p : points) count += InsideHull(distinct, hull, p.x, p.y);
   return count;
 }
 

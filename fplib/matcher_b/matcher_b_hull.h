@@ -27,6 +27,22 @@ void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPo
 // Winding test against a closed hull; a hull vertex's own position counts.
 bool InsideHull(const std::vector<HullPoint> &pts, const std::vector<int> &hull, int x, int y);
 
+// A closed hull's edges laid out for the inside test of many points: the
+// same answers as InsideHull, in 32-bit arithmetic where the coordinates
+// allow it.
+struct HullEdgesB {
+  static constexpr int kCapacity = 256;
+  int count = 0;
+  bool narrow = false;  // every vertex within +-kNarrowLimit
+  int ax[kCapacity], ay[kCapacity], by[kCapacity], ex[kCapacity], ey[kCapacity];
+};
+constexpr int kNarrowLimit = 16383;
+
+// False when the hull has more edges than the capacity (the caller then
+// keeps to InsideHull).
+bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hull, HullEdgesB &edges);
+bool InsideHullEdges(const HullEdgesB &edges, int x, int y);
+
 // How many of `points` lie inside the hull of `source`; -1 when no hull forms.
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source);
 

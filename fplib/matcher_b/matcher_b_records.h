@@ -76,6 +76,7 @@ struct SetHullsB {
   std::vector<HullPoint> points, distinctA, distinctB;
   std::vector<int> hullA, hullB;
   std::vector<uint8_t> visited;
+  HullEdgesB edgesA, edgesB;
 };
 
 struct MatcherBSearch {

@@ -3,6 +3,8 @@
 // fixed-point blend of both.
 #pragma once
 
+#include <cstdint>
+
 #include "matcher_b_records.h"
 
 namespace fplib {
@@ -15,10 +17,15 @@ struct MatcherBResult {
   MatcherBResult();
 };
 
+// The residual statistics enter the score only through their sums (a
+// histogram's moment is the sum of the values counted), so running sums
+// stand in for the histograms.
 struct ScoreStatisticsB {
   int pairs = 0;
-  int pos[60] = {}, ang[50] = {}, nd[60] = {}, nb[60] = {};
-  int len[60][60] = {}, turn[60][50] = {}, nbang[60][50] = {};
+  int64_t pos = 0, ang = 0;      // summed position and angle residuals of the pairs
+  int64_t nd = 0, nb = 0;        // neighbour pairs, neighbour angle pairs counted
+  int64_t len = 0, turn = 0;     // summed length and direction residuals of neighbour pairs
+  int64_t nbang = 0;             // summed angle-between-neighbours residuals
 };
 
 void copyBestEvaluation(MatcherBResult &result, const EvaluationRecordB &ev);

@@ -53,12 +53,9 @@ TEST(MatcherBHull, GiftWrappingOfSquaresLinesAndDuplicates) {
 ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
   ScoreStatisticsB st;
   st.pairs = pairs;
-  st.pos[0] = pairs;
-  st.ang[0] = pairs;
-  st.nd[0] = S;
-  st.nb[0] = 1;
-  st.len[0][lengthSum / S] = S - 1;
-  st.len[0][lengthSum - (S - 1) * (lengthSum / S)] += 1;
+  st.nd = S;
+  st.nb = 1;
+  st.len = lengthSum;
   return st;
 }
 
@@ -87,7 +84,7 @@ TEST_F(MatcherBScore, FinalScoreWorkedValues) {
   EXPECT_EQ(r.score, 515);
   // Without neighbour pairs there is no score.
   ScoreStatisticsB st = Stats(8, 0, 1);
-  st.nd[0] = 0;
+  st.nd = 0;
   r = Pairs(8);
   computeFinalScore(st, none, none, r, {});
   EXPECT_EQ(r.score, 0);
