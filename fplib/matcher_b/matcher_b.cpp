@@ -49,6 +49,7 @@ int SecondGrid(MatcherBSearch &s) {
   if (s.gridValid && s.gridSecond.count == second.count && std::memcmp(s.gridSecond.points, second.points, used) == 0)
     return 1;
   s.gridValid = false;
+  s.hulls.readyB = false;
   clearPairGrid(s.second.grid, s.second.pairLists);
   if (!buildPairGridB(second, s.second.grid, s.second.pairLists)) return 0;
   s.gridSecond.count = second.count;
@@ -121,6 +122,7 @@ int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
     return s.preparedResult;
   }
   s.preparedValid = false;
+  s.hulls.readyA = false;
   gs.current = -1;
   s.preparedResult = prepareMatcherBContext(s.first);
   s.preparedFirst.count = first.count;
@@ -147,7 +149,6 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
     s.first.points = first;
     s.second.points = second;
     s.candidates.assign(kMaxPointsB, PairCandidatesB());
-    s.hulls.ready = false;
     if (!PrepareFirst(s, *first)) return -1;
     searchAlignmentB(s, *result);
   } catch (const std::bad_alloc &) {

@@ -24,6 +24,16 @@ bool KeepsBest(const EvaluationB &best, const EvaluationB &now) {
   return best.quality >= now.quality;
 }
 
+void SetHull(const PointSetB &set, SetHullsB &h, std::vector<HullPoint> &distinct, std::vector<int> &hull,
+             HullEdgesB &edges) {
+  h.points.clear();
+  for (int m = 0; m < set.count; ++m) h.points.push_back({set.points[m].x, set.points[m].y, m});
+  DistinctPositionsInto(h.points, distinct);
+  convexHullInto(distinct, int(distinct.size()) + 1, hull, h.visited);
+  // Hulls of at most kMaxPointsB points always fit.
+  MakeHullEdges(distinct, hull, edges);
+}
+
 }  // namespace
 
 void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
@@ -64,19 +74,13 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     pairedB[cd.second] = true;
   }
   SetHullsB &h = s.hulls;
-  if (!h.ready) {
-    h.points.clear();
-    for (int m = 0; m < A.count; ++m) h.points.push_back({A.points[m].x, A.points[m].y, m});
-    DistinctPositionsInto(h.points, h.distinctA);
-    h.points.clear();
-    for (int t = 0; t < B.count; ++t) h.points.push_back({B.points[t].x, B.points[t].y, t});
-    DistinctPositionsInto(h.points, h.distinctB);
-    convexHullInto(h.distinctB, int(h.distinctB.size()) + 1, h.hullB, h.visited);
-    convexHullInto(h.distinctA, int(h.distinctA.size()) + 1, h.hullA, h.visited);
-    // Hulls of at most kMaxPointsB points always fit.
-    MakeHullEdges(h.distinctB, h.hullB, h.edgesB);
-    MakeHullEdges(h.distinctA, h.hullA, h.edgesA);
-    h.ready = true;
+  if (!h.readyA) {
+    SetHull(A, h, h.distinctA, h.hullA, h.edgesA);
+    h.readyA = true;
+  }
+  if (!h.readyB) {
+    SetHull(B, h, h.distinctB, h.hullB, h.edgesB);
+    h.readyB = true;
   }
   if (h.hullB.empty() || h.hullA.empty()) return;
   // Paired points count without the test; testing them all the same spares

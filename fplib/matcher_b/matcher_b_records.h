@@ -70,9 +70,9 @@ struct GroupingScratchB {
 };
 
 // Hulls of the two sets' own positions: the same for every alignment, so
-// made once per match.
+// made once per match, and kept while the set stays the same.
 struct SetHullsB {
-  bool ready = false;
+  bool readyA = false, readyB = false;
   std::vector<HullPoint> points, distinctA, distinctB;
   std::vector<int> hullA, hullB;
   std::vector<uint8_t> visited;
