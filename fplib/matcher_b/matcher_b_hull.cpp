@@ -105,6 +105,65 @@ bool InsideHull(const std::vector<HullPoint> &pts, const std::vector<int> &hull,
   return vertex | (winding != 0);
 }
 
+namespace {
+
+// Inserts edge i into list by its key, rising; equal keys keep their order.
+void InsertByKey(int *list, int *keys, int &count, int i, int key) {
+  int at = count++;
+  for (; at > 0 && keys[at - 1] > key; --at) {
+    list[at] = list[at - 1];
+    keys[at] = keys[at - 1];
+  }
+  list[at] = i;
+  keys[at] = key;
+}
+
+void MarkMonotone(HullEdgesB &e) {
+  e.monotone = false;
+  const int n = e.count;
+  if (n < 2) return;
+  int minY = e.ay[0], maxY = e.ay[0];
+  for (int i = 1; i < n; ++i) {
+    minY = e.ay[i] < minY ? e.ay[i] : minY;
+    maxY = e.ay[i] > maxY ? e.ay[i] : maxY;
+  }
+  if (minY == maxY) return;
+  // Turns between rising and falling around the closed walk: two at most.
+  int turns = 0, last = 0;
+  for (int i = 0; i < 2 * n; ++i) {
+    const int dir = e.ey[i % n] > 0 ? 1 : e.ey[i % n] < 0 ? -1 : 0;
+    if (dir == 0) {
+      if (e.ay[i % n] != minY && e.ay[i % n] != maxY) return;
+      continue;
+    }
+    if (last != 0 && dir != last && i >= n) ++turns;
+    last = dir;
+  }
+  if (turns > 2) return;
+  e.risingCount = e.fallingCount = 0;
+  for (int i = 0; i < n; ++i) {
+    if (e.ey[i] > 0) InsertByKey(e.rising, e.risingFrom, e.risingCount, i, e.ay[i]);
+    if (e.ey[i] < 0) InsertByKey(e.falling, e.fallingFrom, e.fallingCount, i, e.by[i]);
+  }
+  e.minY = minY;
+  e.maxY = maxY;
+  e.monotone = true;
+}
+
+// The chain's edge whose half-open y span holds y, given minY < y < maxY:
+// the last one starting at or below y.
+int SpanAt(const int *from, int count, int y) {
+  int below = 0;
+  for (int i = 0; i < count; ++i) below += from[i] <= y;
+  return below - 1;
+}
+
+long Side(const HullEdgesB &e, int i, int x, int y) {
+  return long(e.ex[i]) * (long(y) - e.ay[i]) - (long(x) - e.ax[i]) * long(e.ey[i]);
+}
+
+}  // namespace
+
 bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hull, HullEdgesB &edges) {
   edges.count = 0;
   if (hull.size() < 2 || hull.size() - 1 > size_t(HullEdgesB::kCapacity)) return false;
@@ -120,10 +179,23 @@ bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hu
   }
   edges.count = int(hull.size()) - 1;
   edges.narrow = narrow;
+  MarkMonotone(edges);
   return true;
 }
 
 bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
+  if (e.monotone && y != e.minY && y != e.maxY) {
+    // Outside the y range nothing crosses and no vertex matches; inside it
+    // two edges decide. The index is kept valid either way, the range
+    // applied last.
+    const int inRange = int(y > e.minY) & int(y < e.maxY);
+    const int ru = SpanAt(e.risingFrom, e.risingCount, y), fd = SpanAt(e.fallingFrom, e.fallingCount, y);
+    const int u = e.rising[ru < 0 ? 0 : ru], d = e.falling[fd < 0 ? 0 : fd];
+    // A vertex at this level starts the rising edge or ends the falling one.
+    const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
+    const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);
+    return inRange & (vertex | int(winding != 0));
+  }
   int winding = 0, vertex = 0;
   const int n = e.count;
   if (e.narrow && Abs(x) <= kNarrowLimit && Abs(y) <= kNarrowLimit) {

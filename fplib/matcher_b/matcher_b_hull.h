@@ -35,6 +35,16 @@ struct HullEdgesB {
   int count = 0;
   bool narrow = false;  // every vertex within +-kNarrowLimit
   int ax[kCapacity], ay[kCapacity], by[kCapacity], ex[kCapacity], ey[kCapacity];
+  // A hull whose y rises along one chain and falls along the other, with
+  // level edges only at its lowest and highest y: a level strictly between
+  // them meets exactly one rising and one falling edge, and only their
+  // ends can be vertices at that level. Rising edges by their lower end,
+  // falling ones by theirs; entries index the edge arrays.
+  bool monotone = false;
+  int minY = 0, maxY = 0;
+  int risingCount = 0, fallingCount = 0;
+  int risingFrom[kCapacity], fallingFrom[kCapacity];  // lower end's y
+  int rising[kCapacity], falling[kCapacity];
 };
 constexpr int kNarrowLimit = 16383;
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "match_tables.h"
 #include "matcher_b_hull.h"
 #include "matcher_b_score.h"
@@ -47,6 +49,53 @@ TEST(MatcherBHull, GiftWrappingOfSquaresLinesAndDuplicates) {
   EXPECT_EQ(dup.size(), 3u);
   EXPECT_EQ(countInsideHull(Points({{2, 2}, {11, 9}, {0, 0}}), square), 2);
   EXPECT_EQ(countInsideHull(square, Points({{0, 0}, {0, 0}, {1, 1}})), -1);
+}
+
+// The laid-out edges answer as the plain winding test for every position in
+// and around a hull: vertices, points on edges, level and steep edges,
+// collinear vertices, hulls far from the origin, and wide coordinates that
+// need 64-bit products.
+TEST(MatcherBHull, EdgesAnswerAsTheWindingTest) {
+  std::mt19937 rng(17);
+  int hulls = 0, monotone = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int spread = round % 4 == 0 ? 12 : round % 4 == 1 ? 60 : round % 4 == 2 ? 300 : 30000;
+    const int offset = round % 7 == 0 ? 20000 : round % 5 == 0 ? -spread : 0;
+    std::uniform_int_distribution<int> coord(0, spread);
+    std::vector<HullPoint> pts;
+    const int n = 3 + round % 40;
+    for (int i = 0; i < n; ++i) {
+      if (round % 3 == 0 && i % 4 == 1) {
+        // On a line with the previous point: collinear and level runs.
+        const HullPoint &p = pts.back();
+        pts.push_back({p.x + (i % 8 == 1 ? 5 : 0), p.y + (i % 8 == 5 ? 5 : 0), i});
+      } else {
+        pts.push_back({offset + coord(rng), offset + coord(rng), i});
+      }
+    }
+    const std::vector<HullPoint> distinct = DistinctPositions(pts);
+    const std::vector<int> hull = convexHull(distinct, int(distinct.size()) + 1);
+    if (hull.empty()) continue;
+    HullEdgesB edges;
+    ASSERT_TRUE(MakeHullEdges(distinct, hull, edges));
+    ++hulls;
+    monotone += edges.monotone;
+    std::vector<std::pair<int, int>> probes;
+    for (const HullPoint &p : distinct)
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy) probes.push_back({p.x + dx, p.y + dy});
+    for (size_t i = 0; i + 1 < hull.size(); ++i) {
+      const HullPoint &a = distinct[size_t(hull[i])], &b = distinct[size_t(hull[i + 1])];
+      probes.push_back({(a.x + b.x) / 2, (a.y + b.y) / 2});
+    }
+    std::uniform_int_distribution<int> wide(offset - spread / 2, offset + spread + spread / 2);
+    for (int k = 0; k < 200; ++k) probes.push_back({wide(rng), wide(rng)});
+    for (const auto &q : probes)
+      ASSERT_EQ(InsideHullEdges(edges, q.first, q.second), InsideHull(distinct, hull, q.first, q.second))
+          << "round " << round << " at " << q.first << "," << q.second;
+  }
+  EXPECT_GT(hulls, 300);
+  EXPECT_GT(monotone, 200);
 }
 
 // Statistics whose deviation is only E / S, with S neighbour pairs.
