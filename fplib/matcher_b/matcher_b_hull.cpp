@@ -1,5 +1,7 @@
 #include "matcher_b_hull.h"
 
+#include <cstdint>
+
 namespace fplib {
 
 namespace {
@@ -18,11 +20,22 @@ long Dist2(const HullPoint &a, const HullPoint &b) {
 
 void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPoint> &out) {
   out.clear();
+  // Positions as one 64-bit key each, scanned whole without early exits:
+  // no branch on the data, and the scan vectorises.
+  constexpr size_t kKeys = 256;
+  uint64_t keys[kKeys];
+  size_t kept = 0;
   for (const HullPoint &p : pts) {
-    // Whole scans without early exits: no branch on the data.
+    const uint64_t key = (uint64_t(uint32_t(p.x)) << 32) | uint32_t(p.y);
     int seen = 0;
-    for (const HullPoint &q : out) seen |= (q.x == p.x) & (q.y == p.y);
-    if (!seen) out.push_back(p);
+    if (out.size() <= kKeys) {
+      for (size_t i = 0; i < kept; ++i) seen |= keys[i] == key;
+    } else {
+      for (const HullPoint &q : out) seen |= (q.x == p.x) & (q.y == p.y);
+    }
+    if (seen) continue;
+    if (kept < kKeys) keys[kept++] = key;
+    out.push_back(p);
   }
 }
 
@@ -118,6 +131,15 @@ void InsertByKey(int *list, int *keys, int &count, int i, int key) {
   keys[at] = key;
 }
 
+// Entry k spans levels from[k] up to the next entry's start (the last one
+// up to maxY).
+void FillLevels(const int *from, int count, int minY, int maxY, uint8_t *at) {
+  for (int k = 0; k < count; ++k) {
+    const int end = k + 1 < count ? from[k + 1] : maxY;
+    for (int y = from[k]; y < end; ++y) at[y - minY] = uint8_t(k);
+  }
+}
+
 void MarkMonotone(HullEdgesB &e) {
   e.monotone = false;
   const int n = e.count;
@@ -148,6 +170,11 @@ void MarkMonotone(HullEdgesB &e) {
   e.minY = minY;
   e.maxY = maxY;
   e.monotone = true;
+  e.levelled = maxY - minY <= HullEdgesB::kLevels;
+  if (e.levelled) {
+    FillLevels(e.risingFrom, e.risingCount, minY, maxY, e.risingAt);
+    FillLevels(e.fallingFrom, e.fallingCount, minY, maxY, e.fallingAt);
+  }
 }
 
 // The chain's edge whose half-open y span holds y, given minY < y < maxY:
@@ -189,8 +216,16 @@ bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
     // two edges decide. The index is kept valid either way, the range
     // applied last.
     const int inRange = int(y > e.minY) & int(y < e.maxY);
-    const int ru = SpanAt(e.risingFrom, e.risingCount, y), fd = SpanAt(e.fallingFrom, e.fallingCount, y);
-    const int u = e.rising[ru < 0 ? 0 : ru], d = e.falling[fd < 0 ? 0 : fd];
+    int u, d;
+    if (e.levelled) {
+      const int level = inRange ? y - e.minY : 0;
+      u = e.rising[e.risingAt[level]];
+      d = e.falling[e.fallingAt[level]];
+    } else {
+      const int ru = SpanAt(e.risingFrom, e.risingCount, y), fd = SpanAt(e.fallingFrom, e.fallingCount, y);
+      u = e.rising[ru < 0 ? 0 : ru];
+      d = e.falling[fd < 0 ? 0 : fd];
+    }
     // A vertex at this level starts the rising edge or ends the falling one.
     const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
     const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);

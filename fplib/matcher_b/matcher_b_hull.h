@@ -45,6 +45,11 @@ struct HullEdgesB {
   int risingCount = 0, fallingCount = 0;
   int risingFrom[kCapacity], fallingFrom[kCapacity];  // lower end's y
   int rising[kCapacity], falling[kCapacity];
+  // Per level from minY, the rising and falling list entries spanning it,
+  // when the y range is at most kLevels high.
+  static constexpr int kLevels = 2048;
+  bool levelled = false;
+  uint8_t risingAt[kLevels], fallingAt[kLevels];
 };
 constexpr int kNarrowLimit = 16383;
 
