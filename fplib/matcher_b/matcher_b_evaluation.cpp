@@ -24,14 +24,10 @@ bool KeepsBest(const EvaluationB &best, const EvaluationB &now) {
   return best.quality >= now.quality;
 }
 
-void SetHull(const PointSetB &set, SetHullsB &h, std::vector<HullPoint> &distinct, std::vector<int> &hull,
-             HullEdgesB &edges) {
+void SetHull(const PointSetB &set, SetHullsB &h, HullScratchB &out) {
   h.points.clear();
   for (int m = 0; m < set.count; ++m) h.points.push_back({set.points[m].x, set.points[m].y, m});
-  DistinctPositionsInto(h.points, distinct);
-  convexHullInto(distinct, int(distinct.size()) + 1, hull, h.visited);
-  // Hulls of at most kMaxPointsB points always fit.
-  MakeHullEdges(distinct, hull, edges);
+  MakeHull(h.points, -1, out);
 }
 
 }  // namespace
@@ -75,25 +71,25 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
   }
   SetHullsB &h = s.hulls;
   if (!h.readyA) {
-    SetHull(A, h, h.distinctA, h.hullA, h.edgesA);
+    SetHull(A, h, h.a);
     h.readyA = true;
   }
   if (!h.readyB) {
-    SetHull(B, h, h.distinctB, h.hullB, h.edgesB);
+    SetHull(B, h, h.b);
     h.readyB = true;
   }
-  if (h.hullB.empty() || h.hullA.empty()) return;
+  if (h.b.hull.empty() || h.a.hull.empty()) return;
   // Paired points count without the test; testing them all the same spares
   // a branch the predictor cannot learn.
   for (int m = 0; m < A.count; ++m) {
     int x, y;
     MapPoint(A.points[m], al, x, y);
-    cur.inFirst += int(pairedA[m] | InsideHullEdges(h.edgesB, x, y));
+    cur.inFirst += int(pairedA[m] | InsideMadeHull(h.b, x, y));
   }
   for (int t = 0; t < B.count; ++t) {
     int x, y;
     MapBack(B.points[t], al, x, y);
-    cur.inSecond += int(pairedB[t] | InsideHullEdges(h.edgesA, x, y));
+    cur.inSecond += int(pairedB[t] | InsideMadeHull(h.a, x, y));
   }
   const int n = cur.pairs;
   const float g = std::sqrt(float(cur.inFirst) * float(cur.inSecond));

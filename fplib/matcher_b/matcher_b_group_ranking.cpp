@@ -57,7 +57,9 @@ void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp) {
 
 int AnchorGroup(const MatcherBSearch &s, const TranslationGroupB &grp) {
   const GroupSetB &gs = s.first.groups;
-  std::vector<int> votes(gs.groups.size(), 0);
+  // One group per point at most.
+  int votes[kMaxPointsB];
+  std::fill_n(votes, gs.groups.size(), 0);
   for (const GroupRecordB &r : grp.records) {
     const TriangleB &t = s.first.triangles[size_t(r.triangle)];
     const int g1 = gs.pointToGroup[size_t(t.p1)], g2 = gs.pointToGroup[size_t(t.p2)],
@@ -67,7 +69,7 @@ int AnchorGroup(const MatcherBSearch &s, const TranslationGroupB &grp) {
     if (g3 >= 0 && g3 != g1 && g3 != g2) ++votes[size_t(g3)];
   }
   int best = -1;
-  for (size_t g = 0; g < votes.size(); ++g) {
+  for (size_t g = 0; g < gs.groups.size(); ++g) {
     if (votes[g] == 0) continue;
     if (best < 0 || votes[g] > votes[size_t(best)] ||
         (votes[g] == votes[size_t(best)] && gs.groups[g].members.size() > gs.groups[size_t(best)].members.size()))
@@ -86,7 +88,7 @@ void rankGroups(MatcherBSearch &s, RotationTableB &table) {
   const long N = long(best.records.size()) * 5;
   if (N < 1 || N > 30000) return;
   const int M = best.minutiae;
-  std::vector<int> costs;
+  std::vector<int> &costs = s.grouping.costs;
   for (size_t r = 0; r < table.rows.size(); ++r)
     for (size_t gi = 0; gi < table.rows[r].groups.size(); ++gi) {
       TranslationGroupB &grp = table.rows[r].groups[gi];

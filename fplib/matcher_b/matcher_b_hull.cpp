@@ -253,17 +253,29 @@ bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
   return vertex | (winding != 0);
 }
 
-int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source) {
-  const std::vector<HullPoint> distinct = DistinctPositions(source);
-  const std::vector<int> hull = convexHull(distinct, int(distinct.size()) + 1);
-  if (hull.empty()) return -1;
+bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h) {
+  DistinctPositionsInto(source, h.distinct);
+  convexHullInto(h.distinct, limit < 0 ? int(h.distinct.size()) + 1 : limit, h.hull, h.visited);
+  if (h.hull.empty()) return false;
+  h.fits = MakeHullEdges(h.distinct, h.hull, h.edges);
+  return true;
+}
+
+bool InsideMadeHull(const HullScratchB &h, int x, int y) {
+  return h.fits ? InsideHullEdges(h.edges, x, y) : InsideHull(h.distinct, h.hull, x, y);
+}
+
+int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source,
+                    HullScratchB &scratch) {
+  if (!MakeHull(source, -1, scratch)) return -1;
   int count = 0;
-  HullEdgesB edges;
-  if (MakeHullEdges(distinct, hull, edges))
-    for (const HullPoint &p : points) count += InsideHullEdges(edges, p.x, p.y);
-  else
-    for (const HullPoint &p : points) count += InsideHull(distinct, hull, p.x, p.y);
+  for (const HullPoint &p : points) count += InsideMadeHull(scratch, p.x, p.y);
   return count;
+}
+
+int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source) {
+  HullScratchB scratch;
+  return countInsideHull(points, source, scratch);
 }
 
 }  // namespace fplib

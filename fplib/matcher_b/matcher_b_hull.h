@@ -58,7 +58,25 @@ constexpr int kNarrowLimit = 16383;
 bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hull, HullEdgesB &edges);
 bool InsideHullEdges(const HullEdgesB &edges, int x, int y);
 
+// A hull made from a point list, kept so that its storage stops allocating
+// once grown.
+struct HullScratchB {
+  std::vector<HullPoint> distinct;
+  std::vector<int> hull;
+  std::vector<uint8_t> visited;
+  bool fits = false;  // edges laid out
+  HullEdgesB edges;
+};
+
+// The hull of source's distinct positions (a step limit of -1: one more than
+// their count); false when none forms.
+bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h);
+// Inside test against the hull MakeHull made.
+bool InsideMadeHull(const HullScratchB &h, int x, int y);
+
 // How many of `points` lie inside the hull of `source`; -1 when no hull forms.
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source);
+int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source,
+                    HullScratchB &scratch);
 
 }  // namespace fplib

@@ -67,16 +67,15 @@ struct GroupingScratchB {
   std::vector<ShiftSeedB> seeds;
   std::vector<uint8_t> covered, minutia;
   std::vector<int> members, seen;
+  std::vector<int> costs;  // group ranking
 };
 
 // Hulls of the two sets' own positions: the same for every alignment, so
 // made once per match, and kept while the set stays the same.
 struct SetHullsB {
   bool readyA = false, readyB = false;
-  std::vector<HullPoint> points, distinctA, distinctB;
-  std::vector<int> hullA, hullB;
-  std::vector<uint8_t> visited;
-  HullEdgesB edgesA, edgesB;
+  std::vector<HullPoint> points;
+  HullScratchB a, b;  // hull empty when none forms
 };
 
 struct MatcherBSearch {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "matcher_b_pairing.h"
@@ -9,8 +10,8 @@ namespace {
 int Raised(int a) { return a <= 180 ? a + 360 : a; }
 
 struct GroupSums {
-  long rot = 0, x = 0, y = 0;
-  int rotPairs = 0, shiftPairs = 0;
+  long rot, x, y;
+  int rotPairs, shiftPairs;
 };
 
 }  // namespace
@@ -19,7 +20,9 @@ void refineAlignment(MatcherBSearch &s, AlignmentB &al) {
   GroupSetB &gs = s.first.groups;
   if (gs.groups.empty()) return;
   const PointSetB &A = s.A(), &B = s.B();
-  std::vector<GroupSums> sums(gs.groups.size());
+  // One group per point at most.
+  GroupSums sums[kMaxPointsB];
+  std::fill_n(sums, gs.groups.size(), GroupSums{0, 0, 0, 0, 0});
   auto passes = [&](const PointB &p, const PointB &q, int xr, int yr, int r) {
     return Abs(xr - q.x - al.dx) <= 20 && Abs(yr - q.y - al.dy) <= 20 && Abs(Raised(p.angle) - Raised(q.angle) - r) <= 25;
   };

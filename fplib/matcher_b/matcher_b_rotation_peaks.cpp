@@ -92,12 +92,11 @@ void AddRow(RotationTableB &table, int l, int k, int j) {
   while (at < table.rows.size() && (table.rows[at].triangles > k ||
                                     (table.rows[at].triangles == k && table.rows[at].candidates >= j)))
     ++at;
-  RotationRowB row;
+  if (at >= 4) return;  // would drop out at once
+  RotationRowB &row = table.rows.insert(at);
   row.rotation = l;
   row.triangles = k;
   row.candidates = j;
-  table.rows.insert(table.rows.begin() + long(at), row);
-  if (table.rows.size() > 4) table.rows.resize(4);
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+#include <vector>
+
+#include "matcher_b_hull.h"
 #include "matcher_b_records.h"
 
 namespace fplib {
@@ -34,13 +37,27 @@ int estimateFinalAlignment(const PointSetB &first, const PointSetB &second, cons
                            AlignmentB &al);
 void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &result, const PointSetB &second,
                           ScoreStatisticsB &st, const AlignmentB &al);
+// Lists and hull of the final score, kept with the search state so that
+// they stop allocating once grown.
+struct FinalScoreScratchB {
+  std::vector<HullPoint> paired, kept, keptPaired, secondAll, secondPaired, source;
+  HullScratchB hull;
+};
+
+// The forms without scratch make their own; a match passes its kept one.
 void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
                        MatcherBResult &result, const AlignmentB &al);
+void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
+                       MatcherBResult &result, const AlignmentB &al, FinalScoreScratchB &scratch);
 
 // Paired minutiae's hull coverage of one side; -1 when the hull fails.
 int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide);
+int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide,
+                       FinalScoreScratchB &scratch);
 // Overlap of both sets under the alignment, 14 fraction bits.
 int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
                  const AlignmentB &al);
+int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
+                 const AlignmentB &al, FinalScoreScratchB &scratch);
 
 }  // namespace fplib

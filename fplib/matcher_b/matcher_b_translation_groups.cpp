@@ -135,29 +135,28 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
           ++minutiae;
         }
     }
-    TranslationGroupB grp;
     const long n = long(memberCount);
-    grp.dx = int(sx / n);
-    grp.dy = int(sy / n);
+    const int dx = int(sx / n), dy = int(sy / n);
     bool duplicate = false;
     for (const auto &other : row.groups)
-      if (other.triangles > 0 && other.dx == grp.dx && other.dy == grp.dy) duplicate = true;
+      if (other.triangles > 0 && other.dx == dx && other.dy == dy) duplicate = true;
     if (duplicate) {
-      row.groups.push_back(TranslationGroupB());
+      row.groups.add();
       continue;
-    }
-    grp.triangles = triCount;
-    grp.minutiae = minutiae;
-    grp.strength = minutiae * 250;
-    grp.records.reserve(size_t(memberCount));
-    for (int mi = 0; mi < memberCount; ++mi) {
-      const ShiftRecord &r = recs[size_t(members[size_t(mi)])];
-      grp.records.push_back({0, r.triangle, r.candidate});
     }
     const int bestStrength = table.bestRow >= 0
                                  ? table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)].strength
                                  : 0;
-    row.groups.push_back(std::move(grp));
+    TranslationGroupB &grp = row.groups.add();
+    grp.dx = dx;
+    grp.dy = dy;
+    grp.triangles = triCount;
+    grp.minutiae = minutiae;
+    grp.strength = minutiae * 250;
+    for (int mi = 0; mi < memberCount; ++mi) {
+      const ShiftRecord &r = recs[size_t(members[size_t(mi)])];
+      grp.records.push_back({0, r.triangle, r.candidate});
+    }
     if (row.groups.back().strength > bestStrength) {
       table.bestRow = rowIndex;
       table.bestGroup = int(row.groups.size()) - 1;
