@@ -28,6 +28,7 @@ int CheckAndEvaluate(MatcherBSearch &s, const AlignmentB &al) {
 }
 
 void Finish(MatcherBSearch &s, FinalScoreScratchB &scratch, MatcherBResult &result) {
+  settleBestQuality(s);
   copyBestEvaluation(result, s.eval);
   consolidatePairs(s, result);
   AlignmentB al;
