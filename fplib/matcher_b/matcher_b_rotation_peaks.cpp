@@ -15,23 +15,25 @@ constexpr int kSpan = 181;  // rotations -90..90
 constexpr int kLowRotation = -100, kRotations = 201;
 
 struct RotationSets {
-  uint64_t bits[kMaxTriangles][4];
+  // Words 1..4 hold the rotations; words 0 and 5 stay clear, so that a
+  // 64-bit read starting anywhere in -164..155 needs no bounds test.
+  uint64_t bits[kMaxTriangles][6];
   int triangles = 0;
   int perRotation[kRotations] = {};
 
-  // 64 bits of triangle t from rotation `from` on; rotations outside the
-  // range read as absent.
-  uint64_t From(int t, int from) const {
-    const int pos = from - kLowRotation;
-    const int word = pos >= 0 ? pos / 64 : -((63 - pos) / 64), shift = pos - word * 64;
-    auto at = [&](int w) { return w >= 0 && w < 4 ? bits[t][w] : uint64_t(0); };
-    return shift == 0 ? at(word) : (at(word) >> shift) | (at(word + 1) << (64 - shift));
+  // 64 bits of every triangle from rotation `from` on (rotations outside
+  // -100..100 read as absent) go to f(t, bits).
+  template <class F>
+  void ForEachFrom(int from, F f) const {
+    const int pos = from - kLowRotation + 64, word = pos / 64, shift = pos % 64;
+    for (int t = 0; t < triangles; ++t)
+      f(t, (bits[t][word] >> shift) | ((bits[t][word + 1] << 1) << (63 - shift)));
   }
   // Triangles with a candidate in [lo, hi] (at most 64 wide).
   int TrianglesIn(int lo, int hi) const {
     const uint64_t mask = hi - lo >= 63 ? ~uint64_t(0) : (uint64_t(1) << (hi - lo + 1)) - 1;
     int n = 0;
-    for (int t = 0; t < triangles; ++t) n += (From(t, lo) & mask) != 0;
+    ForEachFrom(lo, [&](int, uint64_t u) { n += (u & mask) != 0; });
     return n;
   }
   int CandidatesIn(int lo, int hi) const {
@@ -44,14 +46,14 @@ struct RotationSets {
 void MakeRotationSets(const MatcherBSearch &s, RotationSets &rs) {
   for (const TriangleB &t : s.first.triangles) {
     uint64_t *w = rs.bits[rs.triangles];
-    w[0] = w[1] = w[2] = w[3] = 0;
+    w[0] = w[1] = w[2] = w[3] = w[4] = w[5] = 0;
     for (const TriangleCandidate &c : t.candidates) {
       const int i = c.rotation - kLowRotation;
       if (i < 0 || i >= kRotations) continue;
-      w[i / 64] |= uint64_t(1) << (i % 64);
+      w[1 + i / 64] |= uint64_t(1) << (i % 64);
       ++rs.perRotation[i];
     }
-    rs.triangles += (w[0] | w[1] | w[2] | w[3]) != 0;
+    rs.triangles += (w[1] | w[2] | w[3] | w[4]) != 0;
   }
 }
 
@@ -146,10 +148,9 @@ void findRotationPeaks(const MatcherBSearch &s, RotationTableB &table) {
     // whole span are read once.
     const int first = peaks[q] - 94;
     int tk[9] = {};
-    for (int t = 0; t < sets.triangles; ++t) {
-      const uint64_t u = sets.From(t, first - 5);
+    sets.ForEachFrom(first - 5, [&](int, uint64_t u) {
       for (int i = 0; i < 9; ++i) tk[i] += ((u >> i) & 0x7FF) != 0;
-    }
+    });
     int bestL = 0, bestK = -1, bestJ = -1;
     for (int l = first; l <= peaks[q] - 86; ++l) {
       const int k = tk[l - first], j = sets.CandidatesIn(l - 5, l + 5);
