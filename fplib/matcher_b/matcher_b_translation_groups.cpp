@@ -55,10 +55,15 @@ struct SideDirections {
   int a, b, c;
   bool ok;
 };
+struct SideTolerancesB {
+  int a, b, c, limit;
+};
 struct DirectionCache {
   SideDirections triangle[kMaxTriangles];
   SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
   uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
+  SideTolerancesB tolerance[kMaxTriangles];
+  bool toleranceKnown[kMaxTriangles];
 };
 
 void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex, DirectionCache &dirs) {
@@ -73,11 +78,18 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     const TriangleB &t = tris[ti];
     const SideDirections &ta = dirs.triangle[ti];
     if (!ta.ok) continue;
-    const int tA = TolDir(t.lenAB), tB = TolDir(t.lenAC), tC = TolDir(t.lenCB);
-    const int limit = tC + tA / 2 + tB / 2 + 10;
     for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
       const TriangleCandidate &c = t.candidates[ci];
       if (c.rotation < D - 20 || c.rotation > D + 20) continue;
+      SideTolerancesB &tol = dirs.tolerance[ti];
+      if (!dirs.toleranceKnown[ti]) {
+        tol.a = TolDir(t.lenAB);
+        tol.b = TolDir(t.lenAC);
+        tol.c = TolDir(t.lenCB);
+        tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
+        dirs.toleranceKnown[ti] = true;
+      }
+      const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
       SideDirections &cb = dirs.candidate[ti][ci];
       if (!dirs.known[ti][ci]) {
         bool ok1, ok2, ok3;
@@ -181,6 +193,7 @@ void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
     d.c = Direction(A[t.p3], A[t.p2], ok3);
     d.ok = ok1 && ok2 && ok3;
     std::fill_n(dirs.known[ti], t.candidates.size(), 0);
+    dirs.toleranceKnown[ti] = false;
   }
   for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r), dirs);
 }
