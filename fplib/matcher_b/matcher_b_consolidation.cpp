@@ -149,8 +149,11 @@ void Consolidation::GatherCandidates(int m) {
   const int a = A.points[m].angle - al.rotation;
   for (int t = 0; t < B.count; ++t) {
     const PointB &q = B.points[t];
-    const int ex = Abs(q.x - x), ey = Abs(q.y - y), ea = Fold(a - q.angle);
-    if (ex > 35 || q.y - y < -40 || q.y - y > 35 || ea > 30 || ex + ey > 50 || ex + ey + ea > 80) continue;
+    // Position first: most points fail it, and then the angle is not needed.
+    const int ex = Abs(q.x - x), dy = q.y - y, ey = Abs(dy);
+    if (ex > 35 || dy < -40 || dy > 35 || ex + ey > 50) continue;
+    const int ea = Fold(a - q.angle);
+    if (ea > 30 || ex + ey + ea > 80) continue;
     const CandidateB c{t, 30 - (10 * ex) / 35 - (10 * ey) / 35 - (10 * ea) / 30, ex + ey + ea, 0, 1};
     if (pc.count < 3) {
       pc.list[pc.count++] = c;
