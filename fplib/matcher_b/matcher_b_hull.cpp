@@ -45,6 +45,67 @@ std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts) {
   return out;
 }
 
+namespace {
+
+constexpr int kWalkCapacity = 256;
+constexpr int kWalkLimit = 8191;  // differences within 14 bits: squares and products fit in 32
+
+// The walk of convexHullInto for up to kWalkCapacity points within
+// +-kWalkLimit: 32-bit arithmetic over the points not yet walked, kept in
+// their order in flat arrays, so that the scan has no test on whether a
+// point was walked. False when the points do not qualify (nothing done).
+bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::vector<int> &hull) {
+  const int n = int(pts.size());
+  if (n > kWalkCapacity) return false;
+  int xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
+  for (int i = 0; i < n; ++i) {
+    if (Abs(pts[size_t(i)].x) > kWalkLimit || Abs(pts[size_t(i)].y) > kWalkLimit) return false;
+    xs[i] = pts[size_t(i)].x;
+    ys[i] = pts[size_t(i)].y;
+    ids[i] = i;
+  }
+  int left = n, cur = start;
+  bool firstStep = true;  // cur is the start, still listed at its own position
+  for (int steps = 0;; ++steps) {
+    if (steps > limit) {
+      hull.clear();
+      return true;
+    }
+    // The first candidate, which must not be cur itself.
+    const int first = firstStep && start == 0 ? 1 : 0;
+    if (first >= left) {
+      hull.clear();
+      return true;
+    }
+    const int ox = pts[size_t(cur)].x, oy = pts[size_t(cur)].y;
+    int next = first, nx = xs[first] - ox, ny = ys[first] - oy, nd = nx * nx + ny * ny;
+    for (int k = first + 1; k < left; ++k) {
+      const int dx = xs[k] - ox, dy = ys[k] - oy, d = dx * dx + dy * dy, c = nx * dy - ny * dx;
+      // The start, still listed on the first step, never wins there: it lies
+      // on every line through itself (c == 0) and the tie rule passes it by.
+      const bool take = (c > 0) | ((c == 0) & (ids[k] != start) & (d < nd));
+      next = take ? k : next;
+      nx = take ? dx : nx;
+      ny = take ? dy : ny;
+      nd = take ? d : nd;
+    }
+    const int id = ids[next];
+    hull.push_back(id);
+    if (id == start) return true;
+    // Walked: out of the list, the rest keeping their order.
+    for (int k = next + 1; k < left; ++k) {
+      xs[k - 1] = xs[k];
+      ys[k - 1] = ys[k];
+      ids[k - 1] = ids[k];
+    }
+    --left;
+    firstStep = false;
+    cur = id;
+  }
+}
+
+}  // namespace
+
 void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
                     std::vector<uint8_t> &visited) {
   hull.clear();
@@ -58,6 +119,10 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
   for (int i = 1; i < n; ++i)
     if (pts[i].y < pts[start].y || (pts[i].y == pts[start].y && pts[i].x < pts[start].x)) start = i;
   hull.push_back(start);
+  if (WalkNarrow(pts, start, limit, hull)) {
+    if (hull.size() <= 3) hull.clear();
+    return;
+  }
   visited.assign(size_t(n), 0);
   int cur = start;
   // The step limit also ends a walk that degenerate input keeps going.

@@ -98,6 +98,40 @@ TEST(MatcherBHull, EdgesAnswerAsTheWindingTest) {
   EXPECT_GT(monotone, 200);
 }
 
+// Small coordinates take a 32-bit walk, far ones the 64-bit one; moved far
+// away, a set must give the same hull, step for step, including collinear
+// runs, repeated positions and walks cut short by their limit.
+TEST(MatcherBHull, NearAndFarSetsWalkAlike) {
+  std::mt19937 rng(29);
+  int walked = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::uniform_int_distribution<int> coord(round % 2 ? -40 : 0, round % 3 ? 60 : 2000);
+    std::vector<HullPoint> near;
+    const int n = 3 + round % 60;
+    for (int i = 0; i < n; ++i) {
+      if (round % 4 == 0 && i % 3 == 2) {
+        const HullPoint &p = near.back();
+        near.push_back({p.x + (i % 2 ? 7 : 0), p.y + (i % 2 ? 0 : 7), i});  // collinear runs
+      } else if (round % 5 == 0 && i % 7 == 6) {
+        near.push_back(near[size_t(i) / 2]);  // a repeated position
+      } else {
+        near.push_back({coord(rng), coord(rng), i});
+      }
+    }
+    std::vector<HullPoint> far = near;
+    for (HullPoint &p : far) {
+      p.x += 30000;
+      p.y -= 25000;
+    }
+    for (int limit : {n + 1, n / 3, 3}) {
+      const std::vector<int> a = convexHull(near, limit), b = convexHull(far, limit);
+      ASSERT_EQ(a, b) << "round " << round << " limit " << limit;
+      walked += !a.empty();
+    }
+  }
+  EXPECT_GT(walked, 300);
+}
+
 // Statistics whose deviation is only E / S, with S neighbour pairs.
 ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
   ScoreStatisticsB st;
