@@ -132,6 +132,7 @@ int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
   }
   s.preparedValid = false;
   s.hulls.readyA = false;
+  s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
   gs.current = -1;
   s.preparedResult = prepareMatcherBContext(s.first);
   s.preparedFirst.count = first.count;

@@ -78,6 +78,15 @@ struct SetHullsB {
   HullScratchB a, b;  // hull empty when none forms
 };
 
+// Side directions (p2 -> p1, p3 -> p1, p3 -> p2) of one of the first set's
+// triangles as the shift grouping reads them; the entry names the triangle's
+// points, so that a changed triangle never reads another's.
+struct TriangleSidesB {
+  int p1 = -1, p2 = -1, p3 = -1;
+  int a = 0, b = 0, c = 0;
+  bool ok = false;
+};
+
 struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
@@ -85,6 +94,9 @@ struct MatcherBSearch {
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
+  // Per triangle, worked out on first use and kept while the first set
+  // stays the same.
+  mutable std::vector<TriangleSidesB> triangleSides;
   // The first set the first context was last prepared for, and the result;
   // the second set the second context's grid was last built for.
   bool preparedValid = false;

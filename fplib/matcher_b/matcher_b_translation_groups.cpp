@@ -59,7 +59,6 @@ struct SideTolerancesB {
   int a, b, c, limit;
 };
 struct DirectionCache {
-  SideDirections triangle[kMaxTriangles];
   SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
   uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
   SideTolerancesB tolerance[kMaxTriangles];
@@ -76,7 +75,18 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   recs.clear();
   for (size_t ti = 0; ti < tris.size(); ++ti) {
     const TriangleB &t = tris[ti];
-    const SideDirections &ta = dirs.triangle[ti];
+    TriangleSidesB &ta = s.triangleSides[ti];
+    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
+      const PointB *A = s.A().points;
+      bool ok1, ok2, ok3;
+      ta.a = Direction(A[t.p2], A[t.p1], ok1);
+      ta.b = Direction(A[t.p3], A[t.p1], ok2);
+      ta.c = Direction(A[t.p3], A[t.p2], ok3);
+      ta.ok = ok1 && ok2 && ok3;
+      ta.p1 = t.p1;
+      ta.p2 = t.p2;
+      ta.p3 = t.p3;
+    }
     if (!ta.ok) continue;
     for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
       const TriangleCandidate &c = t.candidates[ci];
@@ -182,17 +192,12 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
 void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
   if (table.rows.empty()) return;
   DirectionCache dirs;
-  const PointB *A = s.A().points;
   const auto &tris = s.first.triangles;
+  // A search state made outside a match starts without the per-triangle
+  // entries.
+  if (s.triangleSides.size() < tris.size()) s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
   for (size_t ti = 0; ti < tris.size(); ++ti) {
-    const TriangleB &t = tris[ti];
-    bool ok1, ok2, ok3;
-    SideDirections &d = dirs.triangle[ti];
-    d.a = Direction(A[t.p2], A[t.p1], ok1);
-    d.b = Direction(A[t.p3], A[t.p1], ok2);
-    d.c = Direction(A[t.p3], A[t.p2], ok3);
-    d.ok = ok1 && ok2 && ok3;
-    std::fill_n(dirs.known[ti], t.candidates.size(), 0);
+    std::fill_n(dirs.known[ti], tris[ti].candidates.size(), 0);
     dirs.toleranceKnown[ti] = false;
   }
   for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r), dirs);
