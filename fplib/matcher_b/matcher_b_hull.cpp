@@ -20,22 +20,30 @@ long Dist2(const HullPoint &a, const HullPoint &b) {
 
 void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPoint> &out) {
   out.clear();
-  // Positions as one 64-bit key each, scanned whole without early exits:
-  // no branch on the data, and the scan vectorises.
+  // Up to 256 positions within 16 bits each: one 32-bit key per position,
+  // scanned whole without early exits, so that the scan has no branch on
+  // the data and vectorises.
   constexpr size_t kKeys = 256;
-  uint64_t keys[kKeys];
-  size_t kept = 0;
-  for (const HullPoint &p : pts) {
-    const uint64_t key = (uint64_t(uint32_t(p.x)) << 32) | uint32_t(p.y);
-    int seen = 0;
-    if (out.size() <= kKeys) {
-      for (size_t i = 0; i < kept; ++i) seen |= keys[i] == key;
-    } else {
-      for (const HullPoint &q : out) seen |= (q.x == p.x) & (q.y == p.y);
+  bool narrow = pts.size() <= kKeys;
+  for (const HullPoint &p : pts)
+    narrow = narrow && p.x >= -32768 && p.x <= 32767 && p.y >= -32768 && p.y <= 32767;
+  if (narrow) {
+    uint32_t keys[kKeys];
+    size_t kept = 0;
+    for (const HullPoint &p : pts) {
+      const uint32_t key = (uint32_t(p.x + 32768) << 16) | uint32_t(p.y + 32768);
+      uint32_t seen = 0;
+      for (size_t i = 0; i < kept; ++i) seen |= uint32_t(keys[i] == key);
+      if (seen) continue;
+      keys[kept++] = key;
+      out.push_back(p);
     }
-    if (seen) continue;
-    if (kept < kKeys) keys[kept++] = key;
-    out.push_back(p);
+    return;
+  }
+  for (const HullPoint &p : pts) {
+    int seen = 0;
+    for (const HullPoint &q : out) seen |= (q.x == p.x) & (q.y == p.y);
+    if (!seen) out.push_back(p);
   }
 }
 

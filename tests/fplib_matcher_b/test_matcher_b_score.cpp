@@ -98,9 +98,10 @@ TEST(MatcherBHull, EdgesAnswerAsTheWindingTest) {
   EXPECT_GT(monotone, 200);
 }
 
-// Small coordinates take a 32-bit walk, far ones the 64-bit one; moved far
-// away, a set must give the same hull, step for step, including collinear
-// runs, repeated positions and walks cut short by their limit.
+// Small coordinates take 32-bit keys and a 32-bit walk, far ones the wide
+// forms; moved far away, a set must keep the same distinct positions and
+// give the same hull, step for step, including collinear runs, repeated
+// positions and walks cut short by their limit.
 TEST(MatcherBHull, NearAndFarSetsWalkAlike) {
   std::mt19937 rng(29);
   int walked = 0;
@@ -120,9 +121,12 @@ TEST(MatcherBHull, NearAndFarSetsWalkAlike) {
     }
     std::vector<HullPoint> far = near;
     for (HullPoint &p : far) {
-      p.x += 30000;
-      p.y -= 25000;
+      p.x += 40000;
+      p.y -= 45000;
     }
+    const std::vector<HullPoint> nearDistinct = DistinctPositions(near), farDistinct = DistinctPositions(far);
+    ASSERT_EQ(nearDistinct.size(), farDistinct.size()) << "round " << round;
+    for (size_t i = 0; i < nearDistinct.size(); ++i) ASSERT_EQ(nearDistinct[i].id, farDistinct[i].id);
     for (int limit : {n + 1, n / 3, 3}) {
       const std::vector<int> a = convexHull(near, limit), b = convexHull(far, limit);
       ASSERT_EQ(a, b) << "round " << round << " limit " << limit;
