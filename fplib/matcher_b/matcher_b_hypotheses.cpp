@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "matcher_b_alignment.h"
 
 namespace fplib {
@@ -12,13 +14,23 @@ void selectHypotheses(MatcherBSearch &s, HypothesisListB &slots) {
   constexpr size_t kSlots = kMaxHypothesesB;
   auto &tris = s.first.triangles;
   slots.clear();
+  // A triangle's cheapest unspent candidate changes only when it is taken,
+  // and the costliest slot only when the slots change: both are kept until
+  // then rather than searched for again on every pass.
+  constexpr int kUnknown = -2;
+  int picks[kMaxTriangles];
+  std::fill_n(picks, tris.size(), kUnknown);
   for (bool changed = true; changed;) {
     changed = false;
+    int worst = kUnknown;
     for (size_t ti = 0; ti < tris.size(); ++ti) {
       auto &cands = tris[ti].candidates;
-      int pick = -1;
-      for (size_t ci = 0; ci < cands.size(); ++ci)
-        if (cands[ci].cost < kSpentCost && (pick < 0 || cands[ci].cost < cands[size_t(pick)].cost)) pick = int(ci);
+      int &pick = picks[ti];
+      if (pick == kUnknown) {
+        pick = -1;
+        for (size_t ci = 0; ci < cands.size(); ++ci)
+          if (cands[ci].cost < kSpentCost && (pick < 0 || cands[ci].cost < cands[size_t(pick)].cost)) pick = int(ci);
+      }
       if (pick < 0) continue;
       HypothesisB h;
       h.triangle = int(ti);
@@ -27,13 +39,17 @@ void selectHypotheses(MatcherBSearch &s, HypothesisListB &slots) {
       if (slots.size() < kSlots) {
         slots.push_back(h);
       } else {
-        size_t worst = 0;
-        for (size_t k = 1; k < slots.size(); ++k)
-          if (slots[k].cost > slots[worst].cost) worst = k;
-        if (h.cost >= slots[worst].cost) continue;
-        slots[worst] = h;
+        if (worst == kUnknown) {
+          worst = 0;
+          for (size_t k = 1; k < slots.size(); ++k)
+            if (slots[k].cost > slots[size_t(worst)].cost) worst = int(k);
+        }
+        if (h.cost >= slots[size_t(worst)].cost) continue;
+        slots[size_t(worst)] = h;
+        worst = kUnknown;
       }
       cands[size_t(pick)].cost = kSpentCost;
+      pick = kUnknown;
       changed = true;
     }
     if (slots.empty()) return;
