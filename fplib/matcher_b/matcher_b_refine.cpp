@@ -163,12 +163,23 @@ const SideTolerances &Tolerances() {
 void removeConflictingPairs(MatcherBSearch &s, int rotation) {
   const PointSetB &A = s.A(), &B = s.B();
   const SideTolerances &tol = Tolerances();
-  for (int i = 0; i < A.count; ++i) {
+  // Minutiae without a chosen candidate never gain one here: only the ones
+  // holding one at the start are walked (the test on each stays, as one may
+  // lose its candidate on the way).
+  int held[kMaxPointsB], heldCount = 0;
+  for (int m = 0; m < A.count; ++m) {
+    const PairCandidatesB &pc = s.candidates[size_t(m)];
+    held[heldCount] = m;
+    heldCount += pc.count != 0 && pc.chosen >= 0;
+  }
+  for (int hi = 0; hi < heldCount; ++hi) {
+    const int i = held[hi];
     PairCandidatesB &pi = s.candidates[size_t(i)];
     if (pi.count == 0 || pi.chosen < 0) continue;
     // i keeps comparing with this candidate even after losing it.
     const CandidateB ci = pi.list[pi.chosen];
-    for (int k = i + 1; k < A.count; ++k) {
+    for (int hk = hi + 1; hk < heldCount; ++hk) {
+      const int k = held[hk];
       PairCandidatesB &pk = s.candidates[size_t(k)];
       if (pk.count == 0 || pk.chosen < 0) continue;
       const CandidateB &ck = pk.list[pk.chosen];
