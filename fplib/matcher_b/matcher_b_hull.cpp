@@ -10,7 +10,8 @@ long Cross(const HullPoint &o, const HullPoint &a, const HullPoint &b) {
   return long(a.x - o.x) * (b.y - o.y) - long(a.y - o.y) * (b.x - o.x);
 }
 
-int Abs(int v) { return v < 0 ? -v : v; }
+// Whether v lies within -limit..limit (no negation, so any int will do).
+bool Within(int v, int limit) { return v >= -limit && v <= limit; }
 
 long Dist2(const HullPoint &a, const HullPoint &b) {
   return long(a.x - b.x) * (a.x - b.x) + long(a.y - b.y) * (a.y - b.y);
@@ -26,7 +27,7 @@ void DistinctPositionsInto(const std::vector<HullPoint> &pts, std::vector<HullPo
   constexpr size_t kKeys = 256;
   bool narrow = pts.size() <= kKeys;
   for (const HullPoint &p : pts)
-    narrow = narrow && p.x >= -32768 && p.x <= 32767 && p.y >= -32768 && p.y <= 32767;
+    narrow = narrow && Within(p.x, 32767) && Within(p.y, 32767);
   if (narrow) {
     uint32_t keys[kKeys];
     size_t kept = 0;
@@ -67,7 +68,7 @@ bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::ve
   if (n > kWalkCapacity) return false;
   int xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
   for (int i = 0; i < n; ++i) {
-    if (Abs(pts[size_t(i)].x) > kWalkLimit || Abs(pts[size_t(i)].y) > kWalkLimit) return false;
+    if (!Within(pts[size_t(i)].x, kWalkLimit) || !Within(pts[size_t(i)].y, kWalkLimit)) return false;
     xs[i] = pts[size_t(i)].x;
     ys[i] = pts[size_t(i)].y;
     ids[i] = i;
@@ -270,7 +271,7 @@ bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hu
   bool narrow = true;
   for (size_t i = 0; i + 1 < hull.size(); ++i) {
     const HullPoint &a = pts[size_t(hull[i])], &b = pts[size_t(hull[i + 1])];
-    narrow = narrow && Abs(a.x) <= kNarrowLimit && Abs(a.y) <= kNarrowLimit;
+    narrow = narrow && Within(a.x, kNarrowLimit) && Within(a.y, kNarrowLimit);
     edges.ax[i] = a.x;
     edges.ay[i] = a.y;
     edges.by[i] = b.y;
@@ -306,7 +307,7 @@ bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
   }
   int winding = 0, vertex = 0;
   const int n = e.count;
-  if (e.narrow && Abs(x) <= kNarrowLimit && Abs(y) <= kNarrowLimit) {
+  if (e.narrow && Within(x, kNarrowLimit) && Within(y, kNarrowLimit)) {
     // Differences stay within 15 bits, so each product and the side fit in
     // 32 bits.
     for (int i = 0; i < n; ++i) {
