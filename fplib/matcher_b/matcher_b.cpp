@@ -27,7 +27,8 @@ int CheckAndEvaluate(MatcherBSearch &s, const AlignmentB &al) {
   return kept;
 }
 
-void Finish(MatcherBSearch &s, MatcherBResult &result) {
+void Finish(MatcherBSearch &s, FinalScoreScratchB &scratch, MatcherBResult &result) {
+  settleBestQuality(s);
   copyBestEvaluation(result, s.eval);
   consolidatePairs(s, result);
   AlignmentB al;
@@ -37,7 +38,7 @@ void Finish(MatcherBSearch &s, MatcherBResult &result) {
   }
   ScoreStatisticsB st;
   buildScoreStatistics(s.first, result, s.B(), st, al);
-  computeFinalScore(st, s.A(), s.B(), result, al);
+  computeFinalScore(st, s.A(), s.B(), result, al, scratch);
   if (result.score > 1000) result.score = 1000;
 }
 
@@ -49,6 +50,7 @@ int SecondGrid(MatcherBSearch &s) {
   if (s.gridValid && s.gridSecond.count == second.count && std::memcmp(s.gridSecond.points, second.points, used) == 0)
     return 1;
   s.gridValid = false;
+  s.hulls.readyB = false;
   clearPairGrid(s.second.grid, s.second.pairLists);
   if (!buildPairGridB(second, s.second.grid, s.second.pairLists)) return 0;
   s.gridSecond.count = second.count;
@@ -57,12 +59,13 @@ int SecondGrid(MatcherBSearch &s) {
   return 1;
 }
 
-void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
+void searchAlignmentB(MatcherBSearch &s, RotationTableB &table, FinalScoreScratchB &scratch,
+                      MatcherBResult &result) {
   if (!SecondGrid(s)) return;
   s.first.candidateTotal = 0;
   if (!matchTrianglesB(s)) return;
   s.eval = EvaluationRecordB();
-  RotationTableB table;
+  table.reset();
   findRotationPeaks(s, table);
   groupTranslations(s, table);
   rankGroups(s, table);
@@ -83,7 +86,8 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
     }
   }
   if (!done) {
-    const std::vector<HypothesisB> hyps = selectHypotheses(s);
+    HypothesisListB hyps;
+    selectHypotheses(s, hyps);
     if (hyps.empty()) return;
     for (const HypothesisB &h : hyps) {
       AlignmentB al = h.align;
@@ -100,11 +104,17 @@ void searchAlignmentB(MatcherBSearch &s, MatcherBResult &result) {
       if (v > 25) break;
     }
   }
-  Finish(s, result);
+  Finish(s, scratch, result);
 }
 
-// Search states, kept between matches.
-minutiae::WorkspacePool<MatcherBSearch> g_searches;
+// A search state, its rotation table and final-score lists, kept between
+// matches.
+struct MatcherBWork {
+  MatcherBSearch search;
+  RotationTableB table;
+  FinalScoreScratchB finalScore;
+};
+minutiae::WorkspacePool<MatcherBWork> g_searches;
 
 // Prepares the first context, or, when the first set is the one it was
 // last prepared for (one template against many), resets what a search
@@ -121,6 +131,8 @@ int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
     return s.preparedResult;
   }
   s.preparedValid = false;
+  s.hulls.readyA = false;
+  s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
   gs.current = -1;
   s.preparedResult = prepareMatcherBContext(s.first);
   s.preparedFirst.count = first.count;
@@ -135,7 +147,8 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
   if (!first || !second || !result) return 2;
   if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
   const auto lease = g_searches.Acquire();
-  MatcherBSearch *search = lease.get();
+  MatcherBWork *work = lease.get();
+  MatcherBSearch *search = work ? &work->search : nullptr;
   if (!search || !createMatcherBContext(search->first, true) || !createMatcherBContext(search->second, false)) {
     noMemory = true;
     return -1;
@@ -147,9 +160,8 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
     s.first.points = first;
     s.second.points = second;
     s.candidates.assign(kMaxPointsB, PairCandidatesB());
-    s.hulls.ready = false;
     if (!PrepareFirst(s, *first)) return -1;
-    searchAlignmentB(s, *result);
+    searchAlignmentB(s, work->table, work->finalScore, *result);
   } catch (const std::bad_alloc &) {
     // Whatever had to grow keeps a valid state for the next match.
     noMemory = true;

@@ -149,8 +149,11 @@ void Consolidation::GatherCandidates(int m) {
   const int a = A.points[m].angle - al.rotation;
   for (int t = 0; t < B.count; ++t) {
     const PointB &q = B.points[t];
-    const int ex = Abs(q.x - x), ey = Abs(q.y - y), ea = Fold(a - q.angle);
-    if (ex > 35 || q.y - y < -40 || q.y - y > 35 || ea > 30 || ex + ey > 50 || ex + ey + ea > 80) continue;
+    // Position first: most points fail it, and then the angle is not needed.
+    const int ex = Abs(q.x - x), dy = q.y - y, ey = Abs(dy);
+    if (ex > 35 || dy < -40 || dy > 35 || ex + ey > 50) continue;
+    const int ea = Fold(a - q.angle);
+    if (ea > 30 || ex + ey + ea > 80) continue;
     const CandidateB c{t, 30 - (10 * ex) / 35 - (10 * ey) / 35 - (10 * ea) / 30, ex + ey + ea, 0, 1};
     if (pc.count < 3) {
       pc.list[pc.count++] = c;
@@ -179,9 +182,10 @@ void Consolidation::LinkSets() {
     C(m).assigned = -1;
     C(m).chainHead = -1;
   }
+  FixedListB<int, kMaxPointsB> set;
   for (int start = 0; start < Count(); ++start) {
     if (C(start).count == 0 || inSet[size_t(start)]) continue;
-    FixedListB<int, kMaxPointsB> set;
+    set.clear();
     set.push_back(start);
     inSet[size_t(start)] = 1;
     for (size_t q = 0; q < set.size(); ++q) {
@@ -307,17 +311,20 @@ void Consolidation::BuildChains() {
   }
   // One second-set minutia, one holder: the best chain score, then the
   // larger index.
-  for (int t = 0; t < s.B().count; ++t) {
-    int keeper = -1;
-    for (int m = 0; m < Count(); ++m)
-      if (C(m).assigned == t && (keeper < 0 || C(m).chainScore >= C(keeper).chainScore)) keeper = m;
-    for (int m = 0; m < Count(); ++m)
-      if (m != keeper && C(m).assigned == t) {
-        C(m).count = 0;
-        C(m).assigned = -1;
-        C(m).chainScore = 0;
-        C(m).chainHead = -1;
-      }
+  PerPoint keeper;
+  std::fill_n(keeper.begin(), s.B().count, -1);
+  for (int m = 0; m < Count(); ++m) {
+    const int t = C(m).assigned;
+    if (t >= 0 && (keeper[size_t(t)] < 0 || C(m).chainScore >= C(keeper[size_t(t)]).chainScore)) keeper[size_t(t)] = m;
+  }
+  for (int m = 0; m < Count(); ++m) {
+    const int t = C(m).assigned;
+    if (t >= 0 && keeper[size_t(t)] != m) {
+      C(m).count = 0;
+      C(m).assigned = -1;
+      C(m).chainScore = 0;
+      C(m).chainHead = -1;
+    }
   }
 }
 

@@ -88,6 +88,7 @@ class FixedListB {
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
   void clear() { count_ = 0; }
+  void resize(size_t n) { count_ = n; }  // callers only shrink
   // Callers keep to N entries.
   void push_back(const T &v) { items_[count_++] = v; }
   T &operator[](size_t i) { return items_[i]; }

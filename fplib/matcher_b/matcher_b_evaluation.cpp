@@ -12,7 +12,43 @@ void MapBack(const PointB &q, const AlignmentB &al, int &x, int &y) {
   RotatePoint(q.x + al.dx, q.y + al.dy, -al.rotation, x, y);
 }
 
-bool KeepsBest(const EvaluationB &best, const EvaluationB &now) {
+constexpr int kQualityUnknown = -1;
+
+// Quality from the points of each set that lie in the other's hull under
+// the evaluation's alignment (paired ones count as inside). Worked out only
+// when a comparison needs it: most pairings are judged by their means, and
+// the hull tests are the larger part of an evaluation.
+void SettleQuality(const MatcherBSearch &s, EvaluationB &e) {
+  if (e.quality != kQualityUnknown) return;
+  const PointSetB &A = s.A(), &B = s.B();
+  const SetHullsB &h = s.hulls;
+  bool pairedA[kMaxPointsB] = {}, pairedB[kMaxPointsB] = {};
+  for (int i = 0; i < e.pairs; ++i) {
+    pairedA[e.first[i]] = true;
+    pairedB[e.second[i]] = true;
+  }
+  e.inFirst = e.inSecond = 0;
+  // Paired points count without the test; testing them all the same spares
+  // a branch the predictor cannot learn.
+  for (int m = 0; m < A.count; ++m) {
+    int x, y;
+    MapPoint(A.points[m], e.align, x, y);
+    e.inFirst += int(pairedA[m] | InsideMadeHull(h.b, x, y));
+  }
+  for (int t = 0; t < B.count; ++t) {
+    int x, y;
+    MapBack(B.points[t], e.align, x, y);
+    e.inSecond += int(pairedB[t] | InsideMadeHull(h.a, x, y));
+  }
+  const int n = e.pairs;
+  const float g = std::sqrt(float(e.inFirst) * float(e.inSecond));
+  const float l = g >= 0.1f ? float(n) / g : 0.0f;
+  const float f1 = n < 8 ? l * (float(n) * 0.125f) : l;
+  const float f2 = float(n) * float(e.similaritySum) * l;
+  e.quality = int(std::floor(double(f1 * f2) * 0.04));
+}
+
+bool KeepsBest(const MatcherBSearch &s, EvaluationB &best, EvaluationB &now) {
   const int w = best.pairs, n = now.pairs;
   if (w <= 2) return false;
   if (n <= 13 && Abs(n - w) <= 1) {
@@ -21,7 +57,15 @@ bool KeepsBest(const EvaluationB &best, const EvaluationB &now) {
     if (w == n) return meanBest >= meanNow;
     return meanNow - meanBest <= 90;
   }
+  SettleQuality(s, best);
+  SettleQuality(s, now);
   return best.quality >= now.quality;
+}
+
+void SetHull(const PointSetB &set, SetHullsB &h, HullScratchB &out) {
+  h.points.clear();
+  for (int m = 0; m < set.count; ++m) h.points.push_back({set.points[m].x, set.points[m].y, m});
+  MakeHull(h.points, -1, out);
 }
 
 }  // namespace
@@ -47,7 +91,6 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     ev.bestStrong = c;
   else if (ev.bestStrong - c > 4)
     return;
-  bool pairedA[kMaxPointsB] = {}, pairedB[kMaxPointsB] = {};
   EvaluationB &cur = ev.current;
   cur = EvaluationB();
   cur.valid = 1;
@@ -60,43 +103,20 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     cur.second[cur.pairs] = cd.second;
     ++cur.pairs;
     cur.similaritySum += cd.similarity + cd.support;
-    pairedA[m] = true;
-    pairedB[cd.second] = true;
   }
   SetHullsB &h = s.hulls;
-  if (!h.ready) {
-    h.points.clear();
-    for (int m = 0; m < A.count; ++m) h.points.push_back({A.points[m].x, A.points[m].y, m});
-    DistinctPositionsInto(h.points, h.distinctA);
-    h.points.clear();
-    for (int t = 0; t < B.count; ++t) h.points.push_back({B.points[t].x, B.points[t].y, t});
-    DistinctPositionsInto(h.points, h.distinctB);
-    convexHullInto(h.distinctB, int(h.distinctB.size()) + 1, h.hullB, h.visited);
-    convexHullInto(h.distinctA, int(h.distinctA.size()) + 1, h.hullA, h.visited);
-    h.ready = true;
+  if (!h.readyA) {
+    SetHull(A, h, h.a);
+    h.readyA = true;
   }
-  if (h.hullB.empty() || h.hullA.empty()) return;
-  for (int m = 0; m < A.count; ++m) {
-    int x, y;
-    MapPoint(A.points[m], al, x, y);
-    cur.inFirst += pairedA[m] || InsideHull(h.distinctB, h.hullB, x, y);
+  if (!h.readyB) {
+    SetHull(B, h, h.b);
+    h.readyB = true;
   }
-  for (int t = 0; t < B.count; ++t) {
-    int x, y;
-    MapBack(B.points[t], al, x, y);
-    cur.inSecond += pairedB[t] || InsideHull(h.distinctA, h.hullA, x, y);
-  }
+  if (h.b.hull.empty() || h.a.hull.empty()) return;
   const int n = cur.pairs;
-  const float g = std::sqrt(float(cur.inFirst) * float(cur.inSecond));
-  const float l = g >= 0.1f ? float(n) / g : 0.0f;
-  if (n > 80) {
-    cur.quality = 5000;
-  } else {
-    const float f1 = n < 8 ? l * (float(n) * 0.125f) : l;
-    const float f2 = float(n) * float(cur.similaritySum) * l;
-    cur.quality = int(std::floor(double(f1 * f2) * 0.04));
-  }
-  if (n > 2 && !KeepsBest(ev.best, cur)) {
+  cur.quality = n > 80 ? 5000 : kQualityUnknown;
+  if (n > 2 && !KeepsBest(s, ev.best, cur)) {
     ev.best = cur;
     for (int m = 0; m < A.count; ++m) {
       const PairCandidatesB &pc = s.candidates[size_t(m)];
@@ -109,6 +129,10 @@ void evaluatePairing(MatcherBSearch &s, const AlignmentB &al) {
     }
   }
   ev.done = 1;
+}
+
+void settleBestQuality(MatcherBSearch &s) {
+  if (s.eval.best.pairs > 0) SettleQuality(s, s.eval.best);
 }
 
 }  // namespace fplib

@@ -51,47 +51,43 @@ int64_t ScaleByCount(int c, int64_t G) {
   return (5 * G / 8) >> 5;
 }
 
-template <typename H>
-int64_t Moment(const H &h) {
-  int64_t s = 0;
-  for (size_t i = 0; i < sizeof(h) / sizeof(h[0]); ++i) s += int64_t(i) * h[i];
-  return s;
-}
-
-template <typename H>
-int64_t Count(const H &h) {
-  int64_t s = 0;
-  for (int v : h) s += v;
-  return s;
-}
-
 }  // namespace
 
-int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide) {
+int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide,
+                       FinalScoreScratchB &scratch) {
   if (result.pairCount < 3) return 0;
-  std::vector<HullPoint> paired;
+  std::vector<HullPoint> &paired = scratch.paired;
+  paired.clear();
   for (int i = 0; i < result.pairCount; ++i) {
     const int idx = secondSide ? result.second[i] : result.first[i];
     paired.push_back({set.points[idx].x, set.points[idx].y, idx});
   }
-  const std::vector<HullPoint> distinct = DistinctPositions(paired);
-  const std::vector<int> hull = convexHull(distinct, kMaxPointsB);
-  if (hull.empty()) return -1;
-  const int vertices = int(hull.size()) - 1;
+  HullScratchB &h = scratch.hull;
+  if (!MakeHull(paired, kMaxPointsB, h)) return -1;
+  const int vertices = int(h.hull.size()) - 1;
+  bool isVertex[kMaxPointsB] = {};
+  for (int v = 0; v < vertices; ++v) isVertex[h.distinct[size_t(h.hull[size_t(v)])].id] = true;
   int count = vertices;
-  for (int t = 0; t < set.count; ++t) {
-    bool isVertex = false;
-    for (int v = 0; v < vertices; ++v) isVertex = isVertex || distinct[size_t(hull[size_t(v)])].id == t;
-    if (!isVertex && InsideHull(distinct, hull, set.points[t].x, set.points[t].y)) ++count;
-  }
+  for (int t = 0; t < set.count; ++t)
+    count += !isVertex[t] && InsideMadeHull(h, set.points[t].x, set.points[t].y);
   return count;
 }
 
+int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide) {
+  FinalScoreScratchB scratch;
+  return countInsideOwnHull(set, result, secondSide, scratch);
+}
+
 int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
-                 const AlignmentB &al) {
+                 const AlignmentB &al, FinalScoreScratchB &scratch) {
   const int c = result.pairCount;
   if (c < 3) return 0;
-  std::vector<HullPoint> kept, keptPaired, secondAll, secondPaired;
+  std::vector<HullPoint> &kept = scratch.kept, &keptPaired = scratch.keptPaired, &secondAll = scratch.secondAll,
+                         &secondPaired = scratch.secondPaired, &source = scratch.source;
+  kept.clear();
+  keptPaired.clear();
+  secondAll.clear();
+  secondPaired.clear();
   for (int m = 0; m < first.count; ++m) {
     int x, y;
     MapPoint(first.points[m], al, x, y);
@@ -108,35 +104,41 @@ int overlapRatio(const PointSetB &first, const MatcherBResult &result, const Poi
     secondAll.push_back({second.points[t].x, second.points[t].y, t});
     if (result.secondPaired[t]) secondPaired.push_back(secondAll.back());
   }
-  std::vector<HullPoint> source = secondAll;
+  source.assign(secondAll.begin(), secondAll.end());
   source.insert(source.end(), keptPaired.begin(), keptPaired.end());
-  const int inFirst = countInsideHull(kept, source);
+  const int inFirst = countInsideHull(kept, source, scratch.hull);
   if (inFirst < 1) return 0;
   int e = c > inFirst ? c : inFirst;
-  source = kept;
+  source.assign(kept.begin(), kept.end());
   source.insert(source.end(), secondPaired.begin(), secondPaired.end());
-  const int inSecond = countInsideHull(secondAll, source);
+  const int inSecond = countInsideHull(secondAll, source, scratch.hull);
   if (inSecond < 1) return 0;
   if (inSecond >= c) e += inSecond - c;
   return (c << 14) / e;
 }
 
+int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
+                 const AlignmentB &al) {
+  FinalScoreScratchB scratch;
+  return overlapRatio(first, result, second, al, scratch);
+}
+
 void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
                        MatcherBResult &result, const AlignmentB &al) {
+  FinalScoreScratchB scratch;
+  computeFinalScore(st, first, second, result, al, scratch);
+}
+
+void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
+                       MatcherBResult &result, const AlignmentB &al, FinalScoreScratchB &scratch) {
   result.score = 0;
   const int c = result.pairCount;
   if (c < 3) return;
-  const int64_t S = Count(st.nd), M = Count(st.nb);
+  const int64_t S = st.nd, M = st.nb;
   if (S <= 0 || M <= 0 || st.pairs <= 0) return;
-  int64_t E = 0, R = 0, K = 0;
-  for (int b = 0; b < 60; ++b) {
-    E += Moment(st.len[b]);
-    R += Moment(st.turn[b]);
-    K += Moment(st.nbang[b]);
-  }
   const float N = float(st.pairs);
-  const float q1 = float(Moment(st.pos)) / N, q2 = float(E) / float(S), q3 = float(R) / float(S),
-              q4 = float(K) / float(M), q5 = float(Moment(st.ang)) / N;
+  const float q1 = float(st.pos) / N, q2 = float(st.len) / float(S), q3 = float(st.turn) / float(S),
+              q4 = float(st.nbang) / float(M), q5 = float(st.ang) / N;
   const float D = std::sqrt(q1 * q1 + q2 * q2 + q3 * q3 + q4 * q4 + q5 * q5);
   const Thresholds th = ByCount(c);
   const float D10 = 10.0f * D;
@@ -157,9 +159,10 @@ void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const
     result.score = int((v.mant * 112 / 100) >> v.bits);
     return;
   }
-  const int C2 = countInsideOwnHull(second, result, true), C1 = countInsideOwnHull(first, result, false);
+  const int C2 = countInsideOwnHull(second, result, true, scratch),
+            C1 = countInsideOwnHull(first, result, false, scratch);
   if (C1 < 0 || C2 < 0) return;
-  const int64_t O = overlapRatio(first, result, second, al);
+  const int64_t O = overlapRatio(first, result, second, al, scratch);
   if (10 * O < 16384) return;
   // Duplicate or edge positions can leave the hull counts below the pairs.
   if (C1 + C2 - c <= 0) return;

@@ -10,19 +10,54 @@ namespace {
 
 constexpr int kPruneRuns = 118;
 
-// Agreement of side from -> to in the first set with sfrom -> sto in the
-// second under rotation r.
-int SideScore(const MatcherBSearch &s, int from, int to, int sfrom, int sto, int r) {
-  SideGeometryB g1{}, g2{};
-  if (!pairGeometryB(s.A().points[from], s.A().points[to], kGeoDirection | kGeoLength, g1) ||
-      !pairGeometryB(s.B().points[sfrom], s.B().points[sto], kGeoDirection | kGeoLength, g2))
-    return 0;
-  return sideConsistency(g1.length, g1.direction, g2.length, g2.direction, r, false);
+// The sides p2 -> p1, p3 -> p1, p3 -> p2 of a triangle (c1 -> c0, c2 -> c0,
+// c2 -> c1 of a candidate), each with whether it is defined.
+struct Sides {
+  SideGeometryB g[3];
+  bool ok[3];
+};
+
+void MakeSides(const PointSetB &ps, int p1, int p2, int p3, Sides &out) {
+  const int from[3] = {p2, p3, p3}, to[3] = {p1, p1, p2};
+  for (int k = 0; k < 3; ++k) {
+    out.g[k] = SideGeometryB{};
+    out.ok[k] = pairGeometryB(ps.points[from[k]], ps.points[to[k]], kGeoDirection | kGeoLength, out.g[k]) != 0;
+  }
 }
 
-void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp) {
+// Side geometry of the triangles and their candidates, the same for every
+// group and rotation: worked out once per ranking, on first use.
+struct SideCache {
+  Sides triangle[kMaxTriangles];
+  Sides candidate[kMaxTriangles][kMaxTriangleCandidates];
+  uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
+  bool triangleKnown[kMaxTriangles];
+};
+
+// Agreement of the triangle's sides with the candidate's under rotation r,
+// summed; an undefined side on either agrees with nothing.
+int TriangleScore(const MatcherBSearch &s, SideCache &cache, int ti, int ci, int r) {
+  const TriangleB &t = s.first.triangles[size_t(ti)];
+  Sides &a = cache.triangle[ti];
+  if (!cache.triangleKnown[ti]) {
+    MakeSides(s.A(), t.p1, t.p2, t.p3, a);
+    cache.triangleKnown[ti] = true;
+  }
+  Sides &b = cache.candidate[ti][ci];
+  if (!cache.known[ti][ci]) {
+    const TriangleCandidate &c = t.candidates[size_t(ci)];
+    MakeSides(s.B(), c.c0, c.c1, c.c2, b);
+    cache.known[ti][ci] = 1;
+  }
+  int sum = 0;
+  for (int k = 0; k < 3; ++k)
+    if (a.ok[k] && b.ok[k])
+      sum += sideConsistency(a.g[k].length, a.g[k].direction, b.g[k].length, b.g[k].direction, r, false);
+  return sum;
+}
+
+void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp, SideCache &cache) {
   auto &recs = grp.records;
-  const auto &tris = s.first.triangles;
   size_t i = 0;
   int runs = 0;
   while (i < recs.size()) {
@@ -34,11 +69,7 @@ void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp) {
         recs[k].score = 0;
         continue;
       }
-      const TriangleB &t = tris[size_t(recs[k].triangle)];
-      const TriangleCandidate &c = t.candidates[size_t(recs[k].candidate)];
-      recs[k].score = SideScore(s, t.p2, t.p1, c.c1, c.c0, grp.rotation) +
-                      SideScore(s, t.p3, t.p1, c.c2, c.c0, grp.rotation) +
-                      SideScore(s, t.p3, t.p2, c.c2, c.c1, grp.rotation);
+      recs[k].score = TriangleScore(s, cache, recs[k].triangle, recs[k].candidate, grp.rotation);
     }
     if (end - i > 2) {
       size_t best = end, second = end;
@@ -57,7 +88,9 @@ void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp) {
 
 int AnchorGroup(const MatcherBSearch &s, const TranslationGroupB &grp) {
   const GroupSetB &gs = s.first.groups;
-  std::vector<int> votes(gs.groups.size(), 0);
+  // One group per point at most.
+  int votes[kMaxPointsB];
+  std::fill_n(votes, gs.groups.size(), 0);
   for (const GroupRecordB &r : grp.records) {
     const TriangleB &t = s.first.triangles[size_t(r.triangle)];
     const int g1 = gs.pointToGroup[size_t(t.p1)], g2 = gs.pointToGroup[size_t(t.p2)],
@@ -67,7 +100,7 @@ int AnchorGroup(const MatcherBSearch &s, const TranslationGroupB &grp) {
     if (g3 >= 0 && g3 != g1 && g3 != g2) ++votes[size_t(g3)];
   }
   int best = -1;
-  for (size_t g = 0; g < votes.size(); ++g) {
+  for (size_t g = 0; g < gs.groups.size(); ++g) {
     if (votes[g] == 0) continue;
     if (best < 0 || votes[g] > votes[size_t(best)] ||
         (votes[g] == votes[size_t(best)] && gs.groups[g].members.size() > gs.groups[size_t(best)].members.size()))
@@ -86,12 +119,16 @@ void rankGroups(MatcherBSearch &s, RotationTableB &table) {
   const long N = long(best.records.size()) * 5;
   if (N < 1 || N > 30000) return;
   const int M = best.minutiae;
-  std::vector<int> costs;
+  SideCache cache;
+  const size_t triangles = s.first.triangles.size();
+  std::fill_n(cache.triangleKnown, triangles, false);
+  for (size_t ti = 0; ti < triangles; ++ti) std::fill_n(cache.known[ti], kMaxTriangleCandidates, 0);
+  std::vector<int> &costs = s.grouping.costs;
   for (size_t r = 0; r < table.rows.size(); ++r)
     for (size_t gi = 0; gi < table.rows[r].groups.size(); ++gi) {
       TranslationGroupB &grp = table.rows[r].groups[gi];
       if (grp.minutiae + 2 < M || grp.records.empty()) continue;
-      pruneGroupRecords(s, grp);
+      pruneGroupRecords(s, grp, cache);
       costs.clear();
       const AlignmentB al{grp.rotation, grp.dx, grp.dy};
       for (const GroupRecordB &rec : grp.records) {

@@ -1,43 +1,58 @@
+#include <algorithm>
+
 #include "matcher_b_alignment.h"
 
 namespace fplib {
 
 namespace {
 
-constexpr int kSlots = 8;
 constexpr int kSpentCost = 10000;
 
 }  // namespace
 
-std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
+void selectHypotheses(MatcherBSearch &s, HypothesisListB &slots) {
+  constexpr size_t kSlots = kMaxHypothesesB;
   auto &tris = s.first.triangles;
-  std::vector<HypothesisB> slots;
-  slots.reserve(size_t(kSlots));
+  slots.clear();
+  // A triangle's cheapest unspent candidate changes only when it is taken,
+  // and the costliest slot only when the slots change: both are kept until
+  // then rather than searched for again on every pass.
+  constexpr int kUnknown = -2;
+  int picks[kMaxTriangles];
+  std::fill_n(picks, tris.size(), kUnknown);
   for (bool changed = true; changed;) {
     changed = false;
+    int worst = kUnknown;
     for (size_t ti = 0; ti < tris.size(); ++ti) {
       auto &cands = tris[ti].candidates;
-      int pick = -1;
-      for (size_t ci = 0; ci < cands.size(); ++ci)
-        if (cands[ci].cost < kSpentCost && (pick < 0 || cands[ci].cost < cands[size_t(pick)].cost)) pick = int(ci);
+      int &pick = picks[ti];
+      if (pick == kUnknown) {
+        pick = -1;
+        for (size_t ci = 0; ci < cands.size(); ++ci)
+          if (cands[ci].cost < kSpentCost && (pick < 0 || cands[ci].cost < cands[size_t(pick)].cost)) pick = int(ci);
+      }
       if (pick < 0) continue;
       HypothesisB h;
       h.triangle = int(ti);
       h.candidate = pick;
       h.cost = cands[size_t(pick)].cost;
-      if (slots.size() < size_t(kSlots)) {
+      if (slots.size() < kSlots) {
         slots.push_back(h);
       } else {
-        size_t worst = 0;
-        for (size_t k = 1; k < slots.size(); ++k)
-          if (slots[k].cost > slots[worst].cost) worst = k;
-        if (h.cost >= slots[worst].cost) continue;
-        slots[worst] = h;
+        if (worst == kUnknown) {
+          worst = 0;
+          for (size_t k = 1; k < slots.size(); ++k)
+            if (slots[k].cost > slots[size_t(worst)].cost) worst = int(k);
+        }
+        if (h.cost >= slots[size_t(worst)].cost) continue;
+        slots[size_t(worst)] = h;
+        worst = kUnknown;
       }
       cands[size_t(pick)].cost = kSpentCost;
+      pick = kUnknown;
       changed = true;
     }
-    if (slots.empty()) return slots;
+    if (slots.empty()) return;
     for (size_t i = 0; i < slots.size(); ++i)
       for (size_t k = i + 1; k < slots.size(); ++k)
         if (slots[k].cost < slots[i].cost) std::swap(slots[i], slots[k]);
@@ -48,10 +63,10 @@ std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
       TriangleShift(s, t, c, c.rotation, h.align.dx, h.align.dy);
     }
     // Near-duplicate alignments: only the cheapest of each cluster stays.
-    std::vector<bool> empty(slots.size(), false);
+    bool empty[kSlots] = {};
     for (size_t i = 0; i < slots.size(); ++i) {
       if (empty[i]) continue;
-      std::vector<size_t> similar;
+      FixedListB<size_t, kSlots> similar;
       for (size_t k = 0; k < slots.size(); ++k) {
         if (k == i || empty[k]) continue;
         const AlignmentB &a = slots[i].align, &b = slots[k].align;
@@ -64,13 +79,11 @@ std::vector<HypothesisB> selectHypotheses(MatcherBSearch &s) {
       for (size_t k : similar)
         if (k != cheapest) empty[k] = true;
     }
-    std::vector<HypothesisB> kept;
-    kept.reserve(slots.size());
+    size_t kept = 0;
     for (size_t i = 0; i < slots.size(); ++i)
-      if (!empty[i]) kept.push_back(slots[i]);
-    slots.swap(kept);
+      if (!empty[i]) slots[kept++] = slots[i];
+    slots.resize(kept);
   }
-  return slots;
 }
 
 }  // namespace fplib

@@ -19,6 +19,8 @@ void resolveNeighbourConflicts(MatcherBSearch &s, int m, const AlignmentB &al);
 void checkNeighbourhoods(MatcherBSearch &s, const AlignmentB &al);
 void removeConflictingPairs(MatcherBSearch &s, int rotation);
 void evaluatePairing(MatcherBSearch &s, const AlignmentB &al);
+// Works out the best pairing's quality where the search had no need of it.
+void settleBestQuality(MatcherBSearch &s);
 
 int CountWithCandidates(const MatcherBSearch &s);
 

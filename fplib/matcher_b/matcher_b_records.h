@@ -67,15 +67,24 @@ struct GroupingScratchB {
   std::vector<ShiftSeedB> seeds;
   std::vector<uint8_t> covered, minutia;
   std::vector<int> members, seen;
+  std::vector<int> costs;  // group ranking
 };
 
 // Hulls of the two sets' own positions: the same for every alignment, so
-// made once per match.
+// made once per match, and kept while the set stays the same.
 struct SetHullsB {
-  bool ready = false;
-  std::vector<HullPoint> points, distinctA, distinctB;
-  std::vector<int> hullA, hullB;
-  std::vector<uint8_t> visited;
+  bool readyA = false, readyB = false;
+  std::vector<HullPoint> points;
+  HullScratchB a, b;  // hull empty when none forms
+};
+
+// Side directions (p2 -> p1, p3 -> p1, p3 -> p2) of one of the first set's
+// triangles as the shift grouping reads them; the entry names the triangle's
+// points, so that a changed triangle never reads another's.
+struct TriangleSidesB {
+  int p1 = -1, p2 = -1, p3 = -1;
+  int a = 0, b = 0, c = 0;
+  bool ok = false;
 };
 
 struct MatcherBSearch {
@@ -85,6 +94,9 @@ struct MatcherBSearch {
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls
+  // Per triangle, worked out on first use and kept while the first set
+  // stays the same.
+  mutable std::vector<TriangleSidesB> triangleSides;
   // The first set the first context was last prepared for, and the result;
   // the second set the second context's grid was last built for.
   bool preparedValid = false;

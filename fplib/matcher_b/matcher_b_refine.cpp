@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <vector>
 
 #include "matcher_b_pairing.h"
@@ -9,8 +10,8 @@ namespace {
 int Raised(int a) { return a <= 180 ? a + 360 : a; }
 
 struct GroupSums {
-  long rot = 0, x = 0, y = 0;
-  int rotPairs = 0, shiftPairs = 0;
+  long rot, x, y;
+  int rotPairs, shiftPairs;
 };
 
 }  // namespace
@@ -19,7 +20,9 @@ void refineAlignment(MatcherBSearch &s, AlignmentB &al) {
   GroupSetB &gs = s.first.groups;
   if (gs.groups.empty()) return;
   const PointSetB &A = s.A(), &B = s.B();
-  std::vector<GroupSums> sums(gs.groups.size());
+  // One group per point at most.
+  GroupSums sums[kMaxPointsB];
+  std::fill_n(sums, gs.groups.size(), GroupSums{0, 0, 0, 0, 0});
   auto passes = [&](const PointB &p, const PointB &q, int xr, int yr, int r) {
     return Abs(xr - q.x - al.dx) <= 20 && Abs(yr - q.y - al.dy) <= 20 && Abs(Raised(p.angle) - Raised(q.angle) - r) <= 25;
   };
@@ -132,14 +135,51 @@ int selectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
   return 1;
 }
 
+namespace {
+
+// Length and direction tolerances by side length, read from a table: the
+// conflict test asks for both for every two chosen candidates.
+struct SideTolerances {
+  static constexpr int kLengths = 256;
+  int length[kLengths], direction[kLengths];
+  int Length(int d) const { return d >= 0 && d < kLengths ? length[d] : matchTolerance(d, 0, 0, 0); }
+  int Direction(int d) const { return d >= 0 && d < kLengths ? direction[d] : matchTolerance(d, 0, 0, 1); }
+};
+
+const SideTolerances &Tolerances() {
+  static const SideTolerances table = [] {
+    SideTolerances t;
+    for (int d = 0; d < SideTolerances::kLengths; ++d) {
+      t.length[d] = matchTolerance(d, 0, 0, 0);
+      t.direction[d] = matchTolerance(d, 0, 0, 1);
+    }
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
 void removeConflictingPairs(MatcherBSearch &s, int rotation) {
   const PointSetB &A = s.A(), &B = s.B();
-  for (int i = 0; i < A.count; ++i) {
+  const SideTolerances &tol = Tolerances();
+  // Minutiae without a chosen candidate never gain one here: only the ones
+  // holding one at the start are walked (the test on each stays, as one may
+  // lose its candidate on the way).
+  int held[kMaxPointsB], heldCount = 0;
+  for (int m = 0; m < A.count; ++m) {
+    const PairCandidatesB &pc = s.candidates[size_t(m)];
+    held[heldCount] = m;
+    heldCount += pc.count != 0 && pc.chosen >= 0;
+  }
+  for (int hi = 0; hi < heldCount; ++hi) {
+    const int i = held[hi];
     PairCandidatesB &pi = s.candidates[size_t(i)];
     if (pi.count == 0 || pi.chosen < 0) continue;
     // i keeps comparing with this candidate even after losing it.
     const CandidateB ci = pi.list[pi.chosen];
-    for (int k = i + 1; k < A.count; ++k) {
+    for (int hk = hi + 1; hk < heldCount; ++hk) {
+      const int k = held[hk];
       PairCandidatesB &pk = s.candidates[size_t(k)];
       if (pk.count == 0 || pk.chosen < 0) continue;
       const CandidateB &ck = pk.list[pk.chosen];
@@ -148,8 +188,8 @@ void removeConflictingPairs(MatcherBSearch &s, int rotation) {
           !pairGeometryB(B.points[ck.second], B.points[ci.second], kGeoDirection | kGeoLength, g2))
         continue;
       const int d = g1.length, e = g2.length;
-      const bool conflict = Abs(d - e) > matchTolerance(d < e ? d : e, 0, 0, 0) ||
-                            Fold(g1.direction - rotation - g2.direction) >= matchTolerance(d, 0, 0, 1);
+      const bool conflict = Abs(d - e) > tol.Length(d < e ? d : e) ||
+                            Fold(g1.direction - rotation - g2.direction) >= tol.Direction(d);
       if (!conflict) continue;
       PairCandidatesB &loser = ck.similarity + ck.support > ci.similarity + ci.support ? pi : pk;
       loser.count = 0;

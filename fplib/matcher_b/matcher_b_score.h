@@ -3,6 +3,11 @@
 // fixed-point blend of both.
 #pragma once
 
+#include <cstdint>
+
+#include <vector>
+
+#include "matcher_b_hull.h"
 #include "matcher_b_records.h"
 
 namespace fplib {
@@ -15,10 +20,15 @@ struct MatcherBResult {
   MatcherBResult();
 };
 
+// The residual statistics enter the score only through their sums (a
+// histogram's moment is the sum of the values counted), so running sums
+// stand in for the histograms.
 struct ScoreStatisticsB {
   int pairs = 0;
-  int pos[60] = {}, ang[50] = {}, nd[60] = {}, nb[60] = {};
-  int len[60][60] = {}, turn[60][50] = {}, nbang[60][50] = {};
+  int64_t pos = 0, ang = 0;      // summed position and angle residuals of the pairs
+  int64_t nd = 0, nb = 0;        // neighbour pairs, neighbour angle pairs counted
+  int64_t len = 0, turn = 0;     // summed length and direction residuals of neighbour pairs
+  int64_t nbang = 0;             // summed angle-between-neighbours residuals
 };
 
 void copyBestEvaluation(MatcherBResult &result, const EvaluationRecordB &ev);
@@ -27,13 +37,27 @@ int estimateFinalAlignment(const PointSetB &first, const PointSetB &second, cons
                            AlignmentB &al);
 void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &result, const PointSetB &second,
                           ScoreStatisticsB &st, const AlignmentB &al);
+// Lists and hull of the final score, kept with the search state so that
+// they stop allocating once grown.
+struct FinalScoreScratchB {
+  std::vector<HullPoint> paired, kept, keptPaired, secondAll, secondPaired, source;
+  HullScratchB hull;
+};
+
+// The forms without scratch make their own; a match passes its kept one.
 void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
                        MatcherBResult &result, const AlignmentB &al);
+void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
+                       MatcherBResult &result, const AlignmentB &al, FinalScoreScratchB &scratch);
 
 // Paired minutiae's hull coverage of one side; -1 when the hull fails.
 int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide);
+int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide,
+                       FinalScoreScratchB &scratch);
 // Overlap of both sets under the alignment, 14 fraction bits.
 int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
                  const AlignmentB &al);
+int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
+                 const AlignmentB &al, FinalScoreScratchB &scratch);
 
 }  // namespace fplib

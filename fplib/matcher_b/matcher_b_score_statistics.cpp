@@ -48,57 +48,66 @@ int estimateFinalAlignment(const PointSetB &first, const PointSetB &second, cons
 void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &result, const PointSetB &second,
                           ScoreStatisticsB &st, const AlignmentB &al) {
   const PointSetB &A = *first.points;
-  std::vector<int> partner(size_t(A.count), -1);
-  for (int i = 0; i < result.pairCount; ++i) partner[size_t(result.first[i])] = result.second[i];
+  int partner[kMaxPointsB];
+  std::fill_n(partner, A.count, -1);
+  for (int i = 0; i < result.pairCount; ++i) partner[result.first[i]] = result.second[i];
   for (int i = 0; i < result.pairCount; ++i) {
     const PointB &p = A.points[result.first[i]], &q = second.points[result.second[i]];
     ++st.pairs;
     int x, y;
     MapPoint(p, al, x, y);
     const int ex = Abs(x - q.x), ey = Abs(y - q.y);
-    const int d = ex > 179 || ey > 179 ? 59 : std::min(VectorLength(ex, ey), 59);
-    ++st.pos[d];
+    st.pos += ex > 179 || ey > 179 ? 59 : std::min(VectorLength(ex, ey), 59);
     const int ea = Fold(p.angle - q.angle - al.rotation);
-    if (ea < 50) ++st.ang[ea];
+    st.ang += ea < 50 ? ea : 0;
   }
   struct Around {
     int dirFirst, dirSecond, sumDist;
   };
-  std::vector<Around> around;
+  // A point's list holds at most kPairListSlots references.
+  Around around[kPairListSlots];
   for (int i = 0; i < A.count; ++i) {
-    const int j = partner[size_t(i)];
+    const int j = partner[i];
     if (j < 0) continue;
-    around.clear();
+    size_t count = 0;
     for (const PairRefB &ref : first.pairLists[size_t(i)]) {
       const int k = ref.from;
-      const int pk = partner[size_t(k)];
+      const int pk = partner[k];
       if (pk < 0) continue;
       SideGeometryB g1{}, g2{};
       // Undefined relations carry no data.
       if (!pairGeometryB(A.points[k], A.points[i], kGeoDirection | kGeoLength, g1) ||
           !pairGeometryB(second.points[pk], second.points[j], kGeoDirection | kGeoLength, g2))
         continue;
-      around.push_back({g1.direction, g2.direction, g1.length + g2.length});
+      if (count < size_t(kPairListSlots)) around[count++] = {g1.direction, g2.direction, g1.length + g2.length};
       if (i >= k) continue;
       const int d1 = g1.length, d2 = g2.length, b = std::min(d1, d2) / 5;
       if (b > 59) continue;
-      ++st.nd[b];
-      if (Abs(d1 - d2) < 60) ++st.len[b][Abs(d1 - d2)];
+      ++st.nd;
+      const int dl = Abs(d1 - d2);
+      st.len += dl < 60 ? dl : 0;
       const int e = Fold(g1.direction - g2.direction - al.rotation);
-      if (e < 50 && ref.row > 5) ++st.turn[b][e];
+      st.turn += e < 50 && ref.row > 5 ? e : 0;
     }
-    if (around.size() < 2) continue;
-    std::stable_sort(around.begin(), around.end(),
-                     [](const Around &a, const Around &b) { return a.dirFirst > b.dirFirst; });
-    for (size_t m = 0; m < around.size(); ++m) {
-      const Around &a = around[m], &o = around[(m + 1) % around.size()];
+    if (count < 2) continue;
+    // By falling direction, ties in list order: an insertion sort, stable
+    // without a buffer on the heap.
+    for (size_t m = 1; m < count; ++m) {
+      const Around v = around[m];
+      size_t at = m;
+      for (; at > 0 && v.dirFirst > around[at - 1].dirFirst; --at) around[at] = around[at - 1];
+      around[at] = v;
+    }
+    for (size_t m = 0; m < count; ++m) {
+      const Around &a = around[m], &o = around[m + 1 < count ? m + 1 : 0];
       const int W = std::min(a.sumDist / 10, o.sumDist / 10);
       if (W > 59) continue;
-      ++st.nb[W];
+      ++st.nb;
       int P = Mod360(a.dirFirst - o.dirFirst), Q = Mod360(a.dirSecond - o.dirSecond);
       if (P <= 180) P += 360;
       if (Q <= 180) Q += 360;
-      if (Abs(P - Q) < 50) ++st.nbang[W][Abs(P - Q)];
+      const int dpq = Abs(P - Q);
+      st.nbang += dpq < 50 ? dpq : 0;
     }
   }
 }

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdint>
 
 #include "match_tables.h"
 #include "matcher_b_alignment.h"
@@ -15,37 +16,101 @@ int Direction(const PointB &from, const PointB &to, bool &ok) {
   return g.direction;
 }
 
-int DistinctTriangles(const std::vector<ShiftRecord> &recs, const std::vector<int> &members, std::vector<int> &seen) {
-  seen.clear();
-  for (int r : members)
-    if (std::find(seen.begin(), seen.end(), recs[size_t(r)].triangle) == seen.end())
-      seen.push_back(recs[size_t(r)].triangle);
-  return int(seen.size());
+// Distinct triangles among the members: stamp[t] holds the last count
+// that saw triangle t, so no search through the ones seen.
+int DistinctTriangles(const std::vector<ShiftRecord> &recs, const int *members, int n, std::vector<int> &stamp,
+                      int &round) {
+  ++round;
+  int distinct = 0;
+  for (int i = 0; i < n; ++i) {
+    const int t = recs[size_t(members[i])].triangle;
+    distinct += stamp[size_t(t)] != round;
+    stamp[size_t(t)] = round;
+  }
+  return distinct;
 }
 
-void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex) {
+// Records whose shift lies within reach of (dx, dy) on both axes, in order,
+// with their summed shifts; a whole pass without branches on the data.
+int Gather(const std::vector<ShiftRecord> &recs, int dx, int dy, int reach, int *members, long &sx, long &sy,
+           uint8_t *covered) {
+  int n = 0;
+  long x = 0, y = 0;
+  for (size_t j = 0; j < recs.size(); ++j) {
+    const int in = int(Abs(recs[j].dx - dx) <= reach) & int(Abs(recs[j].dy - dy) <= reach);
+    members[n] = int(j);
+    n += in;
+    x += recs[j].dx & -in;
+    y += recs[j].dy & -in;
+    if (covered) covered[j] |= uint8_t(in);
+  }
+  sx = x;
+  sy = y;
+  return n;
+}
+
+// The sides' directions of each triangle and of each of its candidates, the
+// same for every rotation row: worked out once per search, on first use.
+struct SideDirections {
+  int a, b, c;
+  bool ok;
+};
+struct SideTolerancesB {
+  int a, b, c, limit;
+};
+struct DirectionCache {
+  SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
+  uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
+  SideTolerancesB tolerance[kMaxTriangles];
+  bool toleranceKnown[kMaxTriangles];
+};
+
+void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex, DirectionCache &dirs) {
   RotationRowB &row = table.rows[size_t(rowIndex)];
   const int D = row.rotation;
-  const PointB *A = s.A().points, *B = s.B().points;
+  const PointB *B = s.B().points;
   const auto &tris = s.first.triangles;
   GroupingScratchB &scratch = s.grouping;
   std::vector<ShiftRecord> &recs = scratch.recs;
   recs.clear();
   for (size_t ti = 0; ti < tris.size(); ++ti) {
     const TriangleB &t = tris[ti];
-    bool ok1, ok2, ok3;
-    const int dirAB = Direction(A[t.p2], A[t.p1], ok1), dirAC = Direction(A[t.p3], A[t.p1], ok2),
-              dirCB = Direction(A[t.p3], A[t.p2], ok3);
-    if (!ok1 || !ok2 || !ok3) continue;
-    const int tA = TolDir(t.lenAB), tB = TolDir(t.lenAC), tC = TolDir(t.lenCB);
-    const int limit = tC + tA / 2 + tB / 2 + 10;
+    TriangleSidesB &ta = s.triangleSides[ti];
+    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
+      const PointB *A = s.A().points;
+      bool ok1, ok2, ok3;
+      ta.a = Direction(A[t.p2], A[t.p1], ok1);
+      ta.b = Direction(A[t.p3], A[t.p1], ok2);
+      ta.c = Direction(A[t.p3], A[t.p2], ok3);
+      ta.ok = ok1 && ok2 && ok3;
+      ta.p1 = t.p1;
+      ta.p2 = t.p2;
+      ta.p3 = t.p3;
+    }
+    if (!ta.ok) continue;
     for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
       const TriangleCandidate &c = t.candidates[ci];
       if (c.rotation < D - 20 || c.rotation > D + 20) continue;
-      const int d10 = Direction(B[c.c1], B[c.c0], ok1), d20 = Direction(B[c.c2], B[c.c0], ok2),
-                d21 = Direction(B[c.c2], B[c.c1], ok3);
-      if (!ok1 || !ok2 || !ok3) continue;
-      const int eA = Fold(dirAB - D - d10), eB = Fold(dirAC - D - d20), eC = Fold(dirCB - D - d21);
+      SideTolerancesB &tol = dirs.tolerance[ti];
+      if (!dirs.toleranceKnown[ti]) {
+        tol.a = TolDir(t.lenAB);
+        tol.b = TolDir(t.lenAC);
+        tol.c = TolDir(t.lenCB);
+        tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
+        dirs.toleranceKnown[ti] = true;
+      }
+      const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
+      SideDirections &cb = dirs.candidate[ti][ci];
+      if (!dirs.known[ti][ci]) {
+        bool ok1, ok2, ok3;
+        cb.a = Direction(B[c.c1], B[c.c0], ok1);
+        cb.b = Direction(B[c.c2], B[c.c0], ok2);
+        cb.c = Direction(B[c.c2], B[c.c1], ok3);
+        cb.ok = ok1 && ok2 && ok3;
+        dirs.known[ti][ci] = 1;
+      }
+      if (!cb.ok) continue;
+      const int eA = Fold(ta.a - D - cb.a), eB = Fold(ta.b - D - cb.b), eC = Fold(ta.c - D - cb.c);
       if (eA > tA || eB > tB || eC > tC || eA + eB + eC > limit) continue;
       int dx, dy;
       TriangleShift(s, t, c, D, dx, dy);
@@ -56,21 +121,17 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   std::vector<ShiftSeedB> &seeds = scratch.seeds;
   std::vector<uint8_t> &covered = scratch.covered;
   std::vector<int> &members = scratch.members;
+  std::vector<int> &stamp = scratch.seen;
   seeds.clear();
   covered.assign(recs.size(), 0);
+  members.resize(recs.size() + 1);
+  stamp.assign(size_t(kMaxTriangles), 0);
+  int round = 0;
   for (size_t i = 0; i < recs.size(); ++i) {
     if (covered[i]) continue;
-    members.clear();
-    long sx = 0, sy = 0;
-    for (size_t j = 0; j < recs.size(); ++j)
-      if (Abs(recs[j].dx - recs[i].dx) <= 50 && Abs(recs[j].dy - recs[i].dy) <= 50) {
-        covered[j] = 1;
-        members.push_back(int(j));
-        sx += recs[j].dx;
-        sy += recs[j].dy;
-      }
-    const long n = long(members.size());
-    seeds.push_back({DistinctTriangles(recs, members, scratch.seen), int(sx / n), int(sy / n), false});
+    long sx, sy;
+    const int n = Gather(recs, recs[i].dx, recs[i].dy, 50, members.data(), sx, sy, covered.data());
+    seeds.push_back({DistinctTriangles(recs, members.data(), n, stamp, round), int(sx / n), int(sy / n), false});
   }
   for (;;) {
     if (row.groups.size() >= 4) break;
@@ -81,47 +142,43 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     if (pick < 0) break;
     ShiftSeedB &seed = seeds[size_t(pick)];
     seed.spent = true;
-    members.clear();
-    long sx = 0, sy = 0;
-    for (size_t j = 0; j < recs.size(); ++j)
-      if (Abs(recs[j].dx - seed.dx) <= 38 && Abs(recs[j].dy - seed.dy) <= 38) {
-        members.push_back(int(j));
-        sx += recs[j].dx;
-        sy += recs[j].dy;
-      }
-    const int triCount = DistinctTriangles(recs, members, scratch.seen);
+    long sx, sy;
+    const int memberCount = Gather(recs, seed.dx, seed.dy, 38, members.data(), sx, sy, nullptr);
+    const int triCount = DistinctTriangles(recs, members.data(), memberCount, stamp, round);
     if (triCount < 2) continue;
     std::vector<uint8_t> &minutia = scratch.minutia;
     minutia.assign(size_t(s.A().count), 0);
     int minutiae = 0;
-    for (int r : members) {
-      const TriangleB &t = tris[size_t(recs[size_t(r)].triangle)];
+    for (int mi = 0; mi < memberCount; ++mi) {
+      const TriangleB &t = tris[size_t(recs[size_t(members[size_t(mi)])].triangle)];
       for (int p : {t.p1, t.p2, t.p3})
         if (!minutia[size_t(p)]) {
           minutia[size_t(p)] = 1;
           ++minutiae;
         }
     }
-    TranslationGroupB grp;
-    const long n = long(members.size());
-    grp.dx = int(sx / n);
-    grp.dy = int(sy / n);
+    const long n = long(memberCount);
+    const int dx = int(sx / n), dy = int(sy / n);
     bool duplicate = false;
     for (const auto &other : row.groups)
-      if (other.triangles > 0 && other.dx == grp.dx && other.dy == grp.dy) duplicate = true;
+      if (other.triangles > 0 && other.dx == dx && other.dy == dy) duplicate = true;
     if (duplicate) {
-      row.groups.push_back(TranslationGroupB());
+      row.groups.add();
       continue;
     }
-    grp.triangles = triCount;
-    grp.minutiae = minutiae;
-    grp.strength = minutiae * 250;
-    grp.records.reserve(members.size());
-    for (int r : members) grp.records.push_back({0, recs[size_t(r)].triangle, recs[size_t(r)].candidate});
     const int bestStrength = table.bestRow >= 0
                                  ? table.rows[size_t(table.bestRow)].groups[size_t(table.bestGroup)].strength
                                  : 0;
-    row.groups.push_back(std::move(grp));
+    TranslationGroupB &grp = row.groups.add();
+    grp.dx = dx;
+    grp.dy = dy;
+    grp.triangles = triCount;
+    grp.minutiae = minutiae;
+    grp.strength = minutiae * 250;
+    for (int mi = 0; mi < memberCount; ++mi) {
+      const ShiftRecord &r = recs[size_t(members[size_t(mi)])];
+      grp.records.push_back({0, r.triangle, r.candidate});
+    }
     if (row.groups.back().strength > bestStrength) {
       table.bestRow = rowIndex;
       table.bestGroup = int(row.groups.size()) - 1;
@@ -133,7 +190,17 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
 }  // namespace
 
 void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
-  for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r));
+  if (table.rows.empty()) return;
+  DirectionCache dirs;
+  const auto &tris = s.first.triangles;
+  // A search state made outside a match starts without the per-triangle
+  // entries.
+  if (s.triangleSides.size() < tris.size()) s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
+  for (size_t ti = 0; ti < tris.size(); ++ti) {
+    std::fill_n(dirs.known[ti], tris[ti].candidates.size(), 0);
+    dirs.toleranceKnown[ti] = false;
+  }
+  for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r), dirs);
 }
 
 }  // namespace fplib

@@ -17,6 +17,7 @@
 
 #include "cminutiae_record.h"
 #include "ctemplate.h"
+#include "fail_alloc.h"
 #include "fplib.h"
 #include "fplib_test_util.h"
 #include "fresh_process.h"
@@ -24,6 +25,7 @@
 #include "match_sweep.h"
 #include "matcher.h"
 #include "matcher_a.h"
+#include "matcher_b.h"
 #include "step_log.h"
 
 using namespace fplib;
@@ -202,6 +204,38 @@ TEST_F(FpLibTest, OutOfMemoryChildFeatureMatchFails) {
     }
   }
   EXPECT_GT(failed, 0);
+}
+
+// One record against many, the way a search through stored templates runs:
+// once matcher B's working memory has grown over the run, the same run again
+// makes no allocation. The first allocation of the second run is set to
+// fail, and every score must still be the first run's.
+TEST(MatcherBWorkspace, AWarmRunAgainstOneFirstSetAllocatesNothing) {
+  const std::vector<uint8_t> first = SpreadRecord(40, 7);
+  std::vector<std::vector<uint8_t>> others;
+  for (unsigned seed : {5u, 6u, 7u, 9u}) {
+    others.push_back(SpreadRecord(30 + int(seed), seed));
+    others.push_back(SpreadRecord(40, 7, 0.03 * seed, int(seed), -3));
+  }
+  std::vector<float> scores;
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) fail_alloc_arm(1, FAIL_ALLOC_THIS_THREAD);
+    for (size_t i = 0; i < others.size(); ++i) {
+      bool noMemory = false;
+      const float score = ScoreMatcherB(first.data(), others[i].data(), &noMemory);
+      EXPECT_FALSE(noMemory) << "pass " << pass << " set " << i;
+      if (pass == 0)
+        scores.push_back(score);
+      else
+        EXPECT_EQ(score, scores[i]) << i;
+    }
+    if (pass == 1) {
+      EXPECT_FALSE(fail_alloc_fired());
+      fail_alloc_disarm();
+    }
+  }
+  // The run holds genuine pairs as well as others.
+  EXPECT_GT(*std::max_element(scores.begin(), scores.end()), 0.3f);
 }
 
 TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "match_tables.h"
 #include "matcher_b_hull.h"
 #include "matcher_b_score.h"
@@ -49,16 +51,98 @@ TEST(MatcherBHull, GiftWrappingOfSquaresLinesAndDuplicates) {
   EXPECT_EQ(countInsideHull(square, Points({{0, 0}, {0, 0}, {1, 1}})), -1);
 }
 
+// The laid-out edges answer as the plain winding test for every position in
+// and around a hull: vertices, points on edges, level and steep edges,
+// collinear vertices, hulls far from the origin, and wide coordinates that
+// need 64-bit products.
+TEST(MatcherBHull, EdgesAnswerAsTheWindingTest) {
+  std::mt19937 rng(17);
+  int hulls = 0, monotone = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int spread = round % 4 == 0 ? 12 : round % 4 == 1 ? 60 : round % 4 == 2 ? 300 : 30000;
+    const int offset = round % 7 == 0 ? 20000 : round % 5 == 0 ? -spread : 0;
+    std::uniform_int_distribution<int> coord(0, spread);
+    std::vector<HullPoint> pts;
+    const int n = 3 + round % 40;
+    for (int i = 0; i < n; ++i) {
+      if (round % 3 == 0 && i % 4 == 1) {
+        // On a line with the previous point: collinear and level runs.
+        const HullPoint &p = pts.back();
+        pts.push_back({p.x + (i % 8 == 1 ? 5 : 0), p.y + (i % 8 == 5 ? 5 : 0), i});
+      } else {
+        pts.push_back({offset + coord(rng), offset + coord(rng), i});
+      }
+    }
+    const std::vector<HullPoint> distinct = DistinctPositions(pts);
+    const std::vector<int> hull = convexHull(distinct, int(distinct.size()) + 1);
+    if (hull.empty()) continue;
+    HullEdgesB edges;
+    ASSERT_TRUE(MakeHullEdges(distinct, hull, edges));
+    ++hulls;
+    monotone += edges.monotone;
+    std::vector<std::pair<int, int>> probes;
+    for (const HullPoint &p : distinct)
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy) probes.push_back({p.x + dx, p.y + dy});
+    for (size_t i = 0; i + 1 < hull.size(); ++i) {
+      const HullPoint &a = distinct[size_t(hull[i])], &b = distinct[size_t(hull[i + 1])];
+      probes.push_back({(a.x + b.x) / 2, (a.y + b.y) / 2});
+    }
+    std::uniform_int_distribution<int> wide(offset - spread / 2, offset + spread + spread / 2);
+    for (int k = 0; k < 200; ++k) probes.push_back({wide(rng), wide(rng)});
+    for (const auto &q : probes)
+      ASSERT_EQ(InsideHullEdges(edges, q.first, q.second), InsideHull(distinct, hull, q.first, q.second))
+          << "round " << round << " at " << q.first << "," << q.second;
+  }
+  EXPECT_GT(hulls, 300);
+  EXPECT_GT(monotone, 200);
+}
+
+// Small coordinates take 32-bit keys and a 32-bit walk, far ones the wide
+// forms; moved far away, a set must keep the same distinct positions and
+// give the same hull, step for step, including collinear runs, repeated
+// positions and walks cut short by their limit.
+TEST(MatcherBHull, NearAndFarSetsWalkAlike) {
+  std::mt19937 rng(29);
+  int walked = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::uniform_int_distribution<int> coord(round % 2 ? -40 : 0, round % 3 ? 60 : 2000);
+    std::vector<HullPoint> near;
+    const int n = 3 + round % 60;
+    for (int i = 0; i < n; ++i) {
+      if (round % 4 == 0 && i % 3 == 2) {
+        const HullPoint &p = near.back();
+        near.push_back({p.x + (i % 2 ? 7 : 0), p.y + (i % 2 ? 0 : 7), i});  // collinear runs
+      } else if (round % 5 == 0 && i % 7 == 6) {
+        near.push_back(near[size_t(i) / 2]);  // a repeated position
+      } else {
+        near.push_back({coord(rng), coord(rng), i});
+      }
+    }
+    std::vector<HullPoint> far = near;
+    for (HullPoint &p : far) {
+      p.x += 40000;
+      p.y -= 45000;
+    }
+    const std::vector<HullPoint> nearDistinct = DistinctPositions(near), farDistinct = DistinctPositions(far);
+    ASSERT_EQ(nearDistinct.size(), farDistinct.size()) << "round " << round;
+    for (size_t i = 0; i < nearDistinct.size(); ++i) ASSERT_EQ(nearDistinct[i].id, farDistinct[i].id);
+    for (int limit : {n + 1, n / 3, 3}) {
+      const std::vector<int> a = convexHull(near, limit), b = convexHull(far, limit);
+      ASSERT_EQ(a, b) << "round " << round << " limit " << limit;
+      walked += !a.empty();
+    }
+  }
+  EXPECT_GT(walked, 300);
+}
+
 // Statistics whose deviation is only E / S, with S neighbour pairs.
 ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
   ScoreStatisticsB st;
   st.pairs = pairs;
-  st.pos[0] = pairs;
-  st.ang[0] = pairs;
-  st.nd[0] = S;
-  st.nb[0] = 1;
-  st.len[0][lengthSum / S] = S - 1;
-  st.len[0][lengthSum - (S - 1) * (lengthSum / S)] += 1;
+  st.nd = S;
+  st.nb = 1;
+  st.len = lengthSum;
   return st;
 }
 
@@ -87,7 +171,7 @@ TEST_F(MatcherBScore, FinalScoreWorkedValues) {
   EXPECT_EQ(r.score, 515);
   // Without neighbour pairs there is no score.
   ScoreStatisticsB st = Stats(8, 0, 1);
-  st.nd[0] = 0;
+  st.nd = 0;
   r = Pairs(8);
   computeFinalScore(st, none, none, r, {});
   EXPECT_EQ(r.score, 0);

@@ -304,3 +304,23 @@ TEST_F(MatcherB, VotesPeakAtTheTurnBetweenTheSets) {
 }
 
 }  // namespace
+
+// Rotation rows go in by rank into fixed slots: an insert shifts the later
+// ones down, drops the last when all are in use, and the entry it hands out
+// is reset, whatever the slot held before.
+TEST(MatcherBSlots, InsertKeepsRankAndResetsTheEntry) {
+  SlotListB<RotationRowB, 4> rows;
+  for (int r : {10, 20, 30}) rows.add().rotation = r;
+  rows[2].groups.add().records.push_back({1, 2, 3});
+  rows.clear();
+  for (int r : {10, 20, 30}) rows.add().rotation = r;
+  EXPECT_TRUE(rows[2].groups.empty());
+  rows.insert(1).rotation = 15;
+  rows.insert(0).rotation = 5;
+  ASSERT_EQ(rows.size(), 4u);
+  const int expected[] = {5, 10, 15, 20};
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(rows[i].rotation, expected[i]);
+  rows.insert(3).rotation = 17;
+  EXPECT_EQ(rows[3].rotation, 17);
+  EXPECT_EQ(rows.back().rotation, 17);
+}
