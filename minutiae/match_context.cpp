@@ -56,27 +56,34 @@ void buildPairTable(SetContext &ctx) {
     }
     int32_t *d2row = &ctx.distance2[size_t(i) * 120];
     PairCell *row = &ctx.cells[size_t(i) * 120];
-    uint64_t *secI = sector + size_t(i) * 9, *octI = octant + size_t(i) * 8;
+    // Only neighbours within the pair range can fill a slot: listed here
+    // without a branch, visited below.
+    uint8_t inRange[kMaxMinutiae];
+    int ranged = 0;
     for (int k = 0; k < count; ++k) {
       const int j = i + 1 + k;
       const uint8_t forth = uint8_t(dir[k] - m[i].angle), back = uint8_t(dir[k] - m[j].angle - 128);
       d2row[j] = ctx.distance2[size_t(j) * 120 + i] = d2[k];
       row[j] = {len[k], forth, back};
       ctx.cells[size_t(j) * 120 + i] = {len[k], back, forth};
-      // Each sector and octant slot keeps the least (squared distance,
-      // neighbour): the nearest, the lower index on a tie. All ones where
-      // out of range, so no branch on the geometry.
-      const int d = d2[k];
-      const bool inPair = (d >= p.pairMinD2) & (d <= p.pairMaxD2);
-      const bool inOctant = inPair & (d >= p.octantMinD2) & (d <= p.octantMaxD2);
-      const uint64_t pairMask = uint64_t(inPair) - 1, octantMask = uint64_t(inOctant) - 1;
+      inRange[ranged] = uint8_t(k);
+      ranged += (d2[k] >= p.pairMinD2) & (d2[k] <= p.pairMaxD2);
+    }
+    // Each sector and octant slot keeps the least (squared distance,
+    // neighbour): the nearest, the lower index on a tie. All ones where out
+    // of the octant range, so no branch on the geometry.
+    uint64_t *secI = sector + size_t(i) * 9, *octI = octant + size_t(i) * 8;
+    for (int r = 0; r < ranged; ++r) {
+      const int k = inRange[r], j = i + 1 + k, d = d2[k];
+      const uint8_t forth = row[j].rel, back = row[j].relBack;
+      const uint64_t octantMask = uint64_t((d >= p.octantMinD2) & (d <= p.octantMaxD2)) - 1;
       const uint64_t base = uint64_t(uint32_t(d)) << 8;
       const uint64_t toJ = base | uint64_t(j), toI = base | uint64_t(i);
       uint64_t &si = secI[(forth * 9) >> 8], &oi = octI[forth >> 5];
-      si = std::min(si, toJ | pairMask);
+      si = std::min(si, toJ);
       oi = std::min(oi, toJ | octantMask);
       uint64_t &sj = sector[size_t(j) * 9 + ((back * 9) >> 8)], &oj = octant[size_t(j) * 8 + (back >> 5)];
-      sj = std::min(sj, toI | pairMask);
+      sj = std::min(sj, toI);
       oj = std::min(oj, toI | octantMask);
     }
   }
