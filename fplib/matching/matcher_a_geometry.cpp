@@ -1,5 +1,6 @@
 #include "matcher_a_geometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
@@ -71,37 +72,52 @@ __attribute__((target("avx2"))) inline __m128i Narrow16(__m256i v) {
   return _mm256_castsi256_si128(packed);
 }
 
+// Eight vectors.
+__attribute__((target("avx2"))) inline void EightAvx2(const int32_t *dx, const int32_t *dy, const int *atan,
+                                                      int32_t *squared, uint16_t *length, uint8_t *direction) {
+  const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), c127 = _mm256_set1_epi32(127);
+  const __m256i c128 = _mm256_set1_epi32(128), c256 = _mm256_set1_epi32(256), low8 = _mm256_set1_epi32(255);
+  const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dx));
+  const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dy));
+  const __m256i d2 = _mm256_add_epi32(_mm256_mullo_epi32(x, x), _mm256_mullo_epi32(y, y));
+  _mm256_storeu_si256(reinterpret_cast<__m256i *>(squared), d2);
+  _mm_storeu_si128(reinterpret_cast<__m128i *>(length), Narrow16(FloorSqrtAvx2(d2)));
+  // scaleToTable on every lane, kept where the larger part exceeds 127.
+  __m256i f = _mm256_abs_epi32(y), e = _mm256_abs_epi32(x);
+  const __m256i larger = _mm256_max_epi32(f, e), big = _mm256_cmpgt_epi32(larger, c127);
+  const __m256i half = _mm256_srli_epi32(larger, 1), divisor = _mm256_max_epi32(larger, one);
+  const __m256i fs = DivideAvx2(_mm256_add_epi32(half, _mm256_mullo_epi32(f, c127)), divisor);
+  const __m256i es = DivideAvx2(_mm256_add_epi32(half, _mm256_mullo_epi32(e, c127)), divisor);
+  f = _mm256_blendv_epi8(f, fs, big);
+  e = _mm256_blendv_epi8(e, es, big);
+  const __m256i g =
+      _mm256_and_si256(_mm256_i32gather_epi32(atan, _mm256_add_epi32(_mm256_slli_epi32(f, 7), e), 1), low8);
+  // directionQuadrant: dx <= 0 gives g + 128 (dy <= 0) or 128 - g; dx > 0
+  // gives 256 - g (dy < 0) or g.
+  const __m256i left =
+      _mm256_blendv_epi8(_mm256_add_epi32(g, c128), _mm256_sub_epi32(c128, g), _mm256_cmpgt_epi32(y, zero));
+  const __m256i right = _mm256_blendv_epi8(g, _mm256_sub_epi32(c256, g), _mm256_cmpgt_epi32(zero, y));
+  const __m256i dir = _mm256_and_si256(_mm256_blendv_epi8(left, right, _mm256_cmpgt_epi32(x, zero)), low8);
+  _mm_storel_epi64(reinterpret_cast<__m128i *>(direction), _mm_packus_epi16(Narrow16(dir), _mm_setzero_si128()));
+}
+
 __attribute__((target("avx2"))) void GeometryAvx2(const int32_t *dx, const int32_t *dy, int count, int32_t *squared,
                                                   uint16_t *length, uint8_t *direction) {
   const int *atan = reinterpret_cast<const int *>(atanTable());
-  const __m256i zero = _mm256_setzero_si256(), one = _mm256_set1_epi32(1), c127 = _mm256_set1_epi32(127);
-  const __m256i c128 = _mm256_set1_epi32(128), c256 = _mm256_set1_epi32(256), low8 = _mm256_set1_epi32(255);
   int k = 0;
-  for (; k + 8 <= count; k += 8) {
-    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dx + k));
-    const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(dy + k));
-    const __m256i d2 = _mm256_add_epi32(_mm256_mullo_epi32(x, x), _mm256_mullo_epi32(y, y));
-    _mm256_storeu_si256(reinterpret_cast<__m256i *>(squared + k), d2);
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(length + k), Narrow16(FloorSqrtAvx2(d2)));
-    // scaleToTable on every lane, kept where the larger part exceeds 127.
-    __m256i f = _mm256_abs_epi32(y), e = _mm256_abs_epi32(x);
-    const __m256i larger = _mm256_max_epi32(f, e), big = _mm256_cmpgt_epi32(larger, c127);
-    const __m256i half = _mm256_srli_epi32(larger, 1), divisor = _mm256_max_epi32(larger, one);
-    const __m256i fs = DivideAvx2(_mm256_add_epi32(half, _mm256_mullo_epi32(f, c127)), divisor);
-    const __m256i es = DivideAvx2(_mm256_add_epi32(half, _mm256_mullo_epi32(e, c127)), divisor);
-    f = _mm256_blendv_epi8(f, fs, big);
-    e = _mm256_blendv_epi8(e, es, big);
-    const __m256i g = _mm256_and_si256(_mm256_i32gather_epi32(atan, _mm256_add_epi32(_mm256_slli_epi32(f, 7), e), 1),
-                                       low8);
-    // directionQuadrant: dx <= 0 gives g + 128 (dy <= 0) or 128 - g; dx > 0
-    // gives 256 - g (dy < 0) or g.
-    const __m256i left = _mm256_blendv_epi8(_mm256_add_epi32(g, c128), _mm256_sub_epi32(c128, g),
-                                            _mm256_cmpgt_epi32(y, zero));
-    const __m256i right = _mm256_blendv_epi8(g, _mm256_sub_epi32(c256, g), _mm256_cmpgt_epi32(zero, y));
-    const __m256i dir = _mm256_and_si256(_mm256_blendv_epi8(left, right, _mm256_cmpgt_epi32(x, zero)), low8);
-    _mm_storel_epi64(reinterpret_cast<__m128i *>(direction + k), _mm_packus_epi16(Narrow16(dir), _mm_setzero_si128()));
-  }
-  GeometryPlain(dx, dy, k, count, squared, length, direction);
+  for (; k + 8 <= count; k += 8) EightAvx2(dx + k, dy + k, atan, squared + k, length + k, direction + k);
+  if (k == count) return;
+  // The last few through a padded block: cheaper than one at a time.
+  const int rest = count - k;
+  int32_t x[8] = {}, y[8] = {}, sq[8];
+  uint16_t len[8];
+  uint8_t dir[8];
+  std::copy_n(dx + k, rest, x);
+  std::copy_n(dy + k, rest, y);
+  EightAvx2(x, y, atan, sq, len, dir);
+  std::copy_n(sq, rest, squared + k);
+  std::copy_n(len, rest, length + k);
+  std::copy_n(dir, rest, direction + k);
 }
 
 bool HaveAvx2() {
