@@ -217,6 +217,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
     if (s.size() != 120 * 120) s.assign(120 * 120, 0.0f);
   uint8_t cols[kMaxMinutiae];
   OctantAgreement agree[kMaxMinutiae];
+  v.voted.clear();
   for (int bi = 0; bi < b.count; ++bi) {
     const int32_t *row = &v.votes[size_t(bi) * 120];
     int count = 0;
@@ -226,6 +227,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
     }
     octantAgreements(b.octants[size_t(bi)], a.octants.data(), cols, count, a.profile->octantLengthDiff, agree);
     for (int i = 0; i < count; ++i) {
+      v.voted.push_back({uint8_t(bi), cols[i]});
       const size_t cell = size_t(bi) * 120 + cols[i];
       const int total = agree[i].total;
       const float fs = float(agree[i].sum);
@@ -267,13 +269,12 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
     }
   };
   TopTwoVotes cols[kMaxMinutiae], rows[kMaxMinutiae];
-  for (int bi = 0; bi < b.count; ++bi)
-    for (int ai = 0; ai < a.count; ++ai) {
-      const int value = v.Vote(bi, ai);
-      if (value == 0) continue;
-      cols[ai].Offer(bi, value);
-      rows[bi].Offer(ai, value);
-    }
+  for (const VotedCell cell : v.voted) {
+    const int value = v.Vote(cell.b, cell.a);
+    if (value == 0) continue;
+    cols[cell.a].Offer(cell.b, value);
+    rows[cell.b].Offer(cell.a, value);
+  }
   // At most two per row and two per column.
   Correspondence raw[4 * kMaxMinutiae];
   int rawCount = 0;

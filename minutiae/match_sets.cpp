@@ -201,10 +201,6 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
   }
 }
 
-struct VotedCell {
-  uint8_t b, a;
-};
-
 struct SetResult {
   int64_t score = -1;
   std::vector<int> members;
@@ -227,7 +223,6 @@ struct MatchWorkspace {
   std::vector<int> members, stack;
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
-  std::vector<VotedCell> voted;  // cells with a vote, during a refinement
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
   // What A and B were built from: a match against one template of the last
   // (one against many, either way round) reuses that side.
@@ -264,7 +259,7 @@ struct MatchWorkspace {
     inSet.assign((kMaxCorrespondences + 63) / 64, 0);
     used.assign(kMaxCorrespondences, 0);
     flag.assign(120 * 120, 0);
-    voted.reserve(120 * 120);
+    v.voted.reserve(120 * 120);
     cell.assign(120 * 120, -1);
   }
 };
@@ -434,15 +429,14 @@ void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, con
 int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, MatchWorkspace &ws, int t) {
   SetList &sets = ws.sets;
   std::vector<uint8_t> &flag = ws.flag;
-  // The voted cells, row by row; flags are written and read only there.
-  std::vector<VotedCell> &voted = ws.voted;
-  voted.resize(size_t(B.count) * size_t(A.count));
+  // The cells that still hold a vote, row by row; flags are written and
+  // read only there.
+  std::vector<VotedCell> &voted = v.voted;
   size_t count = 0;
-  for (int b = 0; b < B.count; ++b)
-    for (int a = 0; a < A.count; ++a) {
-      voted[count] = {uint8_t(b), uint8_t(a)};
-      count += v.Vote(b, a) != 0;
-    }
+  for (const VotedCell cell : voted) {
+    voted[count] = cell;
+    count += v.Vote(cell.b, cell.a) != 0;
+  }
   voted.resize(count);
   for (int k = 0; k < sets.count; ++k) {
     std::vector<Correspondence> &set = sets.set[k];

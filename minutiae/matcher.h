@@ -99,6 +99,11 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed);
 void fillBucketIndex(SetContext &a);
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed);
 
+// A cell of the vote tables.
+struct VotedCell {
+  uint8_t b, a;
+};
+
 // Vote tables [b][a] with row length 120; the cells of the current minutiae
 // (b < B.count, a < A.count) are the ones in use.
 struct VoteState {
@@ -106,6 +111,8 @@ struct VoteState {
   std::vector<float> support[2];
   std::vector<MatchCandidate> candidates;
   std::vector<MatchCandidate> found;  // scratch of matchPairDescriptors, kMaxFoundCandidates
+  // The cells the first vote reached, row by row: no later vote reaches others.
+  std::vector<VotedCell> voted;
   int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
   int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
   float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }
