@@ -363,8 +363,13 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
                             const std::vector<VotedCell> &voted, std::vector<uint8_t> &flag) {
   constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
-  for (const Correspondence &c : set)
+  // Rows of B and columns of A the set holds: a cell in one clashes whatever
+  // the other members say.
+  uint8_t rowHeld[kMaxMinutiae] = {}, columnHeld[kMaxMinutiae] = {};
+  for (const Correspondence &c : set) {
     if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
+    rowHeld[c.b] = columnHeld[c.a] = 1;
+  }
   bool cleared = false;
   for (const VotedCell &cell : voted) {
     const int b = cell.b, a = cell.a;
@@ -374,13 +379,10 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
       continue;
     }
     const PairCell *rowA = &A.cells[size_t(a) * 120], *rowB = &B.cells[size_t(b) * 120];
-    bool clash = false;
+    bool clash = rowHeld[b] | columnHeld[a];
     int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
-    for (const Correspondence &c : set) {
-      if (c.b == b || c.a == a) {
-        clash = true;
-        break;
-      }
+    for (size_t k = 0; k < set.size() && !clash; ++k) {
+      const Correspondence &c = set[k];
       const PairCell ca = rowA[c.a], cb = rowB[c.b];
       const int gA = ca.length, gB = cb.length;
       const int dl = std::abs(gA - gB);
