@@ -356,20 +356,23 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   return int(std::min<int64_t>(int64_t(double(o) * 0.0625 + 0.5), 0x70000000));
 }
 
-// Clears the voted cells that clash with the set; false when none was cleared.
+// Flags the voted cells that agree with the set and clears those that clash
+// (whatever they held before); false when none was cleared.
 // A cell clashes when it shares a row or column with a member, disagrees with
 // a member in length or angle, or disagrees too much with the member nearest
 // in B; members themselves stay.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
-                            const std::vector<VotedCell> &voted, std::vector<uint8_t> &flag) {
+                            const VoteState &v, std::vector<uint8_t> &flag) {
   constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
   // Rows of B and columns of A the set holds: a cell in one clashes whatever
   // the other members say.
   uint8_t rowHeld[kMaxMinutiae] = {}, columnHeld[kMaxMinutiae] = {};
   for (const Correspondence &c : set) {
-    if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
+    const size_t cell = size_t(c.b) * 120 + c.a;
+    if (v.votes[cell] != 0) flag[cell] = kMember;
     rowHeld[c.b] = columnHeld[c.a] = 1;
   }
+  const std::vector<VotedCell> &voted = v.voted;
   bool cleared = false;
   for (const VotedCell &cell : voted) {
     const int b = cell.b, a = cell.a;
@@ -399,10 +402,8 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
       }
     }
     if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
-    if (clash) {
-      f = 0;
-      cleared = true;
-    }
+    f = !clash;
+    cleared |= clash;
   }
   return cleared;
 }
@@ -443,8 +444,7 @@ int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, Mat
   for (int k = 0; k < sets.count; ++k) {
     std::vector<Correspondence> &set = sets.set[k];
     if (set.empty()) break;
-    for (const VotedCell &cell : voted) flag[size_t(cell.b) * 120 + cell.a] = 1;
-    if (!PruneInconsistentVotes(A, B, set, voted, flag)) break;
+    if (!PruneInconsistentVotes(A, B, set, v, flag)) break;
     MutualBestCells(A, B, v, voted, flag, set);
     if (set.empty()) break;
     const int score = GrowConsistentSets(A, B, set, ws, &ws.refined, 1);
