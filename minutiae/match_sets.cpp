@@ -139,6 +139,32 @@ void ForEachBitAbove(const uint64_t *row, int words, int i, F f) {
   }
 }
 
+// Transposes a 64 x 64 bit block: bit c of a[r] goes to bit r of a[c].
+void Transpose64(uint64_t *a) {
+  uint64_t m = 0x00000000FFFFFFFFull;
+  for (int j = 32; j != 0; j >>= 1, m ^= m << j)
+    for (int k = 0; k < 64; k = (k + j + 1) & ~j) {
+      const uint64_t t = ((a[k] >> j) ^ a[k + j]) & m;
+      a[k] ^= t << j;
+      a[k + j] ^= t;
+    }
+}
+
+constexpr int kTransposeFrom = 32;
+
+// Bit rows of an n x n matrix set only above the diagonal get the mirrored
+// bits below it, a 64 x 64 block at a time.
+void MirrorUpperBits(uint64_t *rows, int n, int words) {
+  uint64_t block[64];
+  for (int r = 0; r < words; ++r)
+    for (int c = r; c < words; ++c) {
+      const int height = std::min(64, n - r * 64), width = std::min(64, n - c * 64);
+      for (int k = 0; k < 64; ++k) block[k] = k < height ? rows[size_t(r * 64 + k) * words + c] : 0;
+      Transpose64(block);
+      for (int k = 0; k < width; ++k) rows[size_t(c * 64 + k) * words + r] |= block[k];
+    }
+}
+
 // The full test of a pair that passed the screen: suspect pairs conflict,
 // close ones link with a weight.
 void TestPair(const SetContext &A, const SetContext &B, const MatchTables &t, int a1, int b1, int a2, int b2, int i,
@@ -193,6 +219,12 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
         TestPair(A, B, t, a1, b1, listA[j], listB[j], i, j, m);
       }
     }
+  }
+  // Small lists have few conflicts: a bit at a time is cheaper there than
+  // the block transpose.
+  if (n >= kTransposeFrom) {
+    MirrorUpperBits(m.conflict.data(), n, m.words);
+    return;
   }
   for (int i = 0; i < n; ++i) {
     const uint64_t mirror = uint64_t(1) << (i % 64);
