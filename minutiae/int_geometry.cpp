@@ -59,11 +59,6 @@ int angleFromVector(int dx, int dy) {
   return r & 255;
 }
 
-int directionQuadrant(int dx, int dy, int g) {
-  if (dx <= 0) return dy <= 0 ? g + 128 : 128 - g;
-  return dy < 0 ? 256 - g : g;
-}
-
 int segmentLengthAngle(int x1, int y1, int x2, int y2, int *squared, int *length) {
   const int dx = x2 - x1, dy = y2 - y1;
   const int d2 = dx * dx + dy * dy;

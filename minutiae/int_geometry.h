@@ -29,7 +29,11 @@ float fastAtan(float y, float x);
 int directionFromVector(int dx, int dy);
 // 256 units per turn.
 int angleFromVector(int dx, int dy);
-int directionQuadrant(int dx, int dy, int g);
+// A quarter-turn value g (256 units per turn) put in the quadrant of (dx, dy).
+inline int directionQuadrant(int dx, int dy, int g) {
+  if (dx <= 0) return dy <= 0 ? g + 128 : 128 - g;
+  return dy < 0 ? 256 - g : g;
+}
 // Direction of (dx, dy) in 256 units, as segmentLengthAngle gives it.
 int segmentDirection(int dx, int dy);
 // Direction of (x1,y1)->(x2,y2) in 256 units; squared length and intSqrt length

@@ -24,49 +24,74 @@ const MatchProfile kCaptureMatch{intSqrt, segmentDirection, 256, 32400, 256, 120
 void buildPairTable(SetContext &ctx) {
   if (ctx.distance2.size() != 120 * 120) ctx.distance2.assign(120 * 120, 0);
   if (ctx.cells.size() != 120 * 120) ctx.cells.assign(120 * 120, PairCell{});
+  const int n = ctx.count;
+  const MatchProfile &p = *ctx.profile;
+  ctx.sectorSlots.assign(size_t(n) * 9, kNoNeighbour);
+  ctx.octantSlots.assign(size_t(n) * 8, kNoNeighbour);
+  uint64_t *sector = ctx.sectorSlots.data(), *octant = ctx.octantSlots.data();
   const Minutia *m = ctx.record->minutiae;
-  for (int i = 0; i < ctx.count; ++i) {
+  for (int i = 0; i < n; ++i) {
     ctx.distance2[size_t(i) * 121] = 0;
-    ctx.cells[size_t(i) * 121] = {uint16_t(ctx.profile->length(0)), 0, 0};
+    ctx.cells[size_t(i) * 121] = {uint16_t(p.length(0)), 0, 0};
   }
-  for (int i = 0; i < ctx.count; ++i)
-    for (int j = i + 1; j < ctx.count; ++j) {
-      const int dx = m[j].x - m[i].x, dy = m[j].y - m[i].y;
-      const int d2 = dx * dx + dy * dy;
-      const int t = ctx.profile->direction(dx, dy);
-      // A length fits 16 bits for any squared distance an int holds.
-      const uint16_t len = uint16_t(ctx.profile->length(d2));
-      const uint8_t forth = uint8_t(t - m[i].angle), back = uint8_t(t - m[j].angle - 128);
-      ctx.distance2[size_t(i) * 120 + j] = ctx.distance2[size_t(j) * 120 + i] = d2;
-      ctx.cells[size_t(i) * 120 + j] = {len, forth, back};
-      ctx.cells[size_t(j) * 120 + i] = {len, back, forth};
+  int32_t dx[kMaxMinutiae], dy[kMaxMinutiae], d2[kMaxMinutiae];
+  uint16_t len[kMaxMinutiae];
+  uint8_t dir[kMaxMinutiae];
+  for (int i = 0; i + 1 < n; ++i) {
+    const int count = n - i - 1;
+    const Minutia *rest = m + i + 1;
+    for (int k = 0; k < count; ++k) {
+      dx[k] = rest[k].x - m[i].x;
+      dy[k] = rest[k].y - m[i].y;
     }
+    if (p.geometry) {
+      p.geometry(dx, dy, count, d2, len, dir);
+    } else {
+      for (int k = 0; k < count; ++k) {
+        d2[k] = dx[k] * dx[k] + dy[k] * dy[k];
+        // A length fits 16 bits for any squared distance an int holds.
+        len[k] = uint16_t(p.length(d2[k]));
+        dir[k] = uint8_t(p.direction(dx[k], dy[k]));
+      }
+    }
+    int32_t *d2row = &ctx.distance2[size_t(i) * 120];
+    PairCell *row = &ctx.cells[size_t(i) * 120];
+    // Only neighbours within the pair range can fill a slot: listed here
+    // without a branch, visited below.
+    uint8_t inRange[kMaxMinutiae];
+    int ranged = 0;
+    for (int k = 0; k < count; ++k) {
+      const int j = i + 1 + k;
+      const uint8_t forth = uint8_t(dir[k] - m[i].angle), back = uint8_t(dir[k] - m[j].angle - 128);
+      d2row[j] = ctx.distance2[size_t(j) * 120 + i] = d2[k];
+      row[j] = {len[k], forth, back};
+      ctx.cells[size_t(j) * 120 + i] = {len[k], back, forth};
+      inRange[ranged] = uint8_t(k);
+      ranged += (d2[k] >= p.pairMinD2) & (d2[k] <= p.pairMaxD2);
+    }
+    // Each sector and octant slot keeps the least (squared distance,
+    // neighbour): the nearest, the lower index on a tie. All ones where out
+    // of the octant range, so no branch on the geometry.
+    uint64_t *secI = sector + size_t(i) * 9, *octI = octant + size_t(i) * 8;
+    for (int r = 0; r < ranged; ++r) {
+      const int k = inRange[r], j = i + 1 + k, d = d2[k];
+      const uint8_t forth = row[j].rel, back = row[j].relBack;
+      const uint64_t octantMask = uint64_t((d >= p.octantMinD2) & (d <= p.octantMaxD2)) - 1;
+      const uint64_t base = uint64_t(uint32_t(d)) << 8;
+      const uint64_t toJ = base | uint64_t(j), toI = base | uint64_t(i);
+      uint64_t &si = secI[(forth * 9) >> 8], &oi = octI[forth >> 5];
+      si = std::min(si, toJ);
+      oi = std::min(oi, toJ | octantMask);
+      uint64_t &sj = sector[size_t(j) * 9 + ((back * 9) >> 8)], &oj = octant[size_t(j) * 8 + (back >> 5)];
+      sj = std::min(sj, toI);
+      oj = std::min(oj, toI | octantMask);
+    }
+  }
 }
 
 int buildNeighbourPairs(SetContext &ctx, bool indexed) {
   const int n = ctx.count;
-  const MatchProfile &p = *ctx.profile;
   std::vector<uint64_t> &sector = ctx.sectorSlots, &octant = ctx.octantSlots;
-  sector.assign(size_t(n) * 9, kNoNeighbour);
-  octant.assign(size_t(n) * 8, kNoNeighbour);
-  // Each slot keeps the least (squared distance, neighbour): the nearest,
-  // the lower index on a tie. Whole rows without branches on the geometry;
-  // a minutia meets itself at distance 0, which no range admits.
-  for (int i = 0; i < n; ++i) {
-    uint64_t *sec = &sector[size_t(i) * 9], *oct = &octant[size_t(i) * 8];
-    const int32_t *d2row = &ctx.distance2[size_t(i) * 120];
-    const PairCell *cells = &ctx.cells[size_t(i) * 120];
-    for (int j = 0; j < n; ++j) {
-      const int d2 = d2row[j];
-      const bool inPair = (d2 >= p.pairMinD2) & (d2 <= p.pairMaxD2);
-      const bool inOctant = inPair & (d2 >= p.octantMinD2) & (d2 <= p.octantMaxD2);
-      const uint64_t key = uint64_t(uint32_t(d2)) << 8 | uint64_t(j);
-      uint64_t &s = sec[(cells[j].rel * 9) >> 8], &o = oct[cells[j].rel >> 5];
-      // All ones where out of range.
-      s = std::min(s, key | (uint64_t(inPair) - 1));
-      o = std::min(o, key | (uint64_t(inOctant) - 1));
-    }
-  }
   ctx.pairs.clear();
   int pairs = 0;
   for (int j = 0; j < n; ++j)
@@ -192,6 +217,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
     if (s.size() != 120 * 120) s.assign(120 * 120, 0.0f);
   uint8_t cols[kMaxMinutiae];
   OctantAgreement agree[kMaxMinutiae];
+  v.voted.clear();
   for (int bi = 0; bi < b.count; ++bi) {
     const int32_t *row = &v.votes[size_t(bi) * 120];
     int count = 0;
@@ -201,6 +227,7 @@ int64_t voteAlignments(const SetContext &b, const SetContext &a, VoteState &v) {
     }
     octantAgreements(b.octants[size_t(bi)], a.octants.data(), cols, count, a.profile->octantLengthDiff, agree);
     for (int i = 0; i < count; ++i) {
+      v.voted.push_back({uint8_t(bi), cols[i]});
       const size_t cell = size_t(bi) * 120 + cols[i];
       const int total = agree[i].total;
       const float fs = float(agree[i].sum);
@@ -242,13 +269,12 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
     }
   };
   TopTwoVotes cols[kMaxMinutiae], rows[kMaxMinutiae];
-  for (int bi = 0; bi < b.count; ++bi)
-    for (int ai = 0; ai < a.count; ++ai) {
-      const int value = v.Vote(bi, ai);
-      if (value == 0) continue;
-      cols[ai].Offer(bi, value);
-      rows[bi].Offer(ai, value);
-    }
+  for (const VotedCell cell : v.voted) {
+    const int value = v.Vote(cell.b, cell.a);
+    if (value == 0) continue;
+    cols[cell.a].Offer(cell.b, value);
+    rows[cell.b].Offer(cell.a, value);
+  }
   // At most two per row and two per column.
   Correspondence raw[4 * kMaxMinutiae];
   int rawCount = 0;

@@ -139,6 +139,32 @@ void ForEachBitAbove(const uint64_t *row, int words, int i, F f) {
   }
 }
 
+// Transposes a 64 x 64 bit block: bit c of a[r] goes to bit r of a[c].
+void Transpose64(uint64_t *a) {
+  uint64_t m = 0x00000000FFFFFFFFull;
+  for (int j = 32; j != 0; j >>= 1, m ^= m << j)
+    for (int k = 0; k < 64; k = (k + j + 1) & ~j) {
+      const uint64_t t = ((a[k] >> j) ^ a[k + j]) & m;
+      a[k] ^= t << j;
+      a[k + j] ^= t;
+    }
+}
+
+constexpr int kTransposeFrom = 32;
+
+// Bit rows of an n x n matrix set only above the diagonal get the mirrored
+// bits below it, a 64 x 64 block at a time.
+void MirrorUpperBits(uint64_t *rows, int n, int words) {
+  uint64_t block[64];
+  for (int r = 0; r < words; ++r)
+    for (int c = r; c < words; ++c) {
+      const int height = std::min(64, n - r * 64), width = std::min(64, n - c * 64);
+      for (int k = 0; k < 64; ++k) block[k] = k < height ? rows[size_t(r * 64 + k) * words + c] : 0;
+      Transpose64(block);
+      for (int k = 0; k < width; ++k) rows[size_t(c * 64 + k) * words + r] |= block[k];
+    }
+}
+
 // The full test of a pair that passed the screen: suspect pairs conflict,
 // close ones link with a weight.
 void TestPair(const SetContext &A, const SetContext &B, const MatchTables &t, int a1, int b1, int a2, int b2, int i,
@@ -194,16 +220,18 @@ void BuildCompatibility(const SetContext &A, const SetContext &B, const std::vec
       }
     }
   }
+  // Small lists have few conflicts: a bit at a time is cheaper there than
+  // the block transpose.
+  if (n >= kTransposeFrom) {
+    MirrorUpperBits(m.conflict.data(), n, m.words);
+    return;
+  }
   for (int i = 0; i < n; ++i) {
     const uint64_t mirror = uint64_t(1) << (i % 64);
     uint64_t *column = &m.conflict[size_t(i) / 64];
     ForEachBitAbove(m.Row(m.conflict, i), m.words, i, [&](int j) { column[size_t(j) * words] |= mirror; });
   }
 }
-
-struct VotedCell {
-  uint8_t b, a;
-};
 
 struct SetResult {
   int64_t score = -1;
@@ -227,7 +255,6 @@ struct MatchWorkspace {
   std::vector<int> members, stack;
   std::vector<uint64_t> inSet;
   std::vector<uint8_t> used, flag;
-  std::vector<VotedCell> voted;  // cells with a vote, during a refinement
   std::vector<int> cell;  // 120 x 120, -1 outside a re-score
   // What A and B were built from: a match against one template of the last
   // (one against many, either way round) reuses that side.
@@ -264,7 +291,7 @@ struct MatchWorkspace {
     inSet.assign((kMaxCorrespondences + 63) / 64, 0);
     used.assign(kMaxCorrespondences, 0);
     flag.assign(120 * 120, 0);
-    voted.reserve(120 * 120);
+    v.voted.reserve(120 * 120);
     cell.assign(120 * 120, -1);
   }
 };
@@ -361,15 +388,23 @@ int GrowConsistentSets(const SetContext &A, const SetContext &B, const std::vect
   return int(std::min<int64_t>(int64_t(double(o) * 0.0625 + 0.5), 0x70000000));
 }
 
-// Clears the voted cells that clash with the set; false when none was cleared.
+// Flags the voted cells that agree with the set and clears those that clash
+// (whatever they held before); false when none was cleared.
 // A cell clashes when it shares a row or column with a member, disagrees with
 // a member in length or angle, or disagrees too much with the member nearest
 // in B; members themselves stay.
 bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std::vector<Correspondence> &set,
-                            const std::vector<VotedCell> &voted, std::vector<uint8_t> &flag) {
+                            const VoteState &v, std::vector<uint8_t> &flag) {
   constexpr uint8_t kMember = 2;  // set below, put back to 1 as each cell is passed
-  for (const Correspondence &c : set)
-    if (uint8_t &f = flag[size_t(c.b) * 120 + c.a]) f = kMember;
+  // Rows of B and columns of A the set holds: a cell in one clashes whatever
+  // the other members say.
+  uint8_t rowHeld[kMaxMinutiae] = {}, columnHeld[kMaxMinutiae] = {};
+  for (const Correspondence &c : set) {
+    const size_t cell = size_t(c.b) * 120 + c.a;
+    if (v.votes[cell] != 0) flag[cell] = kMember;
+    rowHeld[c.b] = columnHeld[c.a] = 1;
+  }
+  const std::vector<VotedCell> &voted = v.voted;
   bool cleared = false;
   for (const VotedCell &cell : voted) {
     const int b = cell.b, a = cell.a;
@@ -379,13 +414,10 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
       continue;
     }
     const PairCell *rowA = &A.cells[size_t(a) * 120], *rowB = &B.cells[size_t(b) * 120];
-    bool clash = false;
+    bool clash = rowHeld[b] | columnHeld[a];
     int nearest = -1, nearestG = 0, nearLen = 0, nearAng = 0;
-    for (const Correspondence &c : set) {
-      if (c.b == b || c.a == a) {
-        clash = true;
-        break;
-      }
+    for (size_t k = 0; k < set.size() && !clash; ++k) {
+      const Correspondence &c = set[k];
       const PairCell ca = rowA[c.a], cb = rowB[c.b];
       const int gA = ca.length, gB = cb.length;
       const int dl = std::abs(gA - gB);
@@ -402,10 +434,8 @@ bool PruneInconsistentVotes(const SetContext &A, const SetContext &B, const std:
       }
     }
     if (!clash && nearest >= 0 && (nearLen > 16 || nearAng > 32)) clash = true;
-    if (clash) {
-      f = 0;
-      cleared = true;
-    }
+    f = !clash;
+    cleared |= clash;
   }
   return cleared;
 }
@@ -434,21 +464,19 @@ void MutualBestCells(const SetContext &A, const SetContext &B, VoteState &v, con
 int RefineMatchScore(const SetContext &A, const SetContext &B, VoteState &v, MatchWorkspace &ws, int t) {
   SetList &sets = ws.sets;
   std::vector<uint8_t> &flag = ws.flag;
-  // The voted cells, row by row; flags are written and read only there.
-  std::vector<VotedCell> &voted = ws.voted;
-  voted.resize(size_t(B.count) * size_t(A.count));
+  // The cells that still hold a vote, row by row; flags are written and
+  // read only there.
+  std::vector<VotedCell> &voted = v.voted;
   size_t count = 0;
-  for (int b = 0; b < B.count; ++b)
-    for (int a = 0; a < A.count; ++a) {
-      voted[count] = {uint8_t(b), uint8_t(a)};
-      count += v.Vote(b, a) != 0;
-    }
+  for (const VotedCell cell : voted) {
+    voted[count] = cell;
+    count += v.Vote(cell.b, cell.a) != 0;
+  }
   voted.resize(count);
   for (int k = 0; k < sets.count; ++k) {
     std::vector<Correspondence> &set = sets.set[k];
     if (set.empty()) break;
-    for (const VotedCell &cell : voted) flag[size_t(cell.b) * 120 + cell.a] = 1;
-    if (!PruneInconsistentVotes(A, B, set, voted, flag)) break;
+    if (!PruneInconsistentVotes(A, B, set, v, flag)) break;
     MutualBestCells(A, B, v, voted, flag, set);
     if (set.empty()) break;
     const int score = GrowConsistentSets(A, B, set, ws, &ws.refined, 1);

@@ -28,6 +28,10 @@ struct MatchProfile {
   int rescoreLow, rescoreHigh;       // re-score when rescoreLow <= S < rescoreHigh
   bool rescoreBestSet;               // re-score the best set instead of the whole list
   bool doubleScale;                  // S scaled in double instead of single precision
+  // Optional: squared length, length and direction of count vectors at
+  // once, as length and direction give them one by one.
+  void (*geometry)(const int32_t *dx, const int32_t *dy, int count, int32_t *squared, uint16_t *length,
+                   uint8_t *direction) = nullptr;
 };
 
 extern const MatchProfile kCaptureMatch;
@@ -75,8 +79,8 @@ struct SetContext {
   std::vector<PairDescriptor> pairs;
   std::vector<OctantLanes> octants;  // one per minutia
   std::vector<BucketEntry> buckets[64];  // per bucket, by length, then by descriptor
-  // Scratch of buildNeighbourPairs: per sector or octant, squared distance
-  // << 8 | neighbour of the nearest one.
+  // Filled by buildPairTable, read by buildNeighbourPairs: per sector or
+  // octant, squared distance << 8 | neighbour of the nearest one.
   std::vector<uint64_t> sectorSlots, octantSlots;
   int D2(int i, int j) const { return distance2[size_t(i) * 120 + j]; }
   const PairCell &Cell(int i, int j) const { return cells[size_t(i) * 120 + j]; }
@@ -95,6 +99,11 @@ int buildNeighbourPairs(SetContext &ctx, bool indexed);
 void fillBucketIndex(SetContext &a);
 int buildTemplateContext(SetContext &ctx, const MinutiaeRecord &rec, bool indexed);
 
+// A cell of the vote tables.
+struct VotedCell {
+  uint8_t b, a;
+};
+
 // Vote tables [b][a] with row length 120; the cells of the current minutiae
 // (b < B.count, a < A.count) are the ones in use.
 struct VoteState {
@@ -102,6 +111,8 @@ struct VoteState {
   std::vector<float> support[2];
   std::vector<MatchCandidate> candidates;
   std::vector<MatchCandidate> found;  // scratch of matchPairDescriptors, kMaxFoundCandidates
+  // The cells the first vote reached, row by row: no later vote reaches others.
+  std::vector<VotedCell> voted;
   int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
   int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
   float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }

@@ -41,13 +41,6 @@ const uint8_t *atanTable() {
   return table.data();
 }
 
-void scaleToTable(int &a, int &b) {
-  const int larger = a > b ? a : b;
-  if (larger <= 127) return;
-  a = (larger / 2 + a * 127) / larger;
-  b = (larger / 2 + b * 127) / larger;
-}
-
 int direction256(int dy, int dx) { return FromQuarter(dy, dx, Quarter(dy, dx, 0), 128); }
 int direction240(int dy, int dx) { return FromQuarter(dy, dx, Quarter(dy, dx, 128), 120); }
 

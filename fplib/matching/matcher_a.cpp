@@ -5,33 +5,15 @@
 #include <cstdlib>
 
 #include "alg_codes.h"
-#include "atan_table.h"
 #include "cminutiae_record.h"
-#include "int_geometry.h"
-#include "match_tables.h"
 
 namespace fplib {
-
-int floorSqrt(int n) {
-  if (n < 0) return -1;
-  if (n < kFloorSqrtTableSize) return FloorSqrtSmall(n);
-  int r = int(std::sqrt(double(n)));
-  while (int64_t(r) * r > n) --r;
-  while (int64_t(r + 1) * (r + 1) <= n) ++r;
-  return r;
-}
-
-int matcherADirection(int dx, int dy) {
-  int f = std::abs(dy), e = std::abs(dx);
-  scaleToTable(f, e);
-  return minutiae::directionQuadrant(dx, dy, atanTable()[size_t(f) * 128 + e]) & 255;
-}
 
 // Pairs 400..32400, octants 400..17688, score > 165, octant lengths within
 // 16; every set kept; refinement whenever M < 700; no size penalties;
 // re-score of the best set for 100 <= S < 600, in double precision.
 const minutiae::MatchProfile kMatcherAProfile{floorSqrt, matcherADirection, 400, 32400, 400, 17688, 165, 16, false,
-                                              true, -1, 700, false, 100, 600, true, true};
+                                              true, -1, 700, false, 100, 600, true, true, matcherAGeometry};
 
 int decodeCMinutiae(const uint8_t *record, minutiae::MinutiaeRecord &out) {
   const int n = record[kRecordCount];

@@ -5,16 +5,13 @@
 #include <cstdint>
 
 #include "matcher.h"
+#include "matcher_a_geometry.h"
 #include "minutiae_types.h"
 
 namespace fplib {
 
 extern const minutiae::MatchProfile kMatcherAProfile;
 
-// floor(sqrt(n)): table below 40000, computed above.
-int floorSqrt(int n);
-// Direction of (dx, dy) in 256 units from the 128x128 arctangent table.
-int matcherADirection(int dx, int dy);
 // Record (type 3, 7..100 minutiae inside the image) to the matcher's form:
 // 0, or ALG_BAD_SIZE.
 int decodeCMinutiae(const uint8_t *record, minutiae::MinutiaeRecord &out);

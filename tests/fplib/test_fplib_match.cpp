@@ -59,6 +59,41 @@ TEST(MatcherAGeometry, FloorRootAndTableDirections) {
   EXPECT_EQ(matcherADirection(300, -300), 224);  // scaled into the table
 }
 
+// Every vector of a pair table (and past it, where the tables are scaled),
+// in rows of changing length so that every tail length is met.
+TEST(MatcherAGeometry, DispatchedRowsAgreeWithOneAtATime) {
+  std::vector<int32_t> dx, dy;
+  for (int y = -400; y <= 400; ++y)
+    for (int x = -400; x <= 400; ++x) {
+      dx.push_back(x);
+      dy.push_back(y);
+    }
+  // Squared lengths near the top of an int.
+  for (const auto &v : {std::pair<int, int>{46340, 0}, {-46340, 0}, {-32767, 32767}, {30000, -30001}}) {
+    dx.push_back(v.first);
+    dy.push_back(v.second);
+  }
+  int32_t squared[2][128];
+  uint16_t length[2][128];
+  uint8_t direction[2][128];
+  size_t at = 0;
+  for (int count = 1; at < dx.size(); count = count % 119 + 1) {
+    const int n = int(std::min<size_t>(size_t(count), dx.size() - at));
+    matcherAGeometryPlain(&dx[at], &dy[at], n, squared[0], length[0], direction[0]);
+    matcherAGeometry(&dx[at], &dy[at], n, squared[1], length[1], direction[1]);
+    for (int k = 0; k < n; ++k) {
+      const int x = dx[at + size_t(k)], y = dy[at + size_t(k)];
+      ASSERT_EQ(squared[0][k], x * x + y * y) << x << "," << y;
+      ASSERT_EQ(length[0][k], uint16_t(floorSqrt(x * x + y * y))) << x << "," << y;
+      ASSERT_EQ(direction[0][k], matcherADirection(x, y)) << x << "," << y;
+      ASSERT_EQ(squared[1][k], squared[0][k]) << x << "," << y;
+      ASSERT_EQ(length[1][k], length[0][k]) << x << "," << y;
+      ASSERT_EQ(direction[1][k], direction[0][k]) << x << "," << y;
+    }
+    at += size_t(n);
+  }
+}
+
 // Minutiae in five far-apart pairs whose partners lie 18 pixels apart:
 // d^2 = 324 makes a neighbour pair in the capture library (from 256) but not
 // in matcher A (from 400).
