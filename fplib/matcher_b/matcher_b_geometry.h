@@ -30,7 +30,7 @@ inline int Rem360(int v) {
 
 // v modulo 360 in 0..359.
 inline int Mod360(int v) {
-  if (unsigned(v + 360) < 1440u) return v + 360 * (int(v < 0) - int(v >= 360) - int(v >= 720));
+  if (unsigned(v) + 360u < 1440u) return v + 360 * (int(v < 0) - int(v >= 360) - int(v >= 720));
   const int r = v % 360;
   return r < 0 ? r + 360 : r;
 }
