@@ -71,7 +71,13 @@ void CompactCandidates(PairCandidatesB &pc) {
 }
 
 void buildSearchCellIndex(MatcherBSearch &s) {
-  s.cellIndex.assign(size_t(kProbeStride) * kProbeStride, -1);
+  const size_t cells = size_t(kProbeStride) * kProbeStride;
+  if (s.cellIndex.size() != cells) {
+    s.cellIndex.assign(cells, -1);
+  } else {
+    for (int i = 0; i < s.filledCount; ++i) s.cellIndex[size_t(s.filledCells[i])] = -1;
+  }
+  s.filledCount = 0;
   const PointSetB &B = s.B();
   for (int t = 0; t < B.count; ++t) {
     const PointB &p = B.points[t];
@@ -79,8 +85,11 @@ void buildSearchCellIndex(MatcherBSearch &s) {
     if (p.x < 0 || p.y < 0) continue;
     const int cx = p.x / 20, cy = p.y / 20;
     if (cx >= kCellProbeSide || cy >= kCellProbeSide) continue;
-    int &cell = s.cellIndex[size_t(cx + kProbePad) * kProbeStride + size_t(cy + kProbePad)];
-    if (cell >= 0) {
+    const size_t at = size_t(cx + kProbePad) * kProbeStride + size_t(cy + kProbePad);
+    int &cell = s.cellIndex[at];
+    if (cell < 0) {
+      s.filledCells[s.filledCount++] = int(at);
+    } else {
       const PointB &o = B.points[cell];
       const int mx = cx * 20 + 10, my = cy * 20 + 10;
       if (VectorLength(Abs(p.x - mx), Abs(p.y - my)) >= VectorLength(Abs(o.x - mx), Abs(o.y - my))) continue;
@@ -126,12 +135,16 @@ void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     const auto &list = s.second.pairLists[size_t(f)];
     if (list.empty()) continue;
     const int turned = Mod360(A.points[m].angle - al.rotation);
+    // The neighbours that pass are noted without a branch on them, then
+    // ranked in the order they came.
+    int nearPoint[kPairListSlots + 1], nearCost[kPairListSlots + 1], nearCount = 0;
     auto consider = [&](int t) {
       const PointB &q = B.points[t];
       const int u = Abs(px - q.x), v = Abs(py - q.y), e = FoldNear(turned - q.angle);
       // All tests at once: most neighbours fail one, and which one is random.
-      const bool near = (u <= 35) & (v <= 35) & (e <= 30) & (u + v <= 50) & (u + v + e <= 80);
-      if (near) InsertByCost(pc, t, u + v + e);
+      nearPoint[nearCount] = t;
+      nearCost[nearCount] = u + v + e;
+      nearCount += (u <= 35) & (v <= 35) & (e <= 30) & (u + v <= 50) & (u + v + e <= 80);
     };
     consider(f);
     // Rows up to 16 (20 from a ring cell); the list's last entry is never
@@ -143,6 +156,7 @@ void collectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     const int rowEnd = grid.listRowStart[size_t(f) * kListRowSlots + size_t(lastRow + 1)];
     const int end = std::min(rowEnd, int(list.size()) - 1);
     for (int k = 0; k < end; ++k) consider(list[size_t(k)].from);
+    for (int q = 0; q < nearCount; ++q) InsertByCost(pc, nearPoint[q], nearCost[q]);
     for (int i = 0; i < pc.count; ++i)
       pc.list[i].similarity = pairSimilarityAt(s, m, pc.list[i].second, px, py, al.rotation, true, nullptr);
   }

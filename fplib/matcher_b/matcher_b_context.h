@@ -27,9 +27,10 @@ struct PairRefB {
   int from, angle;  // the item's from-point and angle, kept here to spare the grid lookup
 };
 
-// A grid item with its points' angles, for scans over a range of cells.
+// A grid item with its points' angles, for scans over a range of cells,
+// and the cell it is filed in.
 struct PairScanB : PairItemB {
-  int16_t fromAngle, toAngle, pad;
+  int16_t fromAngle, toAngle, cell;
 };
 
 // The items of one cell.
@@ -51,10 +52,8 @@ struct PairGridB {
   // range. cellStart has two entries more than there are cells.
   std::vector<PairScanB> scan;
   std::vector<uint16_t> cellStart;
-  // Scratch of the build: items as they are filed, their cells, and the cell
-  // of each item in scan.
+  // Scratch of the build: items as they are filed.
   std::vector<PairScanB> filed;
-  std::vector<uint16_t> filedCell, scanCell;
   // Per point, kListRowSlots entries: the first of its list's entries at
   // row r or above.
   std::vector<uint8_t> listRowStart;

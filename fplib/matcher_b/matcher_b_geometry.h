@@ -21,20 +21,17 @@ struct SideGeometryB {
   int direction, angleToSide, angleDiff, length;
 };
 
-// v % 360 as C++ has it (the sign of v); the usual ranges without a division.
+// v % 360 as C++ has it (the sign of v); the usual ranges without a division
+// or a branch on the value.
 inline int Rem360(int v) {
-  if (v >= 0) {
-    if (v < 360) return v;
-    if (v < 720) return v - 360;
-    if (v < 1080) return v - 720;
-  }
+  if (unsigned(v) < 1080u) return v - 360 * (int(v >= 360) + int(v >= 720));
   return v % 360;
 }
 
 // v modulo 360 in 0..359.
 inline int Mod360(int v) {
-  if (v >= -360 && v < 0) return v + 360;
-  const int r = Rem360(v);
+  if (unsigned(v) + 360u < 1440u) return v + 360 * (int(v < 0) - int(v >= 360) - int(v >= 720));
+  const int r = v % 360;
   return r < 0 ? r + 360 : r;
 }
 
@@ -74,13 +71,26 @@ inline int Wrap180Near(int v) { return kNearAngles.wrap[v + kNearAngleSpan]; }
 // round(v / 5) in the matcher's fixed point: distances and angles to steps.
 constexpr int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 
-// Direction of (dx, dy) from the quarter angle f by the signs.
-inline int DirectionQuadrantDeg(int dx, int dy, int f) {
-  if (dx <= 0 && dy <= 0) return f + 180;
-  if (dx <= 0 && dy > 0) return 180 - f;
-  if (dx > 0 && dy < 0) return 360 - f;
-  return f;
+// base + f, or base - f when negate, without a branch.
+inline int TurnQuarter(int base, int negate, int f) { return base + ((f ^ -negate) + negate); }
+
+// The angle of a quarter within the half turn by the signs: half adds 180,
+// turning f back when dy is above 0; otherwise a dy below 0 gives 360 - f.
+// Arithmetic on the tests, since their outcome follows the data.
+inline int QuadrantTurn(int half, int dy, int f) {
+  const int above = int(dy > 0), below = int(dy < 0);
+  return TurnQuarter(180 * half + 360 * ((half ^ 1) & below), (half & above) | ((half ^ 1) & below), f);
 }
+
+// The angle of (ax, ay) within a quarter turn: one look-up, of the larger
+// side over the smaller.
+inline int QuarterDeg(int ax, int ay) {
+  const int q = AtanDeg(ax > ay ? ax : ay, ax > ay ? ay : ax);
+  return ay >= ax ? q : 90 - q;
+}
+
+// Direction of (dx, dy) from the quarter angle f by the signs.
+inline int DirectionQuadrantDeg(int dx, int dy, int f) { return QuadrantTurn(int(dx <= 0), dy, f); }
 
 // Relation p -> q. Returns 0 when an axis difference exceeds 179; then every
 // requested field is -1, so no caller reads stale values.
@@ -97,16 +107,7 @@ inline int pairGeometryB(const PointB &p, const PointB &q, int flags, SideGeomet
   if (flags & kGeoLength) out.length = VectorLength(ax, ay);
   if (flags & kGeoAngleDiff) out.angleDiff = Rem360(q.angle - p.angle + 720);
   if (flags & (kGeoDirection | kGeoAngleToSide)) {
-    const int f = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
-    int g;
-    if (dx > 0 && dy <= 0)
-      g = 180 + f;
-    else if (dx > 0 && dy > 0)
-      g = 180 - f;
-    else if (dx <= 0 && dy < 0)
-      g = 360 - f;
-    else
-      g = f;
+    const int g = QuadrantTurn(int(dx > 0), dy, QuarterDeg(ax, ay));
     if (flags & kGeoDirection) out.direction = g;
     if (flags & kGeoAngleToSide) out.angleToSide = Rem360(q.angle - g + 720);
   }

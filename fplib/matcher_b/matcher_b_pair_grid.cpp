@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "match_tables.h"
@@ -22,8 +23,7 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
   const size_t cells = CellCount(g);
   // Made before, every part (a failed allocation may have stopped part way).
   if (ctx.pairLists.size() == size_t(kMaxPointsB) && g.cellStart.size() == cells + 2 &&
-      g.scan.capacity() >= kMaxScanItems && g.filed.capacity() >= kMaxScanItems &&
-      g.filedCell.capacity() >= kMaxScanItems && g.scanCell.capacity() >= kMaxScanItems &&
+      g.scan.capacity() >= kMaxScanItems && g.filed.size() == kMaxScanItems &&
       g.listRowStart.size() == kListRowEntries &&
       (!withTriangles || (ctx.triangles.capacity() >= size_t(kMaxTriangles) && ctx.near.size() == size_t(kMaxPointsB))))
     return true;  // made before: lists and grid are cleared where they are filled
@@ -31,9 +31,7 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
     ctx.pairLists.assign(kMaxPointsB, {});
     for (auto &l : ctx.pairLists) l.reserve(kPairListSlots);
     g.scan.reserve(kMaxScanItems);
-    g.filed.reserve(kMaxScanItems);
-    g.filedCell.reserve(kMaxScanItems);
-    g.scanCell.reserve(kMaxScanItems);
+    g.filed.resize(kMaxScanItems);
     g.cellStart.assign(cells + 2, 0);
     g.listRowStart.assign(kListRowEntries, 0);
     if (withTriangles) {
@@ -48,35 +46,43 @@ bool createMatcherBContext(MatcherBContext &ctx, bool withTriangles) {
 
 namespace {
 
-void File(PairGridB &grid, int r, int c, const PairScanB &item) {
-  const size_t cell = size_t(r) * size_t(kGridStride) + size_t(c);
-  grid.filed.push_back(item);
-  grid.filedCell.push_back(uint16_t(cell));
-  ++grid.cellStart[cell + 2];
+// Running sums of v[0..count) in place, four 16-bit entries to a 64-bit
+// word: the sums stay below 2^16, so no lane carries into the next.
+void RunningSums16(uint16_t *v, size_t count) {
+  uint64_t carry = 0;
+  size_t k = 0;
+  for (; k + 4 <= count; k += 4) {
+    uint64_t x;
+    std::memcpy(&x, v + k, sizeof x);
+    x += x << 16;
+    x += x << 32;
+    x += carry * 0x0001000100010001ull;
+    std::memcpy(v + k, &x, sizeof x);
+    carry = x >> 48;
+  }
+  for (; k < count; ++k) {
+    carry += v[k];
+    v[k] = uint16_t(carry);
+  }
 }
 
-// Per point of the set, the first entry of its list at each row.
-void IndexListRows(int n, PairGridB &grid, const std::vector<std::vector<PairRefB>> &lists) {
-  grid.listRowStart.resize(kListRowEntries);
-  for (int p = 0; p < n; ++p) {
-    uint8_t *start = &grid.listRowStart[size_t(p) * kListRowSlots];
-    // Counts by row, then running sums: no branch on the rows.
-    uint8_t count[kListRowSlots] = {};
-    for (const PairRefB &ref : lists[size_t(p)]) ++count[ref.row];
-    int sum = 0;
-    for (int r = 0; r < kListRowSlots; ++r) {
-      start[r] = uint8_t(sum);
-      sum += count[r];
-    }
-  }
+// Field by field into place: a whole item built aside and copied in would
+// stall on its narrow stores.
+inline void PutItem(PairScanB &e, int from, int to, int angle, int fromAngle, int toAngle, int cell) {
+  e.from = int16_t(from);
+  e.to = int16_t(to);
+  e.angle = int16_t(angle);
+  e.fromAngle = int16_t(fromAngle);
+  e.toAngle = int16_t(toAngle);
+  e.cell = int16_t(cell);
 }
 
 }  // namespace
 
 void clearPairGrid(PairGridB &grid, std::vector<std::vector<PairRefB>> &lists) {
+  // The build sets every part it uses; an empty grid is all it needs here.
   grid.scan.clear();
   grid.cellStart.assign(CellCount(grid) + 2, 0);
-  std::fill(grid.listRowStart.begin(), grid.listRowStart.end(), 0);
   for (auto &l : lists) l.clear();
 }
 
@@ -87,53 +93,74 @@ int buildPairGridB(const PointSetB &points, PairGridB &grid, std::vector<std::ve
   // cellStart[c + 1] is where cell c starts; placing the items moves it on to
   // where cell c + 1 starts.
   grid.cellStart.assign(cells + 2, 0);
-  grid.filed.clear();
-  grid.filedCell.clear();
+  uint16_t *start = grid.cellStart.data();
+  grid.filed.resize(kMaxScanItems);  // made at full size: no allocation
+  PairScanB *filed = grid.filed.data();
+  size_t items = 0;
+  int near[kMaxPointsB];
   for (int i = 0; i < n; ++i) {
     const PointB &p = points.points[i];
+    // The points closer than 130 (a square below 130^2), listed without a
+    // branch on the geometry.
+    int nearCount = 0;
     for (int j = i + 1; j < n; ++j) {
+      const int dx = points.points[j].x - p.x, dy = p.y - points.points[j].y;
+      near[nearCount] = j;
+      nearCount += dx * dx + dy * dy < 130 * 130;
+    }
+    for (int k = 0; k < nearCount; ++k) {
+      const int j = near[k];
       const PointB &q = points.points[j];
       const int dx = q.x - p.x, dy = p.y - q.y;
       const int ax = Abs(dx), ay = Abs(dy);
-      if (ax > 179 || ay > 179 || dx * dx + dy * dy > 32399) continue;
       const int d = FloorSqrtSmall(dx * dx + dy * dy);
-      if (d >= 130) continue;
       const int row = (d * 819) >> 12;
       const int c = (Rem360(p.angle - q.angle + 360) * 819) >> 12;
-      const int e = ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay);
-      const int b = DirectionQuadrantDeg(dx, dy, e);
-      File(grid, row, c, {{int16_t(i), int16_t(j), int16_t(Rem360(p.angle - b + 720))}, int16_t(p.angle),
-                          int16_t(q.angle), 0});
+      const int b = DirectionQuadrantDeg(dx, dy, QuarterDeg(ax, ay));
       const int cm = c == 0 ? 0 : kGridColumns - c;
-      File(grid, row, cm, {{int16_t(j), int16_t(i), int16_t(Rem360(q.angle - b + 900))}, int16_t(q.angle),
-                           int16_t(p.angle), 0});
+      const int cell = row * kGridStride + c, cellM = row * kGridStride + cm;
+      PutItem(filed[items], i, j, Rem360(p.angle - b + 720), p.angle, q.angle, cell);
+      PutItem(filed[items + 1], j, i, Rem360(q.angle - b + 900), q.angle, p.angle, cellM);
+      items += 2;
+      ++start[cell + 2];
+      ++start[cellM + 2];
     }
   }
-  uint16_t *start = grid.cellStart.data();
-  for (size_t c = 2; c < cells + 2; ++c) start[c] = uint16_t(start[c] + start[c - 1]);
-  const size_t items = grid.filed.size();
+  RunningSums16(start + 1, cells + 1);
   grid.scan.resize(items);
-  grid.scanCell.resize(items);
-  for (size_t k = 0; k < items; ++k) {
-    const uint16_t cell = grid.filedCell[k];
-    const uint16_t at = start[cell + 1]++;
-    grid.scan[at] = grid.filed[k];
-    grid.scanCell[at] = cell;
-  }
+  PairScanB *scan = grid.scan.data();
+  for (size_t k = 0; k < items; ++k) scan[start[filed[k].cell + 1]++] = filed[k];
+  // Lists: cells in row order, then column order, as a scan of the grid
+  // meets them; each cell's items last filed first. A point has at most
+  // kMaxPointsB - 1 partners, so every list has room. Its row index counts
+  // the entries by row as they come.
   for (auto &l : lists) l.clear();
-  // Cells in row order, then column order, as a scan of the grid meets
-  // them; each cell's items last filed first.
+  uint8_t *rowCount = grid.listRowStart.data();
+  std::fill_n(rowCount, size_t(n) * kListRowSlots, uint8_t(0));
   for (size_t k = 0; k < items; ++k) {
-    const uint16_t cell = grid.scanCell[k];
+    const int cell = scan[k].cell;
     const int first = start[cell], item = start[cell + 1] - 1 - int(k);
-    const PairScanB &it = grid.scan[size_t(first + item)];
+    const PairScanB &it = scan[size_t(first + item)];
     // The grid's stride is fixed: a division by a constant, not a divide.
     const int r = cell / kGridStride, c = cell % kGridStride;
-    if (r >= kGridRows || c >= kGridColumns) continue;
-    auto &l = lists[size_t(it.to)];
-    if (int(l.size()) < kPairListSlots) l.push_back({r, c, item, it.from, it.angle});
+    PairRefB &ref = lists[size_t(it.to)].emplace_back();
+    ref.row = r;
+    ref.column = c;
+    ref.item = item;
+    ref.from = it.from;
+    ref.angle = it.angle;
+    ++rowCount[size_t(it.to) * kListRowSlots + size_t(r) + 1];
   }
-  IndexListRows(n, grid, lists);
+  // Per point, the first entry of its list at each row: running sums of the
+  // counts.
+  for (int p = 0; p < n; ++p) {
+    uint8_t *row = rowCount + size_t(p) * kListRowSlots;
+    int sum = 0;
+    for (int r = 0; r < kListRowSlots; ++r) {
+      sum += row[r];
+      row[r] = uint8_t(sum);
+    }
+  }
   return 1;
 }
 

@@ -91,6 +91,9 @@ struct MatcherBSearch {
   MatcherBContext first, second;
   std::vector<PairCandidatesB> candidates;  // per first-set minutia
   std::vector<int> cellIndex;               // second-set minutia per 20-pixel cell, -1 empty
+  // The cells of cellIndex last filled, so that the next build empties only those.
+  int filledCells[kMaxPointsB] = {};
+  int filledCount = 0;
   EvaluationRecordB eval;
   SetHullsB hulls;
   mutable GroupingScratchB grouping;  // scratch only: holds nothing between calls

@@ -105,6 +105,22 @@ TEST(MatcherBGeometry, RemaindersAgreeWithTheOperator) {
   }
 }
 
+// The quadrant and quarter angles are arithmetic on the sign tests: they
+// must give what the tests spelled out as cases give, the axes included.
+TEST_F(MatcherBPrepare, QuadrantAnglesFollowTheSignCases) {
+  for (int dx : {-7, -1, 0, 1, 7})
+    for (int dy : {-7, -1, 0, 1, 7})
+      for (int f = 0; f <= 90; ++f) {
+        const int grid = dx <= 0 && dy <= 0 ? f + 180 : dx <= 0 ? 180 - f : dy < 0 ? 360 - f : f;
+        ASSERT_EQ(DirectionQuadrantDeg(dx, dy, f), grid) << dx << "," << dy << "," << f;
+        const int pair = dx > 0 && dy <= 0 ? 180 + f : dx > 0 ? 180 - f : dy < 0 ? 360 - f : f;
+        ASSERT_EQ(QuadrantTurn(int(dx > 0), dy, f), pair) << dx << "," << dy << "," << f;
+      }
+  for (int ax = 0; ax < kGeometrySpan; ++ax)
+    for (int ay = 0; ay < kGeometrySpan; ++ay)
+      ASSERT_EQ(QuarterDeg(ax, ay), ay >= ax ? AtanDeg(ay, ax) : 90 - AtanDeg(ax, ay)) << ax << "," << ay;
+}
+
 TEST_F(MatcherBPrepare, PairGeometryAgainstFloatingPoint) {
   SideGeometryB g{};
   for (int dx = -179; dx <= 179; dx += 7)
