@@ -1,7 +1,8 @@
 // A host that opens the scanner, fetches one frame and leaves without
 // LIVESCAN_Close: by returning from main ("exit"), or by unloading the
-// library first ("dlclose").
-//   exit_host exit|dlclose LIBRARY
+// library first ("dlclose"); or closes and unloads it as scanbench does
+// ("close-dlclose"), which unloads the USB library beneath it as well.
+//   exit_host exit|dlclose|close-dlclose LIBRARY
 // Exit status 0 when it got that far; a crash or a sanitizer report at exit
 // or unload shows in the status.
 #include <dlfcn.h>
@@ -22,11 +23,12 @@ Fn Lookup(void *library, const char *name) {
 
 int main(int argc, char **argv) {
   if (argc != 3) return 64;
-  const bool unload = std::strcmp(argv[1], "dlclose") == 0;
-  // The USB library (the virtual scanner here) stays, as in a host that uses
-  // it elsewhere: only the capture library is unloaded, and what the scanner
-  // keeps is not taken for a leak of the library.
-  if (unload && !dlopen("libusb-1.0.so.0", RTLD_NOW | RTLD_NODELETE)) return 71;
+  const bool close = std::strcmp(argv[1], "close-dlclose") == 0;
+  const bool unload = close || std::strcmp(argv[1], "dlclose") == 0;
+  // Without Close the USB library (the virtual scanner here) stays, as in a
+  // host that uses it elsewhere: only the capture library is unloaded, and
+  // what the scanner keeps is not taken for a leak of the library.
+  if (unload && !close && !dlopen("libusb-1.0.so.0", RTLD_NOW | RTLD_NODELETE)) return 71;
   void *library = dlopen(argv[2], RTLD_NOW | RTLD_LOCAL);
   if (!library) {
     std::fprintf(stderr, "%s\n", dlerror());
@@ -46,10 +48,12 @@ int main(int argc, char **argv) {
   int fetched = 0;
   for (int i = 0; i < 30 && fetched != 1; ++i) fetched = fetch(0, frame.data());
   if (fetched != 1) return 69;
+  auto closeScanner = Lookup<int (*)()>(library, "LIVESCAN_Close");
+  if (close && (!closeScanner || closeScanner() != 1)) return 72;
   if (unload) {
     if (dlclose(library) != 0) return 70;
-    // A worker left running would now run code that is no longer mapped.
-    usleep(300 * 1000);
+    // A thread left running would now run code that is no longer mapped.
+    usleep(close ? 1000 * 1000 : 300 * 1000);
   }
   return 0;
 }

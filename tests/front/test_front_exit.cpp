@@ -62,6 +62,12 @@ TEST_P(ExitWithoutClose, UnloadWhileStreaming) {
   ExpectCleanRuns("dlclose", GetParam().library, "8899:1003/fps=60", 5);
 }
 
+// Close, then unload the capture library and with it the USB library, as
+// scanbench's Close does: no thread of either may be left running.
+TEST_P(ExitWithoutClose, CloseAndUnloadAsScanbenchDoes) {
+  ExpectCleanRuns("close-dlclose", GetParam().library, "8899:1003/fps=60", 5);
+}
+
 INSTANTIATE_TEST_SUITE_P(Builds, ExitWithoutClose, testing::ValuesIn(kBuilds),
                          [](const testing::TestParamInfo<Build> &i) { return i.param.name; });
 
