@@ -59,6 +59,14 @@ struct SideTolerancesB {
   int a, b, c, limit;
 };
 struct DirectionCache {
+  // Candidates of triangles whose own sides have directions, in triangle
+  // then candidate order, with their rotations side by side: each row
+  // picks its window from these in one pass without branches.
+  static constexpr int kEntries = kMaxTriangles * kMaxTriangleCandidates;
+  int entryCount;
+  int rotation[kEntries];
+  uint16_t entry[kEntries];  // triangle * kMaxTriangleCandidates + candidate
+  uint16_t inWindow[kEntries];
   SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
   uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
   SideTolerancesB tolerance[kMaxTriangles];
@@ -73,49 +81,40 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   GroupingScratchB &scratch = s.grouping;
   std::vector<ShiftRecord> &recs = scratch.recs;
   recs.clear();
-  for (size_t ti = 0; ti < tris.size(); ++ti) {
-    const TriangleB &t = tris[ti];
-    TriangleSidesB &ta = s.triangleSides[ti];
-    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
-      const PointB *A = s.A().points;
+  int picked = 0;
+  for (int k = 0; k < dirs.entryCount; ++k) {
+    dirs.inWindow[picked] = dirs.entry[k];
+    picked += int(unsigned(dirs.rotation[k] - D + 20) <= 40u);
+  }
+  for (int k = 0; k < picked; ++k) {
+    const int ti = dirs.inWindow[k] / kMaxTriangleCandidates, ci = dirs.inWindow[k] % kMaxTriangleCandidates;
+    const TriangleB &t = tris[size_t(ti)];
+    const TriangleSidesB &ta = s.triangleSides[size_t(ti)];
+    const TriangleCandidate &c = t.candidates[size_t(ci)];
+    SideTolerancesB &tol = dirs.tolerance[ti];
+    if (!dirs.toleranceKnown[ti]) {
+      tol.a = TolDir(t.lenAB);
+      tol.b = TolDir(t.lenAC);
+      tol.c = TolDir(t.lenCB);
+      tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
+      dirs.toleranceKnown[ti] = true;
+    }
+    const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
+    SideDirections &cb = dirs.candidate[ti][ci];
+    if (!dirs.known[ti][ci]) {
       bool ok1, ok2, ok3;
-      ta.a = Direction(A[t.p2], A[t.p1], ok1);
-      ta.b = Direction(A[t.p3], A[t.p1], ok2);
-      ta.c = Direction(A[t.p3], A[t.p2], ok3);
-      ta.ok = ok1 && ok2 && ok3;
-      ta.p1 = t.p1;
-      ta.p2 = t.p2;
-      ta.p3 = t.p3;
+      cb.a = Direction(B[c.c1], B[c.c0], ok1);
+      cb.b = Direction(B[c.c2], B[c.c0], ok2);
+      cb.c = Direction(B[c.c2], B[c.c1], ok3);
+      cb.ok = ok1 && ok2 && ok3;
+      dirs.known[ti][ci] = 1;
     }
-    if (!ta.ok) continue;
-    for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
-      const TriangleCandidate &c = t.candidates[ci];
-      if (c.rotation < D - 20 || c.rotation > D + 20) continue;
-      SideTolerancesB &tol = dirs.tolerance[ti];
-      if (!dirs.toleranceKnown[ti]) {
-        tol.a = TolDir(t.lenAB);
-        tol.b = TolDir(t.lenAC);
-        tol.c = TolDir(t.lenCB);
-        tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
-        dirs.toleranceKnown[ti] = true;
-      }
-      const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
-      SideDirections &cb = dirs.candidate[ti][ci];
-      if (!dirs.known[ti][ci]) {
-        bool ok1, ok2, ok3;
-        cb.a = Direction(B[c.c1], B[c.c0], ok1);
-        cb.b = Direction(B[c.c2], B[c.c0], ok2);
-        cb.c = Direction(B[c.c2], B[c.c1], ok3);
-        cb.ok = ok1 && ok2 && ok3;
-        dirs.known[ti][ci] = 1;
-      }
-      if (!cb.ok) continue;
-      const int eA = Fold(ta.a - D - cb.a), eB = Fold(ta.b - D - cb.b), eC = Fold(ta.c - D - cb.c);
-      if (eA > tA || eB > tB || eC > tC || eA + eB + eC > limit) continue;
-      int dx, dy;
-      TriangleShift(s, t, c, D, dx, dy);
-      recs.push_back({int(ti), int(ci), dx, dy});
-    }
+    if (!cb.ok) continue;
+    const int eA = Fold(ta.a - D - cb.a), eB = Fold(ta.b - D - cb.b), eC = Fold(ta.c - D - cb.c);
+    if (eA > tA || eB > tB || eC > tC || eA + eB + eC > limit) continue;
+    int dx, dy;
+    TriangleShift(s, t, c, D, dx, dy);
+    recs.push_back({ti, ci, dx, dy});
   }
   // Coarse sets seed the groups.
   std::vector<ShiftSeedB> &seeds = scratch.seeds;
@@ -196,9 +195,28 @@ void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
   // A search state made outside a match starts without the per-triangle
   // entries.
   if (s.triangleSides.size() < tris.size()) s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
+  dirs.entryCount = 0;
   for (size_t ti = 0; ti < tris.size(); ++ti) {
     std::fill_n(dirs.known[ti], tris[ti].candidates.size(), 0);
     dirs.toleranceKnown[ti] = false;
+    const TriangleB &t = tris[ti];
+    TriangleSidesB &ta = s.triangleSides[ti];
+    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
+      const PointB *A = s.A().points;
+      bool ok1, ok2, ok3;
+      ta.a = Direction(A[t.p2], A[t.p1], ok1);
+      ta.b = Direction(A[t.p3], A[t.p1], ok2);
+      ta.c = Direction(A[t.p3], A[t.p2], ok3);
+      ta.ok = ok1 && ok2 && ok3;
+      ta.p1 = t.p1;
+      ta.p2 = t.p2;
+      ta.p3 = t.p3;
+    }
+    if (!ta.ok) continue;
+    for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
+      dirs.rotation[dirs.entryCount] = t.candidates[ci].rotation;
+      dirs.entry[dirs.entryCount++] = uint16_t(ti * kMaxTriangleCandidates + ci);
+    }
   }
   for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r), dirs);
 }
