@@ -63,17 +63,40 @@ constexpr int kWalkLimit = 8191;  // differences within 14 bits: squares and pro
 // +-kWalkLimit: 32-bit arithmetic over the points not yet walked, kept in
 // their order in flat arrays, so that the scan has no test on whether a
 // point was walked. False when the points do not qualify (nothing done).
-bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::vector<int> &hull) {
+bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::vector<int> &hull, bool skipInner) {
   const int n = int(pts.size());
   if (n > kWalkCapacity) return false;
-  int xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
+  int left = 0, xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
+  int lo = 0, hi = 0, top = 0;  // least x, greatest x, greatest y
   for (int i = 0; i < n; ++i) {
-    if (!Within(pts[size_t(i)].x, kWalkLimit) || !Within(pts[size_t(i)].y, kWalkLimit)) return false;
-    xs[i] = pts[size_t(i)].x;
-    ys[i] = pts[size_t(i)].y;
-    ids[i] = i;
+    const HullPoint &p = pts[size_t(i)];
+    if (!Within(p.x, kWalkLimit) || !Within(p.y, kWalkLimit)) return false;
+    lo = p.x < pts[size_t(lo)].x ? i : lo;
+    hi = p.x > pts[size_t(hi)].x ? i : hi;
+    top = p.y > pts[size_t(top)].y ? i : top;
   }
-  int left = n, cur = start;
+  // A point strictly inside the quadrilateral of the extreme points is
+  // strictly inside the hull and never a vertex: at distinct positions it
+  // can be left out of the walk, which picks the same vertices from the
+  // rest. (A repeated position makes steps of length 0, whose choice
+  // depends on every point listed.)
+  const HullPoint q[4] = {pts[size_t(start)], pts[size_t(hi)], pts[size_t(top)], pts[size_t(lo)]};
+  int startAt = 0;
+  for (int i = 0; i < n; ++i) {
+    const int x = pts[size_t(i)].x, y = pts[size_t(i)].y;
+    int inside = 1;
+    for (int k = 0; k < 4; ++k) {
+      const HullPoint &a = q[k], &b = q[(k + 1) & 3];
+      inside &= int((b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x) > 0);
+    }
+    inside &= int(skipInner);
+    startAt = i == start ? left : startAt;
+    xs[left] = x;
+    ys[left] = y;
+    ids[left] = i;
+    left += 1 - inside;
+  }
+  int cur = start;
   bool firstStep = true;  // cur is the start, still listed at its own position
   for (int steps = 0;; ++steps) {
     if (steps > limit) {
@@ -81,7 +104,7 @@ bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::ve
       return true;
     }
     // The first candidate, which must not be cur itself.
-    const int first = firstStep && start == 0 ? 1 : 0;
+    const int first = firstStep && startAt == 0 ? 1 : 0;
     if (first >= left) {
       hull.clear();
       return true;
@@ -113,10 +136,8 @@ bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::ve
   }
 }
 
-}  // namespace
-
-void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
-                    std::vector<uint8_t> &visited) {
+void HullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull, std::vector<uint8_t> &visited,
+              bool distinct) {
   hull.clear();
   const int n = int(pts.size());
   if (n < 3) return;
@@ -128,7 +149,7 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
   for (int i = 1; i < n; ++i)
     if (pts[i].y < pts[start].y || (pts[i].y == pts[start].y && pts[i].x < pts[start].x)) start = i;
   hull.push_back(start);
-  if (WalkNarrow(pts, start, limit, hull)) {
+  if (WalkNarrow(pts, start, limit, hull, distinct)) {
     if (hull.size() <= 3) hull.clear();
     return;
   }
@@ -169,6 +190,18 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
     cur = next;
   }
   if (hull.size() <= 3) hull.clear();
+}
+
+}  // namespace
+
+void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                    std::vector<uint8_t> &visited) {
+  HullInto(pts, limit, hull, visited, false);
+}
+
+void distinctHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                      std::vector<uint8_t> &visited) {
+  HullInto(pts, limit, hull, visited, true);
 }
 
 std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
@@ -329,7 +362,7 @@ bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
 
 bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h) {
   DistinctPositionsInto(source, h.distinct);
-  convexHullInto(h.distinct, limit < 0 ? int(h.distinct.size()) + 1 : limit, h.hull, h.visited);
+  distinctHullInto(h.distinct, limit < 0 ? int(h.distinct.size()) + 1 : limit, h.hull, h.visited);
   if (h.hull.empty()) return false;
   h.fits = MakeHullEdges(h.distinct, h.hull, h.edges);
   return true;

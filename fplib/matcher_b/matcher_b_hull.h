@@ -19,6 +19,10 @@ std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit);
 // The same into storage the caller keeps (visited: scratch).
 void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
                     std::vector<uint8_t> &visited);
+// The same for points at distinct positions, quicker: points that cannot
+// be vertices are left out of the walk.
+void distinctHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                      std::vector<uint8_t> &visited);
 
 // Drops later points at an already listed position.
 std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts);
