@@ -317,26 +317,39 @@ bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hu
   return true;
 }
 
+namespace {
+
+// The two edges' test of a monotone hull for y off its lowest and highest
+// levels.
+inline bool InsideByEdges(const HullEdgesB &e, int u, int d, int inRange, int x, int y) {
+  // A vertex at this level starts the rising edge or ends the falling one.
+  const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
+  const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);
+  return inRange & (vertex | int(winding != 0));
+}
+
+inline bool InsideLevelled(const HullEdgesB &e, int x, int y) {
+  const int inRange = int(y > e.minY) & int(y < e.maxY);
+  const int level = inRange ? y - e.minY : 0;
+  return InsideByEdges(e, e.rising[e.risingAt[level]], e.falling[e.fallingAt[level]], inRange, x, y);
+}
+
+}  // namespace
+
 bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
   if (e.monotone && y != e.minY && y != e.maxY) {
     // Outside the y range nothing crosses and no vertex matches; inside it
     // two edges decide. The index is kept valid either way, the range
     // applied last.
+    if (e.levelled) return InsideLevelled(e, x, y);
     const int inRange = int(y > e.minY) & int(y < e.maxY);
     int u, d;
-    if (e.levelled) {
-      const int level = inRange ? y - e.minY : 0;
-      u = e.rising[e.risingAt[level]];
-      d = e.falling[e.fallingAt[level]];
-    } else {
+    {
       const int ru = SpanAt(e.risingFrom, e.risingCount, y), fd = SpanAt(e.fallingFrom, e.fallingCount, y);
       u = e.rising[ru < 0 ? 0 : ru];
       d = e.falling[fd < 0 ? 0 : fd];
     }
-    // A vertex at this level starts the rising edge or ends the falling one.
-    const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
-    const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);
-    return inRange & (vertex | int(winding != 0));
+    return InsideByEdges(e, u, d, inRange, x, y);
   }
   int winding = 0, vertex = 0;
   const int n = e.count;
@@ -372,11 +385,39 @@ bool InsideMadeHull(const HullScratchB &h, int x, int y) {
   return h.fits ? InsideHullEdges(h.edges, x, y) : InsideHull(h.distinct, h.hull, x, y);
 }
 
+int CountInsideMadeHull(const HullScratchB &h, const int *xs, const int *ys, int n) {
+  int count = 0;
+  if (!h.fits) {
+    for (int i = 0; i < n; ++i) count += InsideHull(h.distinct, h.hull, xs[i], ys[i]);
+    return count;
+  }
+  const HullEdgesB &e = h.edges;
+  if (!e.monotone || !e.levelled) {
+    for (int i = 0; i < n; ++i) count += InsideHullEdges(e, xs[i], ys[i]);
+    return count;
+  }
+  // The two-edge test in line; the lowest and highest levels, rare, take
+  // the full one.
+  for (int i = 0; i < n; ++i) {
+    const int x = xs[i], y = ys[i];
+    count += ((y == e.minY) | (y == e.maxY)) ? InsideHullEdges(e, x, y) : InsideLevelled(e, x, y);
+  }
+  return count;
+}
+
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source,
                     HullScratchB &scratch) {
   if (!MakeHull(source, -1, scratch)) return -1;
-  int count = 0;
-  for (const HullPoint &p : points) count += InsideMadeHull(scratch, p.x, p.y);
+  constexpr size_t kBatch = 256;
+  int count = 0, xs[kBatch], ys[kBatch];
+  for (size_t at = 0; at < points.size(); at += kBatch) {
+    const int n = int(points.size() - at < kBatch ? points.size() - at : kBatch);
+    for (int i = 0; i < n; ++i) {
+      xs[i] = points[at + size_t(i)].x;
+      ys[i] = points[at + size_t(i)].y;
+    }
+    count += CountInsideMadeHull(scratch, xs, ys, n);
+  }
   return count;
 }
 

@@ -77,6 +77,8 @@ struct HullScratchB {
 bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h);
 // Inside test against the hull MakeHull made.
 bool InsideMadeHull(const HullScratchB &h, int x, int y);
+// How many of the n points (xs[i], ys[i]) pass that test.
+int CountInsideMadeHull(const HullScratchB &h, const int *xs, const int *ys, int n);
 
 // How many of `points` lie inside the hull of `source`; -1 when no hull forms.
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source);

@@ -175,6 +175,41 @@ TEST(MatcherBHull, HullWithoutInnerPointsMatchesFullWalk) {
   EXPECT_GT(wide, 200);
 }
 
+// The batch count takes the two-edge test in line; it must count what the
+// single test accepts, on and off the hull's lowest and highest levels,
+// for small and far sets (the latter without laid-out levels).
+TEST(MatcherBHull, BatchCountMatchesSingleTests) {
+  std::mt19937 rng(37);
+  int levelled = 0;
+  for (int round = 0; round < 200; ++round) {
+    const int span = round % 4 == 3 ? 5000 : 40 + round;
+    const int offset = round % 5 == 4 ? 30000 : 0;
+    std::uniform_int_distribution<int> coord(offset, offset + span);
+    std::vector<HullPoint> pts;
+    for (int i = 0; i < 4 + round % 50; ++i) pts.push_back({coord(rng), coord(rng), i});
+    HullScratchB h;
+    if (!MakeHull(pts, -1, h)) continue;
+    levelled += h.fits && h.edges.levelled;
+    std::vector<int> xs, ys;
+    std::uniform_int_distribution<int> wide(offset - span / 4, offset + span + span / 4);
+    for (const HullPoint &p : pts)
+      for (int d = -1; d <= 1; ++d) {
+        xs.push_back(p.x + d);
+        ys.push_back(p.y);
+        xs.push_back(p.x);
+        ys.push_back(p.y + d);
+      }
+    for (int k = 0; k < 150; ++k) {
+      xs.push_back(wide(rng));
+      ys.push_back(wide(rng));
+    }
+    int expected = 0;
+    for (size_t i = 0; i < xs.size(); ++i) expected += InsideMadeHull(h, xs[i], ys[i]);
+    ASSERT_EQ(CountInsideMadeHull(h, xs.data(), ys.data(), int(xs.size())), expected) << "round " << round;
+  }
+  EXPECT_GT(levelled, 100);
+}
+
 // Statistics whose deviation is only E / S, with S neighbour pairs.
 ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
   ScoreStatisticsB st;
