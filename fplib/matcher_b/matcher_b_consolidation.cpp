@@ -152,7 +152,7 @@ void Consolidation::GatherCandidates(int m) {
     // Position first: most points fail it, and then the angle is not needed.
     const int ex = Abs(q.x - x), dy = q.y - y, ey = Abs(dy);
     if (ex > 35 || dy < -40 || dy > 35 || ex + ey > 50) continue;
-    const int ea = Fold(a - q.angle);
+    const int ea = FoldAny(a - q.angle);
     if (ea > 30 || ex + ey + ea > 80) continue;
     const CandidateB c{t, 30 - (10 * ex) / 35 - (10 * ey) / 35 - (10 * ea) / 30, ex + ey + ea, 0, 1};
     if (pc.count < 3) {

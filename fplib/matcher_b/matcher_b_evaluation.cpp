@@ -27,19 +27,22 @@ void SettleQuality(const MatcherBSearch &s, EvaluationB &e) {
     pairedA[e.first[i]] = true;
     pairedB[e.second[i]] = true;
   }
-  e.inFirst = e.inSecond = 0;
-  // Paired points count without the test; testing them all the same spares
-  // a branch the predictor cannot learn.
+  // Paired points count without the test; the others are listed without a
+  // branch and tested in one batch.
+  int xs[kMaxPointsB], ys[kMaxPointsB], listed = 0, paired = 0;
   for (int m = 0; m < A.count; ++m) {
-    int x, y;
-    MapPoint(A.points[m], e.align, x, y);
-    e.inFirst += int(pairedA[m] | InsideMadeHull(h.b, x, y));
+    MapPoint(A.points[m], e.align, xs[listed], ys[listed]);
+    paired += int(pairedA[m]);
+    listed += int(!pairedA[m]);
   }
+  e.inFirst = paired + CountInsideMadeHull(h.b, xs, ys, listed);
+  listed = paired = 0;
   for (int t = 0; t < B.count; ++t) {
-    int x, y;
-    MapBack(B.points[t], e.align, x, y);
-    e.inSecond += int(pairedB[t] | InsideMadeHull(h.a, x, y));
+    MapBack(B.points[t], e.align, xs[listed], ys[listed]);
+    paired += int(pairedB[t]);
+    listed += int(!pairedB[t]);
   }
+  e.inSecond = paired + CountInsideMadeHull(h.a, xs, ys, listed);
   const int n = e.pairs;
   const float g = std::sqrt(float(e.inFirst) * float(e.inSecond));
   const float l = g >= 0.1f ? float(n) / g : 0.0f;

@@ -67,10 +67,13 @@ int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool 
   const int vertices = int(h.hull.size()) - 1;
   bool isVertex[kMaxPointsB] = {};
   for (int v = 0; v < vertices; ++v) isVertex[h.distinct[size_t(h.hull[size_t(v)])].id] = true;
-  int count = vertices;
-  for (int t = 0; t < set.count; ++t)
-    count += !isVertex[t] && InsideMadeHull(h, set.points[t].x, set.points[t].y);
-  return count;
+  int xs[kMaxPointsB], ys[kMaxPointsB], n = 0;
+  for (int t = 0; t < set.count; ++t) {
+    xs[n] = set.points[t].x;
+    ys[n] = set.points[t].y;
+    n += int(!isVertex[t]);
+  }
+  return vertices + CountInsideMadeHull(h, xs, ys, n);
 }
 
 int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide) {

@@ -68,6 +68,8 @@ constexpr NearAngleTablesB MakeNearAngleTables() {
 inline constexpr NearAngleTablesB kNearAngles = MakeNearAngleTables();
 inline int FoldNear(int v) { return kNearAngles.fold[v + kNearAngleSpan]; }
 inline int Wrap180Near(int v) { return kNearAngles.wrap[v + kNearAngleSpan]; }
+// Fold by table within its span, by division beyond it.
+inline int FoldAny(int v) { return v >= -kNearAngleSpan && v <= kNearAngleSpan ? FoldNear(v) : Fold(v); }
 // round(v / 5) in the matcher's fixed point: distances and angles to steps.
 constexpr int StepOf(int v) { return (v * 6553 + 16384) >> 15; }
 

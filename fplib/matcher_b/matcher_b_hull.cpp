@@ -63,17 +63,40 @@ constexpr int kWalkLimit = 8191;  // differences within 14 bits: squares and pro
 // +-kWalkLimit: 32-bit arithmetic over the points not yet walked, kept in
 // their order in flat arrays, so that the scan has no test on whether a
 // point was walked. False when the points do not qualify (nothing done).
-bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::vector<int> &hull) {
+bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::vector<int> &hull, bool skipInner) {
   const int n = int(pts.size());
   if (n > kWalkCapacity) return false;
-  int xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
+  int left = 0, xs[kWalkCapacity], ys[kWalkCapacity], ids[kWalkCapacity];
+  int lo = 0, hi = 0, top = 0;  // least x, greatest x, greatest y
   for (int i = 0; i < n; ++i) {
-    if (!Within(pts[size_t(i)].x, kWalkLimit) || !Within(pts[size_t(i)].y, kWalkLimit)) return false;
-    xs[i] = pts[size_t(i)].x;
-    ys[i] = pts[size_t(i)].y;
-    ids[i] = i;
+    const HullPoint &p = pts[size_t(i)];
+    if (!Within(p.x, kWalkLimit) || !Within(p.y, kWalkLimit)) return false;
+    lo = p.x < pts[size_t(lo)].x ? i : lo;
+    hi = p.x > pts[size_t(hi)].x ? i : hi;
+    top = p.y > pts[size_t(top)].y ? i : top;
   }
-  int left = n, cur = start;
+  // A point strictly inside the quadrilateral of the extreme points is
+  // strictly inside the hull and never a vertex: at distinct positions it
+  // can be left out of the walk, which picks the same vertices from the
+  // rest. (A repeated position makes steps of length 0, whose choice
+  // depends on every point listed.)
+  const HullPoint q[4] = {pts[size_t(start)], pts[size_t(hi)], pts[size_t(top)], pts[size_t(lo)]};
+  int startAt = 0;
+  for (int i = 0; i < n; ++i) {
+    const int x = pts[size_t(i)].x, y = pts[size_t(i)].y;
+    int inside = 1;
+    for (int k = 0; k < 4; ++k) {
+      const HullPoint &a = q[k], &b = q[(k + 1) & 3];
+      inside &= int((b.x - a.x) * (y - a.y) - (b.y - a.y) * (x - a.x) > 0);
+    }
+    inside &= int(skipInner);
+    startAt = i == start ? left : startAt;
+    xs[left] = x;
+    ys[left] = y;
+    ids[left] = i;
+    left += 1 - inside;
+  }
+  int cur = start;
   bool firstStep = true;  // cur is the start, still listed at its own position
   for (int steps = 0;; ++steps) {
     if (steps > limit) {
@@ -81,7 +104,7 @@ bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::ve
       return true;
     }
     // The first candidate, which must not be cur itself.
-    const int first = firstStep && start == 0 ? 1 : 0;
+    const int first = firstStep && startAt == 0 ? 1 : 0;
     if (first >= left) {
       hull.clear();
       return true;
@@ -113,10 +136,8 @@ bool WalkNarrow(const std::vector<HullPoint> &pts, int start, int limit, std::ve
   }
 }
 
-}  // namespace
-
-void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
-                    std::vector<uint8_t> &visited) {
+void HullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull, std::vector<uint8_t> &visited,
+              bool distinct) {
   hull.clear();
   const int n = int(pts.size());
   if (n < 3) return;
@@ -128,7 +149,7 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
   for (int i = 1; i < n; ++i)
     if (pts[i].y < pts[start].y || (pts[i].y == pts[start].y && pts[i].x < pts[start].x)) start = i;
   hull.push_back(start);
-  if (WalkNarrow(pts, start, limit, hull)) {
+  if (WalkNarrow(pts, start, limit, hull, distinct)) {
     if (hull.size() <= 3) hull.clear();
     return;
   }
@@ -169,6 +190,18 @@ void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<in
     cur = next;
   }
   if (hull.size() <= 3) hull.clear();
+}
+
+}  // namespace
+
+void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                    std::vector<uint8_t> &visited) {
+  HullInto(pts, limit, hull, visited, false);
+}
+
+void distinctHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                      std::vector<uint8_t> &visited) {
+  HullInto(pts, limit, hull, visited, true);
 }
 
 std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit) {
@@ -284,26 +317,39 @@ bool MakeHullEdges(const std::vector<HullPoint> &pts, const std::vector<int> &hu
   return true;
 }
 
+namespace {
+
+// The two edges' test of a monotone hull for y off its lowest and highest
+// levels.
+inline bool InsideByEdges(const HullEdgesB &e, int u, int d, int inRange, int x, int y) {
+  // A vertex at this level starts the rising edge or ends the falling one.
+  const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
+  const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);
+  return inRange & (vertex | int(winding != 0));
+}
+
+inline bool InsideLevelled(const HullEdgesB &e, int x, int y) {
+  const int inRange = int(y > e.minY) & int(y < e.maxY);
+  const int level = inRange ? y - e.minY : 0;
+  return InsideByEdges(e, e.rising[e.risingAt[level]], e.falling[e.fallingAt[level]], inRange, x, y);
+}
+
+}  // namespace
+
 bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
   if (e.monotone && y != e.minY && y != e.maxY) {
     // Outside the y range nothing crosses and no vertex matches; inside it
     // two edges decide. The index is kept valid either way, the range
     // applied last.
+    if (e.levelled) return InsideLevelled(e, x, y);
     const int inRange = int(y > e.minY) & int(y < e.maxY);
     int u, d;
-    if (e.levelled) {
-      const int level = inRange ? y - e.minY : 0;
-      u = e.rising[e.risingAt[level]];
-      d = e.falling[e.fallingAt[level]];
-    } else {
+    {
       const int ru = SpanAt(e.risingFrom, e.risingCount, y), fd = SpanAt(e.fallingFrom, e.fallingCount, y);
       u = e.rising[ru < 0 ? 0 : ru];
       d = e.falling[fd < 0 ? 0 : fd];
     }
-    // A vertex at this level starts the rising edge or ends the falling one.
-    const int vertex = (int(e.ax[u] == x) & int(e.ay[u] == y)) | (int(e.ax[d] + e.ex[d] == x) & int(e.by[d] == y));
-    const int winding = int(Side(e, u, x, y) > 0) - int(Side(e, d, x, y) < 0);
-    return inRange & (vertex | int(winding != 0));
+    return InsideByEdges(e, u, d, inRange, x, y);
   }
   int winding = 0, vertex = 0;
   const int n = e.count;
@@ -329,7 +375,7 @@ bool InsideHullEdges(const HullEdgesB &e, int x, int y) {
 
 bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h) {
   DistinctPositionsInto(source, h.distinct);
-  convexHullInto(h.distinct, limit < 0 ? int(h.distinct.size()) + 1 : limit, h.hull, h.visited);
+  distinctHullInto(h.distinct, limit < 0 ? int(h.distinct.size()) + 1 : limit, h.hull, h.visited);
   if (h.hull.empty()) return false;
   h.fits = MakeHullEdges(h.distinct, h.hull, h.edges);
   return true;
@@ -339,11 +385,39 @@ bool InsideMadeHull(const HullScratchB &h, int x, int y) {
   return h.fits ? InsideHullEdges(h.edges, x, y) : InsideHull(h.distinct, h.hull, x, y);
 }
 
+int CountInsideMadeHull(const HullScratchB &h, const int *xs, const int *ys, int n) {
+  int count = 0;
+  if (!h.fits) {
+    for (int i = 0; i < n; ++i) count += InsideHull(h.distinct, h.hull, xs[i], ys[i]);
+    return count;
+  }
+  const HullEdgesB &e = h.edges;
+  if (!e.monotone || !e.levelled) {
+    for (int i = 0; i < n; ++i) count += InsideHullEdges(e, xs[i], ys[i]);
+    return count;
+  }
+  // The two-edge test in line; the lowest and highest levels, rare, take
+  // the full one.
+  for (int i = 0; i < n; ++i) {
+    const int x = xs[i], y = ys[i];
+    count += ((y == e.minY) | (y == e.maxY)) ? InsideHullEdges(e, x, y) : InsideLevelled(e, x, y);
+  }
+  return count;
+}
+
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source,
                     HullScratchB &scratch) {
   if (!MakeHull(source, -1, scratch)) return -1;
-  int count = 0;
-  for (const HullPoint &p : points) count += InsideMadeHull(scratch, p.x, p.y);
+  constexpr size_t kBatch = 256;
+  int count = 0, xs[kBatch], ys[kBatch];
+  for (size_t at = 0; at < points.size(); at += kBatch) {
+    const int n = int(points.size() - at < kBatch ? points.size() - at : kBatch);
+    for (int i = 0; i < n; ++i) {
+      xs[i] = points[at + size_t(i)].x;
+      ys[i] = points[at + size_t(i)].y;
+    }
+    count += CountInsideMadeHull(scratch, xs, ys, n);
+  }
   return count;
 }
 

@@ -19,6 +19,10 @@ std::vector<int> convexHull(const std::vector<HullPoint> &pts, int limit);
 // The same into storage the caller keeps (visited: scratch).
 void convexHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
                     std::vector<uint8_t> &visited);
+// The same for points at distinct positions, quicker: points that cannot
+// be vertices are left out of the walk.
+void distinctHullInto(const std::vector<HullPoint> &pts, int limit, std::vector<int> &hull,
+                      std::vector<uint8_t> &visited);
 
 // Drops later points at an already listed position.
 std::vector<HullPoint> DistinctPositions(const std::vector<HullPoint> &pts);
@@ -73,6 +77,8 @@ struct HullScratchB {
 bool MakeHull(const std::vector<HullPoint> &source, int limit, HullScratchB &h);
 // Inside test against the hull MakeHull made.
 bool InsideMadeHull(const HullScratchB &h, int x, int y);
+// How many of the n points (xs[i], ys[i]) pass that test.
+int CountInsideMadeHull(const HullScratchB &h, const int *xs, const int *ys, int n);
 
 // How many of `points` lie inside the hull of `source`; -1 when no hull forms.
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source);

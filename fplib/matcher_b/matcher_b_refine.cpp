@@ -113,7 +113,7 @@ int selectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
     int nk = 0;
     for (int i = 0; i < pc.count; ++i) {
       const PointB &q = B.points[pc.list[i].second];
-      const int l = Abs(xr - q.x - work.dx), u = Abs(yr - q.y - work.dy), n = Fold(p.angle - work.rotation - q.angle);
+      const int l = Abs(xr - q.x - work.dx), u = Abs(yr - q.y - work.dy), n = FoldAny(p.angle - work.rotation - q.angle);
       if (l > tx || l + u > posLimit || u > ty || n > ta || l + u + n > sumLimit) continue;
       CandidateB c = pc.list[i];
       c.similarity = pairSimilarity(s, m, c.second, {al.rotation, work.dx, work.dy}, true, &c.cost);
@@ -189,7 +189,7 @@ void removeConflictingPairs(MatcherBSearch &s, int rotation) {
         continue;
       const int d = g1.length, e = g2.length;
       const bool conflict = Abs(d - e) > tol.Length(d < e ? d : e) ||
-                            Fold(g1.direction - rotation - g2.direction) >= tol.Direction(d);
+                            FoldAny(g1.direction - rotation - g2.direction) >= tol.Direction(d);
       if (!conflict) continue;
       PairCandidatesB &loser = ck.similarity + ck.support > ci.similarity + ci.support ? pi : pk;
       loser.count = 0;

@@ -58,7 +58,7 @@ void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &re
     MapPoint(p, al, x, y);
     const int ex = Abs(x - q.x), ey = Abs(y - q.y);
     st.pos += ex > 179 || ey > 179 ? 59 : std::min(VectorLength(ex, ey), 59);
-    const int ea = Fold(p.angle - q.angle - al.rotation);
+    const int ea = FoldAny(p.angle - q.angle - al.rotation);
     st.ang += ea < 50 ? ea : 0;
   }
   struct Around {
@@ -86,7 +86,7 @@ void buildScoreStatistics(const MatcherBContext &first, const MatcherBResult &re
       ++st.nd;
       const int dl = Abs(d1 - d2);
       st.len += dl < 60 ? dl : 0;
-      const int e = Fold(g1.direction - g2.direction - al.rotation);
+      const int e = FoldAny(g1.direction - g2.direction - al.rotation);
       st.turn += e < 50 && ref.row > 5 ? e : 0;
     }
     if (count < 2) continue;

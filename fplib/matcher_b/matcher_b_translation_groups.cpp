@@ -30,19 +30,32 @@ int DistinctTriangles(const std::vector<ShiftRecord> &recs, const int *members, 
   return distinct;
 }
 
+// Shifts of a row's records side by side, for the gathers below.
+struct ShiftLanes {
+  static constexpr int kCapacity = kMaxTriangles * kMaxTriangleCandidates;
+  int count;
+  int x[kCapacity], y[kCapacity];
+  int in[kCapacity], covered[kCapacity];
+};
+
 // Records whose shift lies within reach of (dx, dy) on both axes, in order,
-// with their summed shifts; a whole pass without branches on the data.
-int Gather(const std::vector<ShiftRecord> &recs, int dx, int dy, int reach, int *members, long &sx, long &sy,
-           uint8_t *covered) {
-  int n = 0;
+// with their summed shifts: the test and the sums in one pass that
+// vectorises, then the listing, without branches on the data.
+int Gather(ShiftLanes &l, int dx, int dy, int reach, int *members, long &sx, long &sy, bool cover) {
+  const int count = l.count;
   long x = 0, y = 0;
-  for (size_t j = 0; j < recs.size(); ++j) {
-    const int in = int(Abs(recs[j].dx - dx) <= reach) & int(Abs(recs[j].dy - dy) <= reach);
-    members[n] = int(j);
-    n += in;
-    x += recs[j].dx & -in;
-    y += recs[j].dy & -in;
-    if (covered) covered[j] |= uint8_t(in);
+  for (int j = 0; j < count; ++j) {
+    const int in = int(Abs(l.x[j] - dx) <= reach) & int(Abs(l.y[j] - dy) <= reach);
+    l.in[j] = in;
+    x += long(l.x[j] & -in);
+    y += long(l.y[j] & -in);
+  }
+  if (cover)
+    for (int j = 0; j < count; ++j) l.covered[j] |= l.in[j];
+  int n = 0;
+  for (int j = 0; j < count; ++j) {
+    members[n] = j;
+    n += l.in[j];
   }
   sx = x;
   sy = y;
@@ -59,6 +72,15 @@ struct SideTolerancesB {
   int a, b, c, limit;
 };
 struct DirectionCache {
+  // Candidates of triangles whose own sides have directions, in triangle
+  // then candidate order, with their rotations side by side: each row
+  // picks its window from these in one pass without branches.
+  static constexpr int kEntries = kMaxTriangles * kMaxTriangleCandidates;
+  int entryCount;
+  int rotation[kEntries];
+  uint16_t entry[kEntries];  // triangle * kMaxTriangleCandidates + candidate
+  uint16_t inWindow[kEntries];
+  ShiftLanes lanes;
   SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
   uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
   SideTolerancesB tolerance[kMaxTriangles];
@@ -73,64 +95,63 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   GroupingScratchB &scratch = s.grouping;
   std::vector<ShiftRecord> &recs = scratch.recs;
   recs.clear();
-  for (size_t ti = 0; ti < tris.size(); ++ti) {
-    const TriangleB &t = tris[ti];
-    TriangleSidesB &ta = s.triangleSides[ti];
-    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
-      const PointB *A = s.A().points;
+  // Side directions lie in 0..359, so with |D| <= 360 the differences stay
+  // within the table's span.
+  const bool nearD = D >= -360 && D <= 360;
+  ShiftLanes &lanes = dirs.lanes;
+  lanes.count = 0;
+  int picked = 0;
+  for (int k = 0; k < dirs.entryCount; ++k) {
+    dirs.inWindow[picked] = dirs.entry[k];
+    picked += int(unsigned(dirs.rotation[k] - D + 20) <= 40u);
+  }
+  for (int k = 0; k < picked; ++k) {
+    const int ti = dirs.inWindow[k] / kMaxTriangleCandidates, ci = dirs.inWindow[k] % kMaxTriangleCandidates;
+    const TriangleB &t = tris[size_t(ti)];
+    const TriangleSidesB &ta = s.triangleSides[size_t(ti)];
+    const TriangleCandidate &c = t.candidates[size_t(ci)];
+    SideTolerancesB &tol = dirs.tolerance[ti];
+    if (!dirs.toleranceKnown[ti]) {
+      tol.a = TolDir(t.lenAB);
+      tol.b = TolDir(t.lenAC);
+      tol.c = TolDir(t.lenCB);
+      tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
+      dirs.toleranceKnown[ti] = true;
+    }
+    const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
+    SideDirections &cb = dirs.candidate[ti][ci];
+    if (!dirs.known[ti][ci]) {
       bool ok1, ok2, ok3;
-      ta.a = Direction(A[t.p2], A[t.p1], ok1);
-      ta.b = Direction(A[t.p3], A[t.p1], ok2);
-      ta.c = Direction(A[t.p3], A[t.p2], ok3);
-      ta.ok = ok1 && ok2 && ok3;
-      ta.p1 = t.p1;
-      ta.p2 = t.p2;
-      ta.p3 = t.p3;
+      cb.a = Direction(B[c.c1], B[c.c0], ok1);
+      cb.b = Direction(B[c.c2], B[c.c0], ok2);
+      cb.c = Direction(B[c.c2], B[c.c1], ok3);
+      cb.ok = ok1 && ok2 && ok3;
+      dirs.known[ti][ci] = 1;
     }
-    if (!ta.ok) continue;
-    for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
-      const TriangleCandidate &c = t.candidates[ci];
-      if (c.rotation < D - 20 || c.rotation > D + 20) continue;
-      SideTolerancesB &tol = dirs.tolerance[ti];
-      if (!dirs.toleranceKnown[ti]) {
-        tol.a = TolDir(t.lenAB);
-        tol.b = TolDir(t.lenAC);
-        tol.c = TolDir(t.lenCB);
-        tol.limit = tol.c + tol.a / 2 + tol.b / 2 + 10;
-        dirs.toleranceKnown[ti] = true;
-      }
-      const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
-      SideDirections &cb = dirs.candidate[ti][ci];
-      if (!dirs.known[ti][ci]) {
-        bool ok1, ok2, ok3;
-        cb.a = Direction(B[c.c1], B[c.c0], ok1);
-        cb.b = Direction(B[c.c2], B[c.c0], ok2);
-        cb.c = Direction(B[c.c2], B[c.c1], ok3);
-        cb.ok = ok1 && ok2 && ok3;
-        dirs.known[ti][ci] = 1;
-      }
-      if (!cb.ok) continue;
-      const int eA = Fold(ta.a - D - cb.a), eB = Fold(ta.b - D - cb.b), eC = Fold(ta.c - D - cb.c);
-      if (eA > tA || eB > tB || eC > tC || eA + eB + eC > limit) continue;
-      int dx, dy;
-      TriangleShift(s, t, c, D, dx, dy);
-      recs.push_back({int(ti), int(ci), dx, dy});
-    }
+    if (!cb.ok) continue;
+    const int vA = ta.a - D - cb.a, vB = ta.b - D - cb.b, vC = ta.c - D - cb.c;
+    const int eA = nearD ? FoldNear(vA) : Fold(vA), eB = nearD ? FoldNear(vB) : Fold(vB),
+              eC = nearD ? FoldNear(vC) : Fold(vC);
+    if (eA > tA || eB > tB || eC > tC || eA + eB + eC > limit) continue;
+    int dx, dy;
+    TriangleShift(s, t, c, D, dx, dy);
+    recs.push_back({ti, ci, dx, dy});
+    lanes.x[lanes.count] = dx;
+    lanes.y[lanes.count++] = dy;
   }
   // Coarse sets seed the groups.
   std::vector<ShiftSeedB> &seeds = scratch.seeds;
-  std::vector<uint8_t> &covered = scratch.covered;
   std::vector<int> &members = scratch.members;
   std::vector<int> &stamp = scratch.seen;
   seeds.clear();
-  covered.assign(recs.size(), 0);
+  std::fill_n(lanes.covered, lanes.count, 0);
   members.resize(recs.size() + 1);
   stamp.assign(size_t(kMaxTriangles), 0);
   int round = 0;
   for (size_t i = 0; i < recs.size(); ++i) {
-    if (covered[i]) continue;
+    if (lanes.covered[i]) continue;
     long sx, sy;
-    const int n = Gather(recs, recs[i].dx, recs[i].dy, 50, members.data(), sx, sy, covered.data());
+    const int n = Gather(lanes, recs[i].dx, recs[i].dy, 50, members.data(), sx, sy, true);
     seeds.push_back({DistinctTriangles(recs, members.data(), n, stamp, round), int(sx / n), int(sy / n), false});
   }
   for (;;) {
@@ -143,7 +164,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
     ShiftSeedB &seed = seeds[size_t(pick)];
     seed.spent = true;
     long sx, sy;
-    const int memberCount = Gather(recs, seed.dx, seed.dy, 38, members.data(), sx, sy, nullptr);
+    const int memberCount = Gather(lanes, seed.dx, seed.dy, 38, members.data(), sx, sy, false);
     const int triCount = DistinctTriangles(recs, members.data(), memberCount, stamp, round);
     if (triCount < 2) continue;
     std::vector<uint8_t> &minutia = scratch.minutia;
@@ -196,9 +217,28 @@ void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
   // A search state made outside a match starts without the per-triangle
   // entries.
   if (s.triangleSides.size() < tris.size()) s.triangleSides.assign(size_t(kMaxTriangles), TriangleSidesB());
+  dirs.entryCount = 0;
   for (size_t ti = 0; ti < tris.size(); ++ti) {
     std::fill_n(dirs.known[ti], tris[ti].candidates.size(), 0);
     dirs.toleranceKnown[ti] = false;
+    const TriangleB &t = tris[ti];
+    TriangleSidesB &ta = s.triangleSides[ti];
+    if (ta.p1 != t.p1 || ta.p2 != t.p2 || ta.p3 != t.p3) {
+      const PointB *A = s.A().points;
+      bool ok1, ok2, ok3;
+      ta.a = Direction(A[t.p2], A[t.p1], ok1);
+      ta.b = Direction(A[t.p3], A[t.p1], ok2);
+      ta.c = Direction(A[t.p3], A[t.p2], ok3);
+      ta.ok = ok1 && ok2 && ok3;
+      ta.p1 = t.p1;
+      ta.p2 = t.p2;
+      ta.p3 = t.p3;
+    }
+    if (!ta.ok) continue;
+    for (size_t ci = 0; ci < t.candidates.size(); ++ci) {
+      dirs.rotation[dirs.entryCount] = t.candidates[ci].rotation;
+      dirs.entry[dirs.entryCount++] = uint16_t(ti * kMaxTriangleCandidates + ci);
+    }
   }
   for (size_t r = 0; r < table.rows.size(); ++r) BuildRowGroups(s, table, int(r), dirs);
 }

@@ -272,6 +272,8 @@ TEST_F(MatcherBPrepare, NearAngleTablesAgreeWithTheFolds) {
     ASSERT_EQ(FoldNear(v), Fold(v)) << v;
     ASSERT_EQ(Wrap180Near(v), Wrap180(v)) << v;
   }
+  // Beyond the span FoldAny divides.
+  for (int v = -3 * kNearAngleSpan; v <= 3 * kNearAngleSpan; ++v) ASSERT_EQ(FoldAny(v), Fold(v)) << v;
 }
 
 TEST_F(MatcherBPrepare, GroupsCoverEveryPointOnce) {

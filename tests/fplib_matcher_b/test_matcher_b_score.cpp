@@ -136,6 +136,80 @@ TEST(MatcherBHull, NearAndFarSetsWalkAlike) {
   EXPECT_GT(walked, 300);
 }
 
+// MakeHull leaves points inside the extreme points' quadrilateral out of
+// its walk; it must give the hull the full walk gives, on dense sets with
+// collinear runs along the axes and diagonals, repeated positions, and
+// walks cut short by their limit.
+TEST(MatcherBHull, HullWithoutInnerPointsMatchesFullWalk) {
+  std::mt19937 rng(31);
+  int walked = 0, wide = 0;
+  for (int round = 0; round < 400; ++round) {
+    const int span = round % 3 == 0 ? 12 : round % 3 == 1 ? 80 : 1500;
+    std::uniform_int_distribution<int> coord(-span / 2, span);
+    std::vector<HullPoint> pts;
+    const int n = 3 + round % 90;
+    for (int i = 0; i < n; ++i) {
+      if (round % 4 == 0 && i % 3 == 2) {
+        const HullPoint &p = pts.back();
+        const int step = 1 + i % 5;
+        pts.push_back({p.x + (i % 2 ? step : 0), p.y + (i % 4 == 2 ? step : 0), i});  // collinear runs
+      } else if (round % 5 == 0 && i % 6 == 5) {
+        pts.push_back(pts[size_t(i) / 2]);  // a repeated position
+      } else {
+        pts.push_back({coord(rng), coord(rng), i});
+      }
+    }
+    const std::vector<HullPoint> distinct = DistinctPositions(pts);
+    const int m = int(distinct.size());
+    for (int limit : {-1, m / 3, 3}) {
+      HullScratchB h;
+      const bool made = MakeHull(pts, limit, h);
+      const std::vector<int> full = convexHull(distinct, limit < 0 ? m + 1 : limit);
+      ASSERT_EQ(made, !full.empty()) << "round " << round << " limit " << limit;
+      ASSERT_EQ(h.hull, full) << "round " << round << " limit " << limit;
+      walked += made;
+      wide += made && int(full.size()) - 1 > 4;
+    }
+  }
+  EXPECT_GT(walked, 400);
+  EXPECT_GT(wide, 200);
+}
+
+// The batch count takes the two-edge test in line; it must count what the
+// single test accepts, on and off the hull's lowest and highest levels,
+// for small and far sets (the latter without laid-out levels).
+TEST(MatcherBHull, BatchCountMatchesSingleTests) {
+  std::mt19937 rng(37);
+  int levelled = 0;
+  for (int round = 0; round < 200; ++round) {
+    const int span = round % 4 == 3 ? 5000 : 40 + round;
+    const int offset = round % 5 == 4 ? 30000 : 0;
+    std::uniform_int_distribution<int> coord(offset, offset + span);
+    std::vector<HullPoint> pts;
+    for (int i = 0; i < 4 + round % 50; ++i) pts.push_back({coord(rng), coord(rng), i});
+    HullScratchB h;
+    if (!MakeHull(pts, -1, h)) continue;
+    levelled += h.fits && h.edges.levelled;
+    std::vector<int> xs, ys;
+    std::uniform_int_distribution<int> wide(offset - span / 4, offset + span + span / 4);
+    for (const HullPoint &p : pts)
+      for (int d = -1; d <= 1; ++d) {
+        xs.push_back(p.x + d);
+        ys.push_back(p.y);
+        xs.push_back(p.x);
+        ys.push_back(p.y + d);
+      }
+    for (int k = 0; k < 150; ++k) {
+      xs.push_back(wide(rng));
+      ys.push_back(wide(rng));
+    }
+    int expected = 0;
+    for (size_t i = 0; i < xs.size(); ++i) expected += InsideMadeHull(h, xs[i], ys[i]);
+    ASSERT_EQ(CountInsideMadeHull(h, xs.data(), ys.data(), int(xs.size())), expected) << "round " << round;
+  }
+  EXPECT_GT(levelled, 100);
+}
+
 // Statistics whose deviation is only E / S, with S neighbour pairs.
 ScoreStatisticsB Stats(int pairs, int lengthSum, int S) {
   ScoreStatisticsB st;
