@@ -65,7 +65,7 @@ struct ShiftSeedB {
 struct GroupingScratchB {
   std::vector<ShiftRecordB> recs;
   std::vector<ShiftSeedB> seeds;
-  std::vector<uint8_t> covered, minutia;
+  std::vector<uint8_t> minutia;
   std::vector<int> members, seen;
   std::vector<int> costs;  // group ranking
 };
