@@ -91,7 +91,7 @@ class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
     // Camera controls as at power-up, put back after init programmed them, so
     // that the scanner shows the picture as it is.
     const belnor_test::PowerUpControls controls(sim, 0);
-    ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+    ASSERT_EQ(belnor_test::InitAwaitingFirstFrame(), LS_OK);
     controls.Restore();
   }
 
@@ -187,7 +187,7 @@ TEST_P(CalibrationOnTheScanner, FingerSceneStreamsThroughTheScanner) {
   ASSERT_TRUE(sim::ParseSceneSpec(m.type == 5 ? "thumbs@4" : "flat@4", &spec));
   source = std::make_unique<sim::FingerSceneSource>(spec, m.type, std::vector<uint8_t>{}, 10);
   ASSERT_EQ(sim.reset((std::string(m.id) + "/fps=30").c_str()), 1);
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(belnor_test::InitAwaitingFirstFrame(), LS_OK);
   sim.setScene(0, sim::FingerSceneSource::Render, source.get());
   ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, g_SensorWidth, g_SensorHeight), LS_OK);
   double dark = 0;
@@ -221,7 +221,7 @@ TEST(TranslationOnTheScanner, CorrectedImageIsTheSceneExactly) {
   ASSERT_EQ(sim.writeFlash(0, 0xCA080, record.data(), uint32_t(record.size())), 0);
   sim.setScene(0, StillFrame, &picture);
   const belnor_test::PowerUpControls controls(sim, 0);
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(belnor_test::InitAwaitingFirstFrame(), LS_OK);
   controls.Restore();
   ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 1424, 984), LS_OK);
   std::vector<uint8_t> frame(1424 * 984), k(640 * 640);

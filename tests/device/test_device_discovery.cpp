@@ -31,7 +31,7 @@ TEST_F(Discovery, CountsEnabledModelsOnly) {
 
 TEST_F(Discovery, CountingLeavesTheOpenDeviceAlone) {
   Attach("8899:1002/fps=30");
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   CCaptureDevice* device = g_pCaptureDevice.load();
   EXPECT_EQ(1, LIVESCAN_GetDevCount());
   EXPECT_EQ(device, g_pCaptureDevice.load());
@@ -46,7 +46,7 @@ TEST_P(EachModel, InitialisesWithItsWindowAndSensor) {
   const TypeGeometry g = GeometryOf(id);
   Attach(id + "/fps=30");
   const int threadsBefore = ThreadCount();
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(1, g_bInitialized.load());
   EXPECT_EQ(g.type, g_nDevType.load());
   EXPECT_EQ(g.windowWidth, g_WindowWidth.load());
@@ -95,11 +95,11 @@ TEST_F(Discovery, ScannersOfOneModelAreToldApartByIndex) {
   // -1 takes the first device and remembers it in the same numbering, so
   // init after close opens the same scanner again.
   ASSERT_EQ(LS_OK, LIVESCAN_SetActiveDev(-1));
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(1, sim.openHandles(0));
   EXPECT_EQ(1, g_nActiveDev.load());
   LIVESCAN_Close();
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(1, sim.openHandles(0));
   EXPECT_EQ(0, sim.openHandles(1));
   LIVESCAN_Close();
@@ -109,7 +109,7 @@ TEST_F(Discovery, ScannersOfOneModelAreToldApartByIndex) {
 
 TEST_F(Discovery, SecondInitDoesNotReopen) {
   Attach("8899:1001/fps=30");
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   CCaptureDevice* device = g_pCaptureDevice.load();
   const int opens = sim.openCount(0);
   EXPECT_EQ(LS_OK, LIVESCAN_Init());
@@ -131,7 +131,7 @@ TEST_F(Discovery, ActiveDeviceAndCaptureCallsFollowTheState) {
   EXPECT_EQ(LS_ERR_NOT_INIT, LIVESCAN_GetFPRawData(0, &byte));
 
   Attach("8899:1002/fps=30");
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(LS_ERR_NO_AUTH, LIVESCAN_SetActiveDev(0));
   EXPECT_EQ(LS_ERR_PARAM, LIVESCAN_SetActiveDev(9));
   EXPECT_EQ(LS_ERR_PARAM, LIVESCAN_BeginCapture(9));

@@ -22,7 +22,7 @@ class Frames : public VScannerTest {
   void Open(const std::string& devices) {
     Attach(devices);
     PowerUpControls controls(sim, 0);
-    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
     controls.Restore();
     geometry = {g_nDevType, g_WindowWidth, g_WindowHeight, g_SensorWidth, g_SensorHeight};
     frame.assign(static_cast<size_t>(geometry.windowWidth) * geometry.windowHeight, 0);
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(Frames, UnsupportedFormatInitialisesButNeverDelivers) {
   Attach("8899:1002/format=gray8/fps=30");
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(1, sim.isStreaming(0));
   std::vector<uint8_t> buffer(256 * 360);
   EXPECT_EQ(LS_ERR_UNKNOWN, LIVESCAN_GetFPRawData(0, buffer.data()));

@@ -28,7 +28,7 @@ TEST_F(Threads, FetchLoopWhileAnotherThreadCloses) {
     SCOPED_TRACE(round);
     // Counted after the first round: sanitizers start helper threads lazily.
     if (round == 1) threadsBefore = ThreadCount();
-    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
     std::atomic<int> fetched{0};
     std::atomic<int> last{LS_OK};
     std::thread host([&] {
@@ -58,7 +58,10 @@ TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
   std::vector<std::thread> hosts;
   for (int i = 0; i < 4; ++i)
     hosts.emplace_back([&] {
-      if (LIVESCAN_Init() == LS_OK) ++ok;
+      // A busy machine may delay the first frame past init's wait; the
+      // library is open all the same.
+      const int r = LIVESCAN_Init();
+      if (r == LS_OK || r == LS_ERR_TIMEOUT) ++ok;
     });
   for (std::thread& t : hosts) t.join();
   EXPECT_EQ(4, ok.load());
@@ -70,7 +73,7 @@ TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
 TEST_F(Threads, GuardedDeviceUseDuringClose) {
   Attach("8899:1002/fps=60");
   for (int round = 0; round < 3; ++round) {
-    ASSERT_EQ(LS_OK, LIVESCAN_Init());
+    ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
     std::atomic<bool> stop{false};
     std::atomic<int> uses{0};
     // What the attribute exports do: hold the guard, talk to the camera.
@@ -101,7 +104,7 @@ int SlowPipeline(const uint8_t* frame, int width, int height, uint8_t* out, int*
 TEST_F(Threads, BackloggedFramesAreNeverTransformedTwice) {
   Attach("8899:1002/fps=60");
   PowerUpControls controls(sim, 0);
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   controls.Restore();
   {
     DeviceAccess device;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "first_frame_wait.h"
 #include "vscanner_control.h"
 
 namespace belnor_test {

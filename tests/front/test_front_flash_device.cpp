@@ -100,7 +100,7 @@ TEST_P(InitAndClose, VendorStepsAndCameraState) {
   const int32_t wbBefore = Pu(kPuWbTemperature);
   VS(vscanner_wire_clear)(0);
 
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   const auto log = WireLog();
   const auto commands = CommandTriples(log);
   if (c.model.type == 5) {
@@ -161,7 +161,7 @@ const ImgAttr kSaved{0, 1, 1, 77, 140, 3000, 12, -6, 33};
 TEST(SaveSettings, Type1WritesTheRecordStraightToFlash) {
   Attach(kType1.id);
   PresetFlash(kType1.settings + 14, {0xAB, 0xCD});  // reserved bytes of a blank record
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_wire_clear)(0);
   ASSERT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), 1);
   std::vector<uint8_t> want = SettingsBytes(kSaved);
@@ -186,7 +186,7 @@ TEST(SaveSettings, Type2RewritesThePageAndKeepsItsOtherRecords) {
   const auto info = ProductBytes("QX20240517ABCDEF", 2024, 5, 17, 3);
   std::copy(info.begin(), info.end(), page.begin() + 0x40);
   PresetFlash(0x20000, page);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_wire_clear)(0);
   ASSERT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), 1);
 
@@ -218,7 +218,7 @@ TEST(SaveSettings, Type2RewritesThePageAndKeepsItsOtherRecords) {
 
 TEST(SaveSettings, Type5HasNoWritePath) {
   Attach(kType5.id);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   const auto before = Flash(0x20000, 4096);
   EXPECT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), -3);
   EXPECT_EQ(Flash(0x20000, 4096), before);
@@ -230,7 +230,7 @@ TEST(SaveSettings, Type5HasNoWritePath) {
 
 TEST(SaveSettings, RejectedWritesAreRetriedThenReported) {
   Attach(kType1.id);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_set_fault)(0, VSCANNER_FAULT_FLASH_CRC, -1);
   EXPECT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), -109);
   int programmed = -1, rejected = -1;
@@ -246,7 +246,7 @@ TEST(SaveSettings, RejectedWritesAreRetriedThenReported) {
 
 TEST(SaveSettings, Type2CommitFailureIsReported) {
   Attach(kType2.id);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_set_fault)(0, VSCANNER_FAULT_FLASH_CRC, -1);
   EXPECT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), -101);
   VS(vscanner_set_fault)(0, VSCANNER_FAULT_FLASH_CRC, 0);
@@ -282,7 +282,7 @@ void SaveThenApplyInAnotherProcess(const Model &model) {
   const std::string done = TempFlashFile();
   Attach(model.id, file.c_str());
   setenv("FRONT_CHILD_DONE", done.c_str(), 1);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   ASSERT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), 1);
   LIVESCAN_Close();
   EXPECT_EQ(RunChild("SettingsChild.DISABLED_AppliedAtInit"), 0);
@@ -296,7 +296,7 @@ TEST(SettingsAcrossProcesses, Type2) { SaveThenApplyInAnotherProcess(kType2); }
 
 // Started by the tests above with their environment (model and flash file).
 TEST(SettingsChild, DISABLED_AppliedAtInit) {
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   const bool type2 = VS(vscanner_device_type)(0) == 2;
   EXPECT_EQ(Pu(kPuBrightness), type2 ? 255 - 77 : 77);
   EXPECT_EQ(Pu(kPuContrast), 140);
@@ -329,7 +329,7 @@ void ProductInfoBeforeAndAfterInit(const Model &model) {
   EXPECT_EQ(info.Operater, 0x1234);
   EXPECT_EQ(VS(vscanner_open_handles)(0), 0);  // the temporary device is closed again
   EXPECT_EQ(LIVESCAN_GetChannelCount(), -5);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   std::memset(&info, 0, sizeof info);
   ASSERT_EQ(CAM_GetProductInfo(&info, 0), 1);
   EXPECT_EQ(std::memcmp(info.Serial, "ABCDEFGHJKLMNPQR", 16), 0);
@@ -352,7 +352,7 @@ TEST(ProductInformation, BeforeInitTheDeviceInitWouldOpenIsRead) {
     ASSERT_EQ(LIVESCAN_SetActiveDev(index), 1);
     ProductInfo before{}, after{};
     ASSERT_EQ(LIVESCAN_GetProductInfo(0, &before), 1);
-    ASSERT_EQ(LIVESCAN_Init(), 1);
+    ASSERT_EQ(InitAwaitingFirstFrame(), 1);
     ASSERT_EQ(LIVESCAN_GetProductInfo(0, &after), 1);
     EXPECT_EQ(std::memcmp(before.Serial, index == 0 ? "SECOND" : "FIRST0", 6), 0);
     EXPECT_EQ(std::memcmp(before.Serial, after.Serial, 16), 0);
@@ -363,7 +363,7 @@ TEST(ProductInformation, BeforeInitTheDeviceInitWouldOpenIsRead) {
 TEST(ProductInformation, Type5ReadsOnePageAndServesTheRestFromTheCache) {
   Attach(kType5.id);
   PresetFlash(kType5.productInfo, ProductBytes("T5SERIAL00000001", 2023, 1, 2, 3));
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_wire_clear)(0);
   std::vector<uint8_t> buf(24);
   ASSERT_EQ(ReadVendorData(0, buf.data(), kType5.productInfo, 24), 1);
@@ -384,7 +384,7 @@ TEST(ProductInformation, BlankFlashAndBadSerials) {
   int requests = 0;
   for (const auto &e : WireLog()) requests += IsFlashReadRequest(e);
   EXPECT_EQ(requests, 3);
-  ASSERT_EQ(LIVESCAN_Init(), 1);  // init does not need the serial
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);  // init does not need the serial
   EXPECT_EQ(LIVESCAN_GetProductInfo(0, &info), -101);
   LIVESCAN_Close();
 }
@@ -393,7 +393,7 @@ TEST(ProductInformation, BlankFlashAndBadSerials) {
 
 TEST(FlashReads, EmptyRepliesAreReadAgainAndAStuckDeviceGivesUp) {
   Attach(kType1.id);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   PresetFlash(0xCA100, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
   std::vector<uint8_t> buf(12);
   VS(vscanner_set_fault)(0, VSCANNER_FAULT_FLASH_COUNT_ZERO, 5);

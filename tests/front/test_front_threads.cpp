@@ -24,7 +24,7 @@ bool Allowed(int r, std::initializer_list<int> codes) {
 TEST(FrontThreads, AttributeAndVendorCallsRaceClose) {
   Attach("8899:1001/fps=30");
   for (int round = 0; round < 3; ++round) {
-    ASSERT_EQ(LIVESCAN_Init(), 1);
+    ASSERT_EQ(InitAwaitingFirstFrame(), 1);
     std::atomic<bool> stop{false};
     std::atomic<int> unexpected{0};
     std::thread caller([&] {
@@ -55,7 +55,7 @@ TEST(FrontThreads, ASaveRunningIntoCloseLeavesAWholePage) {
   std::vector<uint8_t> page(4096);
   for (size_t i = 0; i < page.size(); ++i) page[i] = uint8_t(i * 13 + 1);
   ASSERT_EQ(VS(vscanner_write_flash)(0, 0x20000, page.data(), 4096), 0);
-  ASSERT_EQ(LIVESCAN_Init(), 1);
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   const ImgAttr saved{0, 1, 0, 60, 70, 4500, 3, -6, 50};
   std::atomic<int> result{0};
   std::thread saver([&] { result = LIVESCAN_SetImgAttr(0, 1, saved); });

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "first_frame_wait.h"
 #include "livescan.h"
 #include "vscanner_control.h"
 #include "vscanner_testing.h"

@@ -16,6 +16,7 @@
 #include "vscanner_fixture.h"
 
 using namespace belnor;
+using belnor_test::InitAwaitingFirstFrame;
 using belnor_test::VScannerTest;
 
 namespace {
@@ -90,7 +91,7 @@ TEST(LiteClosed, CallsThatNeedNoScanner) {
 
 TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
   Attach("8899:1001/fps=30");
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   ExpectWindow(192, 216);
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 400, 400), LS_ERR_PARAM);
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 385, 0, 256, 360), LS_ERR_PARAM);
@@ -106,14 +107,14 @@ TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
   LIVESCAN_Close();
 
   Attach("8899:1003/fps=15");
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   ExpectWindow(672, 1076);
   EXPECT_EQ(g_SensorWidth.load(), 2592);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
   LIVESCAN_Close();
 
   Attach("8899:1002/fps=30");
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 100, 100, 256, 360), LS_OK);
   ExpectWindow(0, 0);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
@@ -150,7 +151,7 @@ TEST_F(Lite, TheProbeDeviceStaysOpenUntilInitAndIsNeverOpenedTwice) {
   }
   EXPECT_EQ(sim.openCount(0), opened);
   // Init replaces the probe with the capture device.
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   EXPECT_EQ(sim.openHandles(0), 1);
   ExpectWindow(192, 216);
   LIVESCAN_Close();
@@ -166,7 +167,7 @@ TEST_F(Lite, FingerPressTellsAFingerFromABarePlaten) {
   Attach("8899:1001/fps=30");
   ShowScene("flat@3", 1);
   const belnor_test::PowerUpControls controls(sim, 0);
-  ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   controls.Restore();
   int pressed = 0;
   for (int i = 0; i < 10 && pressed != LS_OK; ++i) pressed = LIVESCAN_CheckFingerPress();

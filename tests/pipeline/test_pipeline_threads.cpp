@@ -38,7 +38,7 @@ size_t WrittenWindowArea(const std::vector<uint8_t> &frame, const std::vector<ui
 
 TEST_F(PipelineThreads, AttributesWindowsAndFetchesAlongsideTheLoop) {
   Attach("8899:1001/fps=60");
-  ASSERT_EQ(LS_OK, LIVESCAN_Init());
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   ImgAttr attr{};
   ASSERT_EQ(LS_OK, LIVESCAN_GetImgAttr(0, &attr, 0));
   attr.bAutoAdjust = attr.bClearBk = attr.bAutoPos = 1;
