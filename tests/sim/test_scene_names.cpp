@@ -92,6 +92,9 @@ TEST(SceneNames, SelectedWhileStreamingShowsThatFingerScene) {
     Stream stream(1280, 720);
     ASSERT_TRUE(stream.sink.WaitFor(2));
     ASSERT_EQ(VS(vscanner_set_scene_name)(0, "flat@3"), 0);
+    // On a busy machine frames drawn before the switch may still be on their
+    // way to the host: the picture kept must come after all of them.
+    const int64_t sentAtSwitch = VS(vscanner_frames_sent)(0);
     // Names that do not parse are refused and leave flat@3 showing.
     EXPECT_EQ(VS(vscanner_set_scene_name)(0, "flat@x"), -2);
     EXPECT_EQ(VS(vscanner_set_scene_name)(0, "no-such-scene"), -2);
@@ -100,6 +103,7 @@ TEST(SceneNames, SelectedWhileStreamingShowsThatFingerScene) {
     EXPECT_EQ(VS(vscanner_set_scene_name)(1, "flat@3"), -1);
     // Past the pressing down (700 ms at 5 fps), before the lift.
     ASSERT_TRUE(WaitForSent(8));
+    ASSERT_TRUE(stream.sink.WaitFor(int(sentAtSwitch) + 2));
     const std::vector<uint8_t> luma = stream.Stop();
     ASSERT_EQ(luma.size(), 1280u * 720u);
 
