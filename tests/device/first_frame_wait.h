@@ -12,21 +12,25 @@
 
 namespace belnor_test {
 
-// LIVESCAN_Init allowing for a busy machine: when the scanner's first frame
-// comes after init's own wait (about 3 s) the library stays open, and this
-// waits up to a minute more for that frame. LS_OK once the library has a
-// frame, init's own result otherwise.
-inline int InitAwaitingFirstFrame() {
-  const int r = LIVESCAN_Init();
-  if (r != belnor::LS_ERR_TIMEOUT) return r;
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+// Whether the open library has had its first frame, waiting up to 30 s for
+// it: on a busy machine it may come after init's own wait (about 3 s),
+// which leaves the library open.
+inline bool AwaitFirstFrame() {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
   for (;;) {
     // Nothing closes the library meanwhile, so the device stays installed.
     const belnor::CCaptureDevice *device = belnor::g_pCaptureDevice.load();
-    if (device && device->FirstFrame()) return belnor::LS_OK;
-    if (std::chrono::steady_clock::now() > end) return r;
+    if (device && device->FirstFrame()) return true;
+    if (std::chrono::steady_clock::now() > end) return false;
     usleep(5000);
   }
+}
+
+// LIVESCAN_Init allowing for a busy machine: LS_OK once the library has a
+// frame after a time-out, init's own result otherwise.
+inline int InitAwaitingFirstFrame() {
+  const int r = LIVESCAN_Init();
+  return r == belnor::LS_ERR_TIMEOUT && AwaitFirstFrame() ? belnor::LS_OK : r;
 }
 
 }  // namespace belnor_test

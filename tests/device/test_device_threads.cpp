@@ -66,6 +66,7 @@ TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
   for (std::thread& t : hosts) t.join();
   EXPECT_EQ(4, ok.load());
   EXPECT_EQ(1, sim.openHandles(0));
+  ASSERT_TRUE(AwaitFirstFrame());
   std::vector<uint8_t> frame(256 * 360);
   EXPECT_EQ(LS_OK, LIVESCAN_GetFPRawData(0, frame.data()));
 }

@@ -1,7 +1,8 @@
 // A host that opens the scanner, fetches one frame and leaves without
 // LIVESCAN_Close: by returning from main ("exit"), or by unloading the
 // library first ("dlclose"); or closes and unloads it as scanbench does
-// ("close-dlclose"), which unloads the USB library beneath it as well.
+// ("close-dlclose"), which would unload the USB library beneath it as well
+// (the virtual scanner stays mapped).
 //   exit_host exit|dlclose|close-dlclose LIBRARY
 // Exit status 0 when it got that far; a crash or a sanitizer report at exit
 // or unload shows in the status.

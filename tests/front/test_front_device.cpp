@@ -16,7 +16,7 @@ namespace {
 struct Open {
   explicit Open(const char *devices) {
     Attach(devices);
-    result = LIVESCAN_Init();
+    result = InitAwaitingFirstFrame();
   }
   ~Open() { LIVESCAN_Close(); }
   int result;

@@ -62,8 +62,10 @@ TEST_P(ExitWithoutClose, UnloadWhileStreaming) {
   ExpectCleanRuns("dlclose", GetParam().library, "8899:1003/fps=60", 5);
 }
 
-// Close, then unload the capture library and with it the USB library, as
-// scanbench's Close does: no thread of either may be left running.
+// Close, then unload the capture library, as scanbench's Close does: no
+// thread of it or of libuvc may be left running. (The virtual scanner below
+// stays mapped: its devices, and the threads drawing their scenes, live as
+// long as the process.)
 TEST_P(ExitWithoutClose, CloseAndUnloadAsScanbenchDoes) {
   ExpectCleanRuns("close-dlclose", GetParam().library, "8899:1003/fps=60", 5);
 }

@@ -122,10 +122,7 @@ TEST_P(StoredSettingsApplied, AutomaticWhiteBalanceKeepsBrightnessAndContrast) {
   ASSERT_NE(writeFlash, nullptr);
   ASSERT_EQ(writeFlash(0, p.address, bytes, sizeof bytes), 0);
 
-  // The settings are applied before the wait for the first frame, which a
-  // busy machine may make time out (the library stays open then).
-  const int opened = LIVESCAN_Init();
-  ASSERT_TRUE(opened == LS_OK || opened == LS_ERR_TIMEOUT) << opened;
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   int32_t bright = -1, contrast = -1;
   ASSERT_EQ(sim.getControl(0, VSCANNER_UNIT_PROCESSING, kBrightness, &bright), 0);
   ASSERT_EQ(sim.getControl(0, VSCANNER_UNIT_PROCESSING, kContrast, &contrast), 0);

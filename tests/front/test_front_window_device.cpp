@@ -30,12 +30,7 @@ Window Current() {
   return w;
 }
 
-// Init; on a busy machine the first frame may come after init's wait (the
-// library stays open then).
-void Open() {
-  const int r = LIVESCAN_Init();
-  ASSERT_TRUE(r == LS_OK || r == LS_ERR_TIMEOUT) << r;
-}
+void Open() { ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK); }
 
 // One frame, waiting generously for it.
 int Fetch(uint8_t *buffer) {

@@ -16,9 +16,7 @@ class LiteOutOfMemory : public VScannerTest {};
 
 TEST_F(LiteOutOfMemory, CheckFingerPress) {
   Attach("8899:1001/fps=30");
-  // On a busy machine the first frame may come after init's wait.
-  const int opened = LIVESCAN_Init();
-  ASSERT_TRUE(opened == LS_OK || opened == LS_ERR_TIMEOUT) << opened;
+  ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   const long points = SweepAllocFailures([] {
     const int r = LIVESCAN_CheckFingerPress();
     // 1 or 0 (finger or not), -2, or no frame in time (-101).

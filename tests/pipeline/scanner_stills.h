@@ -203,7 +203,7 @@ class ScannerRun : public testing::Test {
     Show(view);
     sim.setScene(0, StillPictures::Render, &stills);
     powerUp = std::make_unique<belnor_test::PowerUpControls>(sim, 0);
-    ASSERT_EQ(LIVESCAN_Init(), LS_OK);
+    ASSERT_EQ(belnor_test::InitAwaitingFirstFrame(), LS_OK);
     SetSwitches(switches);
   }
 
