@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "cpu_features.h"
 #include "int_geometry.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -68,10 +69,6 @@ __attribute__((target("avx2"))) void ScreenAvx2(const PairCell *rowA, const Pair
   }
 }
 
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
 #endif
 
 }  // namespace
@@ -79,7 +76,7 @@ bool HaveAvx2() {
 void screenConflicts(const PairCell *rowA, const PairCell *rowB, int a1, int b1, const int32_t *listA,
                      const int32_t *listB, int from, int to, const ScreenLimits &limits, uint64_t *row) {
 #ifdef BELNOR_SCREEN_AVX2
-  if (HaveAvx2()) return ScreenAvx2(rowA, rowB, a1, b1, listA, listB, from, to, limits, row);
+  if (cpuHasAvx2()) return ScreenAvx2(rowA, rowB, a1, b1, listA, listB, from, to, limits, row);
 #endif
   screenConflictsPlain(rowA, rowB, a1, b1, listA, listB, from, to, limits, row);
 }

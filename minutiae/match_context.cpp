@@ -201,6 +201,8 @@ int matchPairDescriptors(const SetContext &a, const SetContext &b, VoteState &v)
         for (int k = i; k > first && found[k - 1].aDesc > found[k].aDesc; --k) std::swap(found[k - 1], found[k]);
       count = kMaxMatchCandidates;
     }
+    // At the cap no later query can add a candidate.
+    if (count == kMaxMatchCandidates) break;
   }
   v.candidates.assign(found, found + count);
   for (const MatchCandidate &c : v.candidates) {

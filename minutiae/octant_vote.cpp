@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "cpu_features.h"
 #include "int_geometry.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -133,10 +134,6 @@ BELNOR_OCTANT_TARGET void AgreementsSsse3(const OctantLanes &b, const OctantLane
   }
 }
 
-bool HaveSsse3() {
-  static const bool have = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
-  return have;
-}
 #endif
 
 }  // namespace
@@ -144,7 +141,7 @@ bool HaveSsse3() {
 void octantAgreements(const OctantLanes &b, const OctantLanes *a, const uint8_t *cols, int count, int lengthDiff,
                       OctantAgreement *out) {
 #ifdef BELNOR_OCTANT_SSSE3
-  if (HaveSsse3()) return AgreementsSsse3(b, a, cols, count, lengthDiff, out);
+  if (cpuHasSsse3AndPopcnt()) return AgreementsSsse3(b, a, cols, count, lengthDiff, out);
 #endif
   for (int i = 0; i < count; ++i) out[i] = octantAgreementPlain(b, a[cols[i]], lengthDiff);
 }

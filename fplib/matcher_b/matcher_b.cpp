@@ -156,7 +156,6 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
   MatcherBSearch &s = *search;
   try {
     s.candidates.reserve(kMaxPointsB);
-    s.cellIndex.reserve(size_t(kCellIndexSide) * kCellIndexSide);
     s.first.points = first;
     s.second.points = second;
     s.candidates.assign(kMaxPointsB, PairCandidatesB());

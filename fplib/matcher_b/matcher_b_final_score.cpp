@@ -76,11 +76,6 @@ int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool 
   return vertices + CountInsideMadeHull(h, xs, ys, n);
 }
 
-int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide) {
-  FinalScoreScratchB scratch;
-  return countInsideOwnHull(set, result, secondSide, scratch);
-}
-
 int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
                  const AlignmentB &al, FinalScoreScratchB &scratch) {
   const int c = result.pairCount;
@@ -118,18 +113,6 @@ int overlapRatio(const PointSetB &first, const MatcherBResult &result, const Poi
   if (inSecond < 1) return 0;
   if (inSecond >= c) e += inSecond - c;
   return (c << 14) / e;
-}
-
-int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
-                 const AlignmentB &al) {
-  FinalScoreScratchB scratch;
-  return overlapRatio(first, result, second, al, scratch);
-}
-
-void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
-                       MatcherBResult &result, const AlignmentB &al) {
-  FinalScoreScratchB scratch;
-  computeFinalScore(st, first, second, result, al, scratch);
 }
 
 void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,

@@ -51,8 +51,6 @@ struct EvaluationRecordB {
   ChosenPairB chosen[kMaxPointsB];
 };
 
-constexpr int kCellIndexSide = 54;
-
 // Scratch of the translation grouping, kept with the search state so that
 // it stops allocating once grown.
 struct ShiftRecordB {

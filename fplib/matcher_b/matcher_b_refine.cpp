@@ -135,34 +135,8 @@ int selectPairCandidates(MatcherBSearch &s, const AlignmentB &al) {
   return 1;
 }
 
-namespace {
-
-// Length and direction tolerances by side length, read from a table: the
-// conflict test asks for both for every two chosen candidates.
-struct SideTolerances {
-  static constexpr int kLengths = 256;
-  int length[kLengths], direction[kLengths];
-  int Length(int d) const { return d >= 0 && d < kLengths ? length[d] : matchTolerance(d, 0, 0, 0); }
-  int Direction(int d) const { return d >= 0 && d < kLengths ? direction[d] : matchTolerance(d, 0, 0, 1); }
-};
-
-const SideTolerances &Tolerances() {
-  static const SideTolerances table = [] {
-    SideTolerances t;
-    for (int d = 0; d < SideTolerances::kLengths; ++d) {
-      t.length[d] = matchTolerance(d, 0, 0, 0);
-      t.direction[d] = matchTolerance(d, 0, 0, 1);
-    }
-    return t;
-  }();
-  return table;
-}
-
-}  // namespace
-
 void removeConflictingPairs(MatcherBSearch &s, int rotation) {
   const PointSetB &A = s.A(), &B = s.B();
-  const SideTolerances &tol = Tolerances();
   // Minutiae without a chosen candidate never gain one here: only the ones
   // holding one at the start are walked (the test on each stays, as one may
   // lose its candidate on the way).
@@ -188,8 +162,8 @@ void removeConflictingPairs(MatcherBSearch &s, int rotation) {
           !pairGeometryB(B.points[ck.second], B.points[ci.second], kGeoDirection | kGeoLength, g2))
         continue;
       const int d = g1.length, e = g2.length;
-      const bool conflict = Abs(d - e) > tol.Length(d < e ? d : e) ||
-                            FoldAny(g1.direction - rotation - g2.direction) >= tol.Direction(d);
+      const bool conflict = Abs(d - e) > TolLenOf(d < e ? d : e) ||
+                            FoldAny(g1.direction - rotation - g2.direction) >= TolDirOf(d);
       if (!conflict) continue;
       PairCandidatesB &loser = ck.similarity + ck.support > ci.similarity + ci.support ? pi : pk;
       loser.count = 0;

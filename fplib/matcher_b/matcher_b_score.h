@@ -44,19 +44,13 @@ struct FinalScoreScratchB {
   HullScratchB hull;
 };
 
-// The forms without scratch make their own; a match passes its kept one.
-void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
-                       MatcherBResult &result, const AlignmentB &al);
 void computeFinalScore(const ScoreStatisticsB &st, const PointSetB &first, const PointSetB &second,
                        MatcherBResult &result, const AlignmentB &al, FinalScoreScratchB &scratch);
 
 // Paired minutiae's hull coverage of one side; -1 when the hull fails.
-int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide);
 int countInsideOwnHull(const PointSetB &set, const MatcherBResult &result, bool secondSide,
                        FinalScoreScratchB &scratch);
 // Overlap of both sets under the alignment, 14 fraction bits.
-int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
-                 const AlignmentB &al);
 int overlapRatio(const PointSetB &first, const MatcherBResult &result, const PointSetB &second,
                  const AlignmentB &al, FinalScoreScratchB &scratch);
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "atan_table.h"
+#include "cpu_features.h"
 #include "int_geometry.h"
 #include "match_tables.h"
 
@@ -33,10 +34,10 @@ int DirectionFrom(int dx, int dy, const uint8_t *atan) {
   return minutiae::directionQuadrant(dx, dy, atan[size_t(f) * 128 + e]) & 255;
 }
 
-void GeometryPlain(const int32_t *dx, const int32_t *dy, int from, int count, int32_t *squared, uint16_t *length,
+void GeometryPlain(const int32_t *dx, const int32_t *dy, int count, int32_t *squared, uint16_t *length,
                    uint8_t *direction) {
   const uint8_t *atan = atanTable();
-  for (int k = from; k < count; ++k) {
+  for (int k = 0; k < count; ++k) {
     const int d2 = dx[k] * dx[k] + dy[k] * dy[k];
     squared[k] = d2;
     length[k] = uint16_t(d2 >= 0 && d2 < kFloorSqrtTableSize ? FloorSqrtSmall(d2) : floorSqrt(d2));
@@ -120,10 +121,6 @@ __attribute__((target("avx2"))) void GeometryAvx2(const int32_t *dx, const int32
   std::copy_n(dir, rest, direction + k);
 }
 
-bool HaveAvx2() {
-  static const bool have = __builtin_cpu_supports("avx2");
-  return have;
-}
 #endif
 
 }  // namespace
@@ -132,15 +129,15 @@ int matcherADirection(int dx, int dy) { return DirectionFrom(dx, dy, atanTable()
 
 void matcherAGeometryPlain(const int32_t *dx, const int32_t *dy, int count, int32_t *squared, uint16_t *length,
                            uint8_t *direction) {
-  GeometryPlain(dx, dy, 0, count, squared, length, direction);
+  GeometryPlain(dx, dy, count, squared, length, direction);
 }
 
 void matcherAGeometry(const int32_t *dx, const int32_t *dy, int count, int32_t *squared, uint16_t *length,
                       uint8_t *direction) {
 #ifdef BELNOR_GEOMETRY_AVX2
-  if (HaveAvx2()) return GeometryAvx2(dx, dy, count, squared, length, direction);
+  if (minutiae::cpuHasAvx2()) return GeometryAvx2(dx, dy, count, squared, length, direction);
 #endif
-  GeometryPlain(dx, dy, 0, count, squared, length, direction);
+  GeometryPlain(dx, dy, count, squared, length, direction);
 }
 
 }  // namespace fplib

@@ -15,6 +15,7 @@ namespace {
 class MatcherBScore : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(EnsureMatchTables()); }
+  FinalScoreScratchB scratch;
 };
 
 std::vector<HullPoint> Points(std::initializer_list<std::pair<int, int>> xy) {
@@ -233,21 +234,21 @@ MatcherBResult Pairs(int c) {
 TEST_F(MatcherBScore, FinalScoreWorkedValues) {
   PointSetB none;
   MatcherBResult r = Pairs(8);
-  computeFinalScore(Stats(8, 0, 1), none, none, r, {});
+  computeFinalScore(Stats(8, 0, 1), none, none, r, {}, scratch);
   EXPECT_EQ(r.score, 1000);  // D = 0 with 8 pairs: no coverage stage
   r = Pairs(2);
   r.score = 500;
-  computeFinalScore(Stats(2, 0, 1), none, none, r, {});
+  computeFinalScore(Stats(2, 0, 1), none, none, r, {}, scratch);
   EXPECT_EQ(r.score, 0);
   // D = 83 / 4 = 20.75 with 31 pairs: v = 460, then 460 x 112 / 100.
   r = Pairs(31);
-  computeFinalScore(Stats(31, 83, 4), none, none, r, {});
+  computeFinalScore(Stats(31, 83, 4), none, none, r, {}, scratch);
   EXPECT_EQ(r.score, 515);
   // Without neighbour pairs there is no score.
   ScoreStatisticsB st = Stats(8, 0, 1);
   st.nd = 0;
   r = Pairs(8);
-  computeFinalScore(st, none, none, r, {});
+  computeFinalScore(st, none, none, r, {}, scratch);
   EXPECT_EQ(r.score, 0);
 }
 
@@ -257,30 +258,30 @@ TEST_F(MatcherBScore, SmallPairingsBlendCoverageAndOverlap) {
     MatcherBResult r = Pairs(c);
     PointSetB sub = a;
     sub.count = c;
-    EXPECT_EQ(countInsideOwnHull(sub, r, false), c);
-    EXPECT_EQ(overlapRatio(sub, r, sub, {}), 1 << 14);
-    computeFinalScore(Stats(c, 0, 1), sub, sub, r, {});
+    EXPECT_EQ(countInsideOwnHull(sub, r, false, scratch), c);
+    EXPECT_EQ(overlapRatio(sub, r, sub, {}, scratch), 1 << 14);
+    computeFinalScore(Stats(c, 0, 1), sub, sub, r, {}, scratch);
     EXPECT_EQ(r.score, c == 6 ? 714 : 769);
   }
   // D = 20 with 10 pairs: the blend gives 678. D = 23: the blend falls
   // below 650 (638) and the linear form gives 406.
   MatcherBResult r = Pairs(10);
-  computeFinalScore(Stats(10, 200, 10), a, a, r, {});
+  computeFinalScore(Stats(10, 200, 10), a, a, r, {}, scratch);
   EXPECT_EQ(r.score, 678);
   r = Pairs(10);
-  computeFinalScore(Stats(10, 230, 10), a, a, r, {});
+  computeFinalScore(Stats(10, 230, 10), a, a, r, {}, scratch);
   EXPECT_EQ(r.score, 406);
 }
 
 TEST_F(MatcherBScore, OverlapFallsWithUnpairedMinutiaeInTheCommonArea) {
   const PointSetB a = ToPointSet(FingerSet(4, 30));
   MatcherBResult r = Pairs(10);
-  const int partial = overlapRatio(a, r, a, {});
+  const int partial = overlapRatio(a, r, a, {}, scratch);
   EXPECT_GT(partial, 0);
   EXPECT_LT(partial, 1 << 14);
   r = Pairs(30);
-  EXPECT_EQ(overlapRatio(a, r, a, {}), 1 << 14);
-  EXPECT_EQ(overlapRatio(a, Pairs(2), a, {}), 0);
+  EXPECT_EQ(overlapRatio(a, r, a, {}, scratch), 1 << 14);
+  EXPECT_EQ(overlapRatio(a, Pairs(2), a, {}, scratch), 0);
 }
 
 TEST_F(MatcherBScore, FinalAlignmentOfATurnedCopy) {
