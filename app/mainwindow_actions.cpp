@@ -79,10 +79,10 @@ void MainWindow::on_btnMatch_clicked() {
 }
 
 void MainWindow::on_btnSplit_clicked() {
-  if (!g_bInit || g_CurW != 1600) return;
+  if (!g_bInit || !g_CurSlap) return;
   const ImageCopy copy = CopyScreenImage();
   // Split only a slap: the mode may have changed since the test above.
-  if (copy.width != 1600) return;
+  if (!copy.slap) return;
   constexpr int kRecords = SALVUNE_MAX_FINGERS;
   std::vector<std::vector<unsigned char>> fingers(
       kRecords, std::vector<unsigned char>(size_t(kFingerSide) * kFingerSide, 255));
