@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QSize>
 #include <QThread>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -411,6 +412,59 @@ TEST_F(Capture, SplitCutsASlapIntoFingerFiles) {
     const QString file = AppDir() + QString("/%1.bmp").arg(i);
     EXPECT_EQ(QFileInfo(file).size(), i < count ? 1078 + 400 * 400 : 0) << i;
     QFile::remove(file);
+  }
+}
+
+// Split where the program's folder cannot be written, as when installed:
+// the test program runs this again from a read-only copy of its folder (as
+// an ordinary user when this is root) in a working directory it can write.
+TEST_F(Capture, SplitWritesWhereTheUserCanWhenTheProgramFolderIsReadOnly) {
+  const QByteArray home = qgetenv("SCANBENCH_SPLIT_HOME");
+  if (home.isEmpty()) {
+    const QString prog = tmp.filePath("prog"), work = tmp.filePath("work");
+    for (const QString &dir : {prog, work, tmp.filePath("home")}) ASSERT_TRUE(QDir().mkpath(dir));
+    for (const char *file : {"test_app_capture", "libbelnor.so", "libquisal.so", "libsalvune.so"})
+      ASSERT_TRUE(QFile::copy(AppDir() + "/" + file, prog + "/" + file)) << file;
+    for (const QString &dir : {tmp.path(), prog, work, tmp.filePath("home")})
+      QFile::setPermissions(dir, QFileDevice::Permissions(dir == prog ? 0x5555 : 0x7777));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SCANBENCH_SPLIT_HOME", tmp.filePath("home"));
+    env.remove("XDG_CONFIG_HOME");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(work);
+    const QStringList run{prog + "/test_app_capture", "--gtest_filter=Capture.SplitWritesWhere*"};
+    if (geteuid() == 0)  // root writes anywhere: the run is nobody's
+      child.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + run);
+    else
+      child.start(run[0], run.mid(1));
+    const bool finished = child.waitForFinished(600000);
+    QFile::setPermissions(prog, QFileDevice::Permissions(0x7777));  // so that it can be removed
+    EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        << child.readAll().toStdString();
+    return;
+  }
+  ASSERT_FALSE(QFileInfo(AppDir()).isWritable());
+  OpenIn("rbLeft", 1600, 1500);
+  app.Click("rbLeft");  // lights the lamp that calls the left hand
+  ASSERT_TRUE(WaitFor([] { return DarkShare() > 0.05; })) << "no fingers on the platen";
+  // In the working directory, then (that not writable) the pictures folder;
+  // with neither, the box says the write failed.
+  const QString work = QDir::currentPath(), pictures = QString(home) + "/Pictures";
+  for (const QString &folder : {work, pictures, QString()}) {
+    if (folder != work) {
+      ASSERT_TRUE(QDir::setCurrent(AppDir()));
+      qputenv("HOME", folder.isEmpty() ? AppDir().toLocal8Bit() : home);
+    }
+    app.Click("btnSplit");
+    const QString text = LastBoxText();
+    if (folder.isEmpty()) {
+      EXPECT_EQ(text.toStdString(),
+                QString("Split the image failed: %1/0.bmp cannot be written.").arg(AppDir()).toStdString());
+    } else {
+      EXPECT_TRUE(text.endsWith("\nThe files are in " + folder)) << text.toStdString();
+      EXPECT_EQ(QFileInfo(folder + "/0.bmp").size(), 1078 + 400 * 400) << folder.toStdString();
+    }
   }
 }
 
