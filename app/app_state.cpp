@@ -9,6 +9,7 @@ bool g_bInit = false;
 std::unique_ptr<unsigned char[]> g_pImgBuf;
 std::atomic<int> g_ImgW{0}, g_ImgH{0};
 std::atomic<int> g_CurW{0}, g_CurH{0};
+std::atomic<bool> g_CurSlap{false};
 std::atomic<int> g_nRollMode{4};
 std::atomic<int> g_ChangeSize{-1};
 std::unique_ptr<LoopRcvAndDraw> pRcvDrawThread;
@@ -21,6 +22,7 @@ ImageCopy CopyScreenImage(size_t capacity) {
   std::lock_guard<std::mutex> lock(g_Mutex);
   copy.width = g_CurW;
   copy.height = g_CurH;
+  copy.slap = g_CurSlap;
   const size_t size = size_t(copy.width) * size_t(copy.height);
   copy.pixels.reset(new unsigned char[std::max(size, capacity)]);
   if (g_pImgBuf) std::memcpy(copy.pixels.get(), g_pImgBuf.get(), size);

@@ -9,6 +9,8 @@ struct CaptureMode {
 
 constexpr int kCaptureModeCount = 6;
 constexpr int kRollMode = 3, kFlatMode = 4;
+// The four-finger and two-thumb modes, the ones Split cuts, are this wide.
+constexpr int kSlapWidth = 1600;
 
 // Mode 0..5; null outside.
 const CaptureMode *CaptureModeAt(int index);

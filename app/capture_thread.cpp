@@ -13,16 +13,22 @@ std::atomic<bool> LoopRcvAndDraw::drawPending{false};
 
 namespace {
 
-// The library writes its whole capture window, which need not be the size
-// asked for (a type 4 scanner keeps 2304 x 2304): a window the frame buffer
-// cannot hold is not fetched.
-bool WindowFitsFrameBuffer() {
-  int x = 0, y = 0, width = 0, height = 0;
-  if (belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &width, &height) != 1) return false;
-  return width > 0 && height > 0 && int64_t(width) * height <= kImageBufferSize;
+// Frames the mosaic library stitches: what its finger test and its image
+// take. Other windows are shown unstitched in the rolled mode.
+bool MosaicTakes(int width, int height) {
+  return width >= 256 && width <= 800 && width % 16 == 0 && height >= 360 && height <= 750;
 }
 
 }  // namespace
+
+bool DeliveredWindow(int *width, int *height) {
+  int x = 0, y = 0, w = 0, h = 0;
+  if (belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &w, &h) != 1) return false;
+  if (w <= 0 || h <= 0 || int64_t(w) * h > kImageBufferSize) return false;
+  *width = w;
+  *height = h;
+  return true;
+}
 
 void LoopRcvAndDraw::run() {
   std::unique_ptr<unsigned char[]> raw(new (std::nothrow) unsigned char[kImageBufferSize]);
@@ -41,18 +47,22 @@ void LoopRcvAndDraw::run() {
       continue;
     }
     g_MutexCap.lock();
-    const int w = g_CurW, h = g_CurH;
-    const int rc = WindowFitsFrameBuffer() ? belnor.LIVESCAN_GetFPRawData(0, raw.get()) : 0;
+    int w = 0, h = 0;
+    const bool slap = g_ImgW == kSlapWidth;
+    const int rc = DeliveredWindow(&w, &h) ? belnor.LIVESCAN_GetFPRawData(0, raw.get()) : 0;
     belnor.LIVESCAN_EndCapture(0);
     if (rc == 1) {
-      if (g_nRollMode == kRollMode && w == 640 && h == 640 && quisal.MOSAIC_IsFinger &&
-          quisal.MOSAIC_Start && quisal.MOSAIC_Stop) {
+      // A print being stitched is on screen at its size; a frame of another
+      // size ends it.
+      if (g_nRollMode == kRollMode && MosaicTakes(w, h) && quisal.MOSAIC_IsFinger &&
+          quisal.MOSAIC_Start && quisal.MOSAIC_Stop &&
+          (!mosaicking || (w == g_CurW && h == g_CurH))) {
         if (mosaicking) {
           int m;
           {
             // The mosaic library writes the print on screen in place.
             std::lock_guard<std::mutex> lock(g_Mutex);
-            m = quisal.MOSAIC_DoMosaic(raw.get(), 640, 640);
+            m = quisal.MOSAIC_DoMosaic(raw.get(), w, h);
           }
           if (m == 0) {
             quisal.MOSAIC_Stop();
@@ -61,11 +71,14 @@ void LoopRcvAndDraw::run() {
             show = raw.get();
             mosaicking = false;
           }
-        } else if (quisal.MOSAIC_IsFinger(raw.get(), 640, 640) <= 0) {
-          std::memset(raw.get(), 255, 640 * 640);
+        } else if (quisal.MOSAIC_IsFinger(raw.get(), w, h) <= 0) {
+          std::memset(raw.get(), 255, size_t(w) * size_t(h));
         } else {
           std::lock_guard<std::mutex> lock(g_Mutex);
-          quisal.MOSAIC_Start(screen, 640, 640);
+          quisal.MOSAIC_Start(screen, w, h);
+          g_CurW = w;
+          g_CurH = h;
+          g_CurSlap = false;
           mosaicking = true;
           show = screen;
         }
@@ -77,7 +90,12 @@ void LoopRcvAndDraw::run() {
       if (screen) {
         {
           std::lock_guard<std::mutex> lock(g_Mutex);
-          if (show != screen) std::memcpy(screen, show, size_t(w) * size_t(h));
+          if (show != screen) {
+            std::memcpy(screen, show, size_t(w) * size_t(h));
+            g_CurW = w;
+            g_CurH = h;
+            g_CurSlap = slap;
+          }
         }
         if (!drawPending.exchange(true)) emit UpdateSignal(1);
       }
@@ -97,13 +115,9 @@ void LoopRcvAndDraw::ApplyModeChange() {
   g_ImgW = mode->width;
   g_ImgH = mode->height;
   g_nRollMode = mode->rollMode;
-  {
-    // The image stays as it is: a print being stitched lives in it, and the
-    // mosaic library would never paint again what it already pasted.
-    std::lock_guard<std::mutex> lock(g_Mutex);
-    g_CurW = mode->width;
-    g_CurH = mode->height;
-  }
+  // The image on screen keeps its size until a frame of the new window
+  // replaces it: a print being stitched lives in it, and the mosaic library
+  // would never paint again what it already pasted.
   if (belnor.LIVESCAN_SetCaptWindow) belnor.LIVESCAN_SetCaptWindow(0, 0, 0, mode->width, mode->height);
   unsigned char lamps[3] = {mode->lamps[0], mode->lamps[1], mode->lamps[2]};
   if (belnor.LIVESCAN_AccessLamp) belnor.LIVESCAN_AccessLamp(0, lamps, 0);

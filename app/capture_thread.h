@@ -5,6 +5,11 @@
 #include <QThread>
 #include <atomic>
 
+// The window the capture library delivers, which need not be the size asked
+// for: its frames have this size. False for a window the image buffers
+// cannot hold (a type 4 scanner keeps 2304 x 2304), which is not fetched.
+bool DeliveredWindow(int *width, int *height);
+
 class LoopRcvAndDraw : public QThread {
   Q_OBJECT
 

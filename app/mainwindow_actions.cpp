@@ -1,5 +1,4 @@
-// Save, Feature, Match and Split on a copy of the image on screen.
-#include <QCoreApplication>
+// Save, Feature and Match on a copy of the image on screen.
 #include <QFileDialog>
 #include <QMessageBox>
 #include <cstdio>
@@ -10,11 +9,8 @@
 #include "belnor_binding.h"
 #include "mainwindow.h"
 #include "qtext.h"
-#include "salvune_binding.h"
 
 namespace {
-
-constexpr int kFingerSide = 400;
 
 // Writes the pixels alone; false when the file cannot be written whole.
 bool WriteRawFile(const QByteArray &name, const unsigned char *pixels, size_t size) {
@@ -76,35 +72,4 @@ void MainWindow::on_btnMatch_clicked() {
   belnor.LIVESCAN_FeatureMatchMem(g_Fea, feature, &score);
   QMessageBox::information(this, QString::fromUtf8("指纹比对"),
                            QString::fromUtf8("指纹相似度 %1").arg(double(score), 0, 'g', 6));
-}
-
-void MainWindow::on_btnSplit_clicked() {
-  if (!g_bInit || g_CurW != 1600) return;
-  const ImageCopy copy = CopyScreenImage();
-  // Split only a slap: the mode may have changed since the test above.
-  if (copy.width != 1600) return;
-  constexpr int kRecords = SALVUNE_MAX_FINGERS;
-  std::vector<std::vector<unsigned char>> fingers(
-      kRecords, std::vector<unsigned char>(size_t(kFingerSide) * kFingerSide, 255));
-  SplitFingerInfo records[kRecords] = {};
-  for (int i = 0; i < kRecords; ++i) records[i].image = fingers[i].data();
-
-  split.SALVUNE_Init(copy.width, copy.height, 1);
-  int count = 0;
-  const int rc = split.SALVUNE_DoSplit(copy.pixels.get(), copy.width, copy.height, 1, kFingerSide,
-                                       kFingerSide, &count, records);
-  if (rc == 1) {
-    // The records hold ten fingers, whatever the library reports.
-    const int saved = std::min(std::max(count, 0), kRecords);
-    for (int i = 0; i < saved && split.SALVUNE_SaveToBmp; ++i) {
-      const QString path = QCoreApplication::applicationDirPath() + QString("/%1.bmp").arg(i);
-      split.SALVUNE_SaveToBmp(records[i].image, kFingerSide, kFingerSide,
-                              path.toLocal8Bit().constData());
-    }
-    QMessageBox::information(this, "Information",
-                             QString("Split the image completed, fingerprint num %1").arg(count));
-  } else {
-    QMessageBox::critical(this, "Error", QString("SALVUNE_DoSplit ret %1.").arg(rc));
-  }
-  split.SALVUNE_Uninit();
 }

@@ -29,7 +29,8 @@ void MainWindow::UpdateSlot(int) {
     std::lock_guard<std::mutex> lock(g_Mutex);
     w = g_CurW;
     h = g_CurH;
-    QImage image(g_pImgBuf.get(), w, h, (w + 3) / 4 * 4, QImage::Format_Indexed8);
+    // The library's rows follow one another with nothing between them.
+    QImage image(g_pImgBuf.get(), w, h, w, QImage::Format_Indexed8);
     image.setColorTable(GreyTable());
     pixmap = QPixmap::fromImage(image);
   }

@@ -7,6 +7,7 @@
 
 #include "app_state.h"
 #include "belnor_binding.h"
+#include "capture_modes.h"
 #include "capture_thread.h"
 #include "library_file.h"
 #include "mainwindow.h"
@@ -84,8 +85,12 @@ void MainWindow::on_btnOpen_clicked() {
   if (belnor.LIVESCAN_SetCaptWindow) belnor.LIVESCAN_SetCaptWindow(0, 0, 0, width, height);
   g_ChangeSize = -1;
   g_nRollMode = ui->rbRoll->isChecked() ? 3 : 4;
+  // The white image until the first frame: of the window the library
+  // delivers, as the capture thread reads it for every frame.
+  DeliveredWindow(&width, &height);
   g_CurW = width;
   g_CurH = height;
+  g_CurSlap = g_ImgW == kSlapWidth;
 
   ProductInfo record;
   if (belnor.LIVESCAN_GetProductInfo && belnor.LIVESCAN_GetProductInfo(0, &record) == 1) {

@@ -10,7 +10,7 @@ namespace scanbench_test {
 namespace sim = belnor::sim;
 
 struct HeldOperator::Impl {
-  explicit Impl(unsigned seed) : source(seed, 5, {}, 10, nullptr) {}
+  Impl(unsigned seed, int type) : source(seed, type, {}, 10, nullptr) {}
   static int Render(void *self, uint64_t frame, int width, int height, uint8_t *light) {
     auto *s = static_cast<Impl *>(self);
     const int index = s->index;
@@ -26,7 +26,8 @@ struct HeldOperator::Impl {
   int shown = -1;  // the scanner's frame thread's alone
 };
 
-HeldOperator::HeldOperator(unsigned seed) : impl_(std::make_unique<Impl>(seed)) {}
+HeldOperator::HeldOperator(unsigned seed, int deviceType)
+    : impl_(std::make_unique<Impl>(seed, deviceType)) {}
 
 HeldOperator::~HeldOperator() = default;
 

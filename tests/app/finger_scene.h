@@ -1,4 +1,4 @@
-// The operator scene on the virtual scanner (type 5), kept apart from the
+// The operator scene on the virtual scanner, kept apart from the
 // bindings: the capture library's namespace and scanbench's `belnor`
 // object share a name.
 #pragma once
@@ -9,12 +9,12 @@
 
 namespace scanbench_test {
 
-// The operator scene on type 5 held in one state at a time, which the test
-// chooses; the scanner shows it until the next choice. Keep it until the
-// scanner is closed.
+// The operator scene on a scanner of deviceType held in one state at a
+// time, which the test chooses; the scanner shows it until the next choice.
+// Keep it until the scanner is closed.
 class HeldOperator {
  public:
-  explicit HeldOperator(unsigned seed);
+  explicit HeldOperator(unsigned seed, int deviceType = 5);
   ~HeldOperator();
   // Draws every state without lamps, then installs the scene on device 0
   // showing the bare platen; false when either fails.

@@ -1,11 +1,12 @@
 // scanbench end to end: the real capture library over the virtual scanner
-// (type 5, 8899:1003), the real mosaic library and the stand-in split
-// library, all loaded from the test program's folder.
+// (type 5, 8899:1003, unless a test says otherwise), the real mosaic library
+// and the stand-in split library, all loaded from the test program's folder.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QProcess>
 #include <QRadioButton>
@@ -13,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QSize>
 #include <QThread>
+#include <unistd.h>
 #include <algorithm>
 #include <atomic>
 #include <functional>
@@ -31,6 +33,15 @@
 using namespace scanbench_test;
 
 namespace {
+
+// Whether a grey image shows the w x h pixels, exactly.
+bool Shows(const QImage &image, const std::vector<unsigned char> &pixels, int w, int h) {
+  if (image.size() != QSize(w, h)) return false;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      if (qBlue(image.pixel(x, y)) != pixels[size_t(y) * w + x]) return false;
+  return true;
+}
 
 class Capture : public testing::Test {
  protected:
@@ -58,10 +69,10 @@ class Capture : public testing::Test {
   QString LastBoxText() const {
     return app.answerer.boxes.empty() ? QString() : app.answerer.boxes.back().text;
   }
-  // The held operator on a fresh type 5 scanner, bare until told otherwise.
-  void HoldOperator() {
-    ASSERT_EQ(sim.reset("8899:1003"), 1);
-    held = std::make_unique<HeldOperator>(7);
+  // The held operator on a fresh scanner, bare until told otherwise.
+  void HoldOperator(const char *device = "8899:1003", int type = 5) {
+    ASSERT_EQ(sim.reset(device), 1);
+    held = std::make_unique<HeldOperator>(7, type);
     ASSERT_TRUE(held->Install(sim.setScene));
   }
   // Counts scanbench's images from now on, each one a capture step.
@@ -69,6 +80,33 @@ class Capture : public testing::Test {
     ASSERT_TRUE(pRcvDrawThread);
     QObject::connect(pRcvDrawThread.get(), &LoopRcvAndDraw::UpdateSignal, app.window, [this](int) { ++images; },
                      Qt::DirectConnection);
+  }
+  // Clicks a mode's radio (none: "") and waits for a capture step after the
+  // mode is applied, then until the image on screen, and the one drawn, has
+  // the window the capture library reports and, when exact, is its frame
+  // (a stitched print is not). The image.
+  std::vector<unsigned char> SwitchTo(const char *radio, bool exact) {
+    if (*radio) {
+      app.Click(radio);
+      EXPECT_TRUE(WaitFor([] { return g_ChangeSize == -1; })) << radio;
+      const int seen = images;
+      EXPECT_TRUE(WaitFor([&] { return images > seen; })) << radio;
+    }
+    const QLabel *label = app.Find<QLabel>("label");
+    int x, y, w = 0, h = 0;
+    std::vector<unsigned char> frame, screen;
+    EXPECT_TRUE(WaitFor([&] {
+      {
+        std::lock_guard<std::mutex> step(g_MutexCap);  // between two capture steps
+        belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &w, &h);
+        frame.resize(size_t(w) * h);
+        if (belnor.LIVESCAN_GetFPRawData(0, frame.data()) != 1) return false;
+      }
+      screen = ScreenPixels();
+      return g_CurW == w && g_CurH == h && (!exact || screen == frame) &&
+             Shows(label->pixmap(Qt::ReturnByValue).toImage(), screen, w, h);
+    })) << radio << ": " << w << "x" << h << ", on screen " << g_CurW << "x" << g_CurH;
+    return screen;
   }
   // Shows a state of the held operator and waits until scanbench has taken
   // frames sent after it (with a margin for frames still on their way).
@@ -116,21 +154,22 @@ class Capture : public testing::Test {
   Scanbench app;
 };
 
-// The share of a 640-wide image's pixels darker than 128.
+// The share of an image's pixels darker than 128.
 double DarkShareOf(const std::vector<unsigned char> &v) {
   return double(std::count_if(v.begin(), v.end(), [](unsigned char p) { return p < 128; })) / double(v.size());
 }
 
-// The 16 x 16 blocks of two 640 x 640 images whose means differ by more
-// than 40 grey levels (a frame taken twice may blend a seam again).
-int DifferingBlocks(const std::vector<unsigned char> &a, const std::vector<unsigned char> &b) {
+// The 16 x 16 blocks of two w-wide images whose means differ by more than
+// 40 grey levels (a frame taken twice may blend a seam again).
+int DifferingBlocks(const std::vector<unsigned char> &a, const std::vector<unsigned char> &b,
+                    int w = 640) {
   int differ = 0;
-  for (int by = 0; by < 40; ++by)
-    for (int bx = 0; bx < 40; ++bx) {
+  for (int by = 0; by < int(a.size()) / w / 16; ++by)
+    for (int bx = 0; bx < w / 16; ++bx) {
       int sa = 0, sb = 0;
       for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
-          const size_t i = size_t(by * 16 + y) * 640 + size_t(bx * 16 + x);
+          const size_t i = size_t(by * 16 + y) * w + size_t(bx * 16 + x);
           sa += a[i];
           sb += b[i];
         }
@@ -139,15 +178,15 @@ int DifferingBlocks(const std::vector<unsigned char> &a, const std::vector<unsig
   return differ;
 }
 
-// The extent of a print in a 640 x 640 image: columns and rows of 16 x 16
+// The extent of a print in a w-wide image: columns and rows of 16 x 16
 // blocks with ridges in at least a quarter of their pixels.
-QSize PrintExtent(const std::vector<unsigned char> &v) {
-  int x0 = 40, x1 = -1, y0 = 40, y1 = -1;
-  for (int by = 0; by < 40; ++by)
-    for (int bx = 0; bx < 40; ++bx) {
+QSize PrintExtent(const std::vector<unsigned char> &v, int w) {
+  int x0 = w, x1 = -1, y0 = int(v.size()), y1 = -1;
+  for (int by = 0; by < int(v.size()) / w / 16; ++by)
+    for (int bx = 0; bx < w / 16; ++bx) {
       int dark = 0;
       for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) dark += v[size_t(by * 16 + y) * 640 + size_t(bx * 16 + x)] < 128;
+        for (int x = 0; x < 16; ++x) dark += v[size_t(by * 16 + y) * w + size_t(bx * 16 + x)] < 128;
       if (dark < 64) continue;
       x0 = std::min(x0, bx), x1 = std::max(x1, bx), y0 = std::min(y0, by), y1 = std::max(y1, by);
     }
@@ -255,6 +294,14 @@ TEST_F(Capture, AWindowLargerThanTheImageBufferIsNotFetched) {
   // A mode change sets a window that fits again, and the images come back.
   app.Click("rbThumb");
   EXPECT_TRUE(WaitFor([&] { return images > seen; }, 60000));
+  // The rolled mode shows a window the mosaic library cannot take unstitched.
+  app.Click("rbRoll");
+  ASSERT_TRUE(app.WaitForImage(640, 640));
+  {
+    std::lock_guard<std::mutex> step(g_MutexCap);
+    ASSERT_EQ(belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 1600, 1500), 1);
+  }
+  EXPECT_TRUE(app.WaitForImage(1600, 1500));
 }
 
 TEST_F(Capture, EscOnTheShellStopsCaptureAndClosesTheScanner) {
@@ -368,26 +415,94 @@ TEST_F(Capture, SplitCutsASlapIntoFingerFiles) {
   }
 }
 
-TEST_F(Capture, RolledModeStitchesThePrintAndKeepsIt) {
-  HoldOperator();
-  OpenIn("rbRoll", 640, 640);
+// Split where the program's folder cannot be written, as when installed:
+// the test program runs this again from a read-only copy of its folder (as
+// an ordinary user when this is root) in a working directory it can write.
+TEST_F(Capture, SplitWritesWhereTheUserCanWhenTheProgramFolderIsReadOnly) {
+  const QByteArray home = qgetenv("SCANBENCH_SPLIT_HOME");
+  if (home.isEmpty()) {
+    const QString prog = tmp.filePath("prog"), work = tmp.filePath("work");
+    for (const QString &dir : {prog, work, tmp.filePath("home")}) ASSERT_TRUE(QDir().mkpath(dir));
+    for (const char *file : {"test_app_capture", "libbelnor.so", "libquisal.so", "libsalvune.so"})
+      ASSERT_TRUE(QFile::copy(AppDir() + "/" + file, prog + "/" + file)) << file;
+    for (const QString &dir : {tmp.path(), prog, work, tmp.filePath("home")})
+      QFile::setPermissions(dir, QFileDevice::Permissions(dir == prog ? 0x5555 : 0x7777));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SCANBENCH_SPLIT_HOME", tmp.filePath("home"));
+    env.remove("XDG_CONFIG_HOME");
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(work);
+    const QStringList run{prog + "/test_app_capture", "--gtest_filter=Capture.SplitWritesWhere*"};
+    if (geteuid() == 0)  // root writes anywhere: the run is nobody's
+      child.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups"} + run);
+    else
+      child.start(run[0], run.mid(1));
+    const bool finished = child.waitForFinished(600000);
+    QFile::setPermissions(prog, QFileDevice::Permissions(0x7777));  // so that it can be removed
+    EXPECT_TRUE(finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0)
+        << child.readAll().toStdString();
+    return;
+  }
+  ASSERT_FALSE(QFileInfo(AppDir()).isWritable());
+  OpenIn("rbLeft", 1600, 1500);
+  app.Click("rbLeft");  // lights the lamp that calls the left hand
+  ASSERT_TRUE(WaitFor([] { return DarkShare() > 0.05; })) << "no fingers on the platen";
+  // In the working directory, then (that not writable) the pictures folder;
+  // with neither, the box says the write failed.
+  const QString work = QDir::currentPath(), pictures = QString(home) + "/Pictures";
+  for (const QString &folder : {work, pictures, QString()}) {
+    if (folder != work) {
+      ASSERT_TRUE(QDir::setCurrent(AppDir()));
+      qputenv("HOME", folder.isEmpty() ? AppDir().toLocal8Bit() : home);
+    }
+    app.Click("btnSplit");
+    const QString text = LastBoxText();
+    if (folder.isEmpty()) {
+      EXPECT_EQ(text.toStdString(),
+                QString("Split the image failed: %1/0.bmp cannot be written.").arg(AppDir()).toStdString());
+    } else {
+      EXPECT_TRUE(text.endsWith("\nThe files are in " + folder)) << text.toStdString();
+      EXPECT_EQ(QFileInfo(folder + "/0.bmp").size(), 1078 + 400 * 400) << folder.toStdString();
+    }
+  }
+}
+
+// Rolled mode stitches at the window the scanner delivers: type 2 has one,
+// 256 x 360.
+struct Scanner {
+  const char *device;
+  int type, w, h;
+};
+void PrintTo(const Scanner &s, std::ostream *os) { *os << s.device; }
+class Rolled : public Capture, public testing::WithParamInterface<Scanner> {};
+
+TEST_P(Rolled, ModeStitchesThePrintAndKeepsIt) {
+  const Scanner s = GetParam();
+  HoldOperator(s.device, s.type);
+  OpenIn("rbRoll", s.w, s.h);
   CountImages();
   // No finger: a white screen.
   ASSERT_TRUE(Take([&] { held->ShowAway(); }));
   EXPECT_EQ(DarkShareOf(ScreenPixels()), 0.0);
   // The finger placed flat, then rolled nail to nail: a print much wider
-  // than the flat one and as tall; each stays on screen after the lift.
+  // than the flat one (type 2's window is about a finger wide) and as tall;
+  // each stays on screen after the lift.
   const Print flat = PlaceAndLift(true), rolled = PlaceAndLift(false);
-  const QSize flatSize = PrintExtent(flat.afterLift), rolledSize = PrintExtent(rolled.afterLift);
-  EXPECT_GE(flatSize.width(), 160);
-  EXPECT_GE(rolledSize.width(), flatSize.width() * 13 / 10);
+  const QSize flatSize = PrintExtent(flat.afterLift, s.w), rolledSize = PrintExtent(rolled.afterLift, s.w);
+  EXPECT_EQ(QSize(g_CurW, g_CurH), QSize(s.w, s.h));
+  EXPECT_GE(flatSize.width(), std::min(160, s.w * 3 / 4));
+  EXPECT_GE(rolledSize.width(), std::min(flatSize.width() * 13 / 10, s.w * 3 / 4));
   EXPECT_GE(rolledSize.height(), flatSize.height() * 9 / 10);
-  EXPECT_GT(DarkShareOf(rolled.afterLift), DarkShareOf(flat.afterLift));
+  EXPECT_TRUE(s.w < 640 || DarkShareOf(rolled.afterLift) > DarkShareOf(flat.afterLift));
   for (const Print *p : {&flat, &rolled}) {
-    EXPECT_EQ(DifferingBlocks(p->beforeLift, p->afterLift), 0);
+    EXPECT_EQ(DifferingBlocks(p->beforeLift, p->afterLift, s.w), 0);
     EXPECT_TRUE(p->later == p->afterLift);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Types, Rolled,
+                         testing::Values(Scanner{"8899:1003", 5, 640, 640}, Scanner{"8899:1002", 2, 256, 360}));
 
 TEST_F(Capture, ClickingTheRolledModeAgainMidRollKeepsThePrint) {
   HoldOperator();
@@ -406,25 +521,48 @@ class Modes : public Capture, public testing::WithParamInterface<const char *> {
 TEST_P(Modes, EachModeShowsAFingerInItsWindow) {
   ASSERT_EQ(sim.reset(GetParam()), 1);
   OpenIn("rb256", 256, 360);
-  const struct {
-    const char *radio;
-    int w, h;
-  } modes[] = {{"rb256", 256, 360},     {"rb400", 400, 400},     {"rbRoll", 640, 640},
-               {"rbLeft", 1600, 1500}, {"rbThumb", 1600, 1500}, {"rbRight", 1600, 1500}};
-  for (const auto &m : modes) {
-    app.Click(m.radio);
-    ASSERT_TRUE(WaitFor([] { return g_ChangeSize == -1; })) << m.radio;
-    ASSERT_TRUE(app.WaitForImage(m.w, m.h)) << m.radio;
+  CountImages();
+  for (const char *radio : {"rb256", "rb400", "rbRoll", "rbLeft", "rbThumb", "rbRight"}) {
+    SwitchTo(radio, false);
     // Ridges of most of a finger, where the bare platen has next to none
     // (a window may be much larger than a finger).
     const auto dark = [] {
       const std::vector<unsigned char> v = ScreenPixels();
       return std::count_if(v.begin(), v.end(), [](unsigned char p) { return p < 128; });
     };
-    EXPECT_TRUE(WaitFor([&] { return dark() > 15000; }, 60000)) << m.radio << ": " << dark();
+    EXPECT_TRUE(WaitFor([&] { return dark() > 15000; }, 60000)) << radio << ": " << dark();
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Scanners, Modes, testing::Values("8899:1001", "8899:1003"));
+
+// Over the test pattern, each mode on each scanner type: the image drawn
+// and the files Save writes are the library's frame of the window it
+// reports (not always the mode's), byte for byte; in rolled mode, the
+// image on screen at that size.
+class Windows : public Capture, public testing::WithParamInterface<const char *> {};
+
+TEST_P(Windows, DrawnAndSavedImagesAreTheDeliveredFrame) {
+  qputenv("VSCANNER_SCENE", "pattern");
+  ASSERT_EQ(sim.reset(GetParam()), 1);
+  app.Click("btnOpen");  // in the left-four mode
+  ASSERT_TRUE(g_bInit);
+  CountImages();
+  for (const char *radio : {"", "rb256", "rb400", "rbRoll", "rbThumb", "rbRight", "rbLeft"}) {
+    const std::vector<unsigned char> screen = SwitchTo(radio, QString(radio) != "rbRoll");
+    const int w = g_CurW, h = g_CurH;
+    const QString raw = tmp.filePath("frame.raw"), bmp = tmp.filePath("frame.bmp");
+    app.answerer.fileAnswers = QStringList{raw, bmp};
+    app.Click("btnSave");
+    app.Click("btnSave");
+    QFile file(raw);
+    ASSERT_TRUE(file.open(QFile::ReadOnly));
+    EXPECT_TRUE(file.readAll() == QByteArray(reinterpret_cast<const char *>(screen.data()), w * h)) << radio;
+    EXPECT_TRUE(Shows(QImage(bmp), screen, w, h)) << radio;
+  }
+  EXPECT_TRUE(app.answerer.boxes.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, Windows, testing::Values("8899:1001", "8899:1002", "7d45:3004", "8899:1003"));
 
 }  // namespace

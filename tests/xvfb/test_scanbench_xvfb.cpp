@@ -1,7 +1,8 @@
 // scanbench itself under a real X server (Xvfb), driven from outside with
-// xdotool, over the virtual scanner, in the default and the Chinese locale:
-// Open, then each of the six modes; each step waits until the image area
-// shows the mode's picture with a finger in it, and its screenshot is kept.
+// xdotool, over the virtual scanner, in the default and the Chinese locale,
+// and on scanners of types 1 and 2: Open, then each of the six modes; each
+// step waits until the image area shows the picture the scanner delivers
+// with a finger in it, and its screenshot is kept.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -30,7 +31,10 @@ constexpr int kDark = 100;
 struct Step {
   const char *name;
   int radio;  // index into kRadioY; -1: the Open button
-  int width, height;
+  // The picture on scanners of type 5 (the mode's size), 1 and 2: the
+  // window the capture library delivers. Type 2 has one; type 1 refuses a
+  // slap's window and keeps the one it had.
+  QSize size[3];
   bool rolled;
   // The least share of dark pixels in the image area that counts as the
   // mode's finger(s): one finger in a wide window is about 1 %, a finger
@@ -41,13 +45,13 @@ struct Step {
 // Open in the form's default mode (left four fingers), then every mode.
 // Rolled follows a wide mode, so that its square picture is told apart.
 const Step kSteps[] = {
-    {"open", -1, 1600, 1500, false, 0.005},
-    {"thumbs", 4, 1600, 1500, false, 0.005},
-    {"right-four", 5, 1600, 1500, false, 0.005},
-    {"rolled-640x640", 2, 640, 640, true, 0.03},
-    {"flat-256x360", 0, 256, 360, false, 0.03},
-    {"flat-400x400", 1, 400, 400, false, 0.03},
-    {"left-four", 3, 1600, 1500, false, 0.005},
+    {"open", -1, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
+    {"thumbs", 4, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
+    {"right-four", 5, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
+    {"rolled-640x640", 2, {{640, 640}, {640, 640}, {256, 360}}, true, 0.03},
+    {"flat-256x360", 0, {{256, 360}, {256, 360}, {256, 360}}, false, 0.03},
+    {"flat-400x400", 1, {{400, 400}, {400, 400}, {256, 360}}, false, 0.03},
+    {"left-four", 3, {{1600, 1500}, {400, 400}, {256, 360}}, false, 0.005},
 };
 
 // The image frame's inside: the white rectangle around the window's middle
@@ -147,19 +151,20 @@ class ScanbenchOnX : public testing::Test {
     }
   }
 
-  // Starts scanbench over the virtual scanner with the locale lang. The
-  // scanner's flash holds a product record, so that the status bar shows
-  // its serial.
-  void StartScanbench(const QString &lang) {
+  // Starts scanbench over the virtual scanner device with the locale lang.
+  // The scanner's flash holds a product record, so that the status bar
+  // shows its serial.
+  void StartScanbench(const QString &lang, const QString &device) {
     const QString flash = runtime_.filePath("flash.bin");
     ASSERT_EQ(QProcess::execute(SCANBENCH_VSCANNER_DIR "/vscanner-factory",
-                                {"--model", "8899:1003", "--out", flash, "--serial",
+                                {"--model", device, "--out", flash, "--serial",
                                  "XV00000000000016", "--calib", "none"}),
               0);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // The virtual scanner as it comes (its default device and scene).
+    // The virtual scanner as it comes (its default scene).
     for (const QString &name : env.keys())
       if (name.startsWith("VSCANNER_")) env.remove(name);
+    env.insert("VSCANNER_DEVICES", device);
     env.insert("VSCANNER_FLASH", flash);
     for (const char *name : {"LC_ALL", "LC_MESSAGES", "LANGUAGE", "QT_QPA_PLATFORM"}) env.remove(name);
     env.insert("LANG", lang);
@@ -188,7 +193,8 @@ class ScanbenchOnX : public testing::Test {
   // mode settled, its lamps' fingers in place.
   void AwaitStep(const Step &step) {
     int inARow = 0;
-    const QRect expected = PictureRect(area_, step.width, step.height);
+    const QSize size = step.size[type_];
+    const QRect expected = PictureRect(area_, size.width(), size.height());
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
     QImage shot;
     Picture seen{};
@@ -217,7 +223,7 @@ class ScanbenchOnX : public testing::Test {
       ASSERT_FALSE(app_.waitForFinished(250)) << "scanbench ended at step " << step.name;
     }
     Save(shot, QString(step.name) + "-failed");
-    FAIL() << "step " << step.name << ": no " << step.width << "x" << step.height
+    FAIL() << "step " << step.name << ": no " << size.width() << "x" << size.height()
            << " picture with a finger (dark share " << step.minShare
            << ") within 90 s (mode button " << checked << " checked, "
            << Describe(seen).toStdString() << "; expected the picture at "
@@ -225,9 +231,13 @@ class ScanbenchOnX : public testing::Test {
            << expected.height() << ")";
   }
 
-  void RunAllModes(const QString &lang, const QString &locale, const QString &title) {
-    locale_ = locale;
-    ASSERT_NO_FATAL_FAILURE(StartScanbench(lang));
+  // type: 0 for the default scanner (type 5), 1 or 2 for a scanner of that
+  // type, whose screenshots are named after it.
+  void RunAllModes(const QString &lang, const QString &locale, const QString &title, int type = 0) {
+    static const char *const kDevices[3] = {"8899:1003", "8899:1001", "8899:1002"};
+    locale_ = type ? QString("%1-type%2").arg(locale).arg(type) : locale;
+    type_ = type;
+    ASSERT_NO_FATAL_FAILURE(StartScanbench(lang, kDevices[type]));
     EXPECT_EQ(x_.Xdotool({"getwindowname", window_}), title);
     // The pointer (drawn into the screen) out of the way, then the form as
     // it first shows: an empty image frame over most of the window.
@@ -268,6 +278,7 @@ class ScanbenchOnX : public testing::Test {
   QRect place_;
   QRect area_;
   QString locale_;
+  int type_ = 0;
 };
 
 TEST_F(ScanbenchOnX, DefaultLocaleShowsAFingerInEveryMode) {
@@ -276,6 +287,14 @@ TEST_F(ScanbenchOnX, DefaultLocaleShowsAFingerInEveryMode) {
 
 TEST_F(ScanbenchOnX, ChineseLocaleShowsAFingerInEveryMode) {
   RunAllModes("zh_CN.UTF-8", "zh", QString::fromUtf8("K530V 四指采集仪 1.0"));
+}
+
+TEST_F(ScanbenchOnX, Type1ScannerShowsWhatItDeliversInEveryMode) {
+  RunAllModes("C.UTF-8", "en", "K530V 4-Fingerprint Scanner 1.0", 1);
+}
+
+TEST_F(ScanbenchOnX, Type2ScannerShowsWhatItDeliversInEveryMode) {
+  RunAllModes("C.UTF-8", "en", "K530V 4-Fingerprint Scanner 1.0", 2);
 }
 
 }  // namespace
