@@ -48,10 +48,14 @@ rules_lines=$(grep -c '^SUBSYSTEM' "$rules" || true)
 [ "$(grep -c 'GROUP="plugdev".*TAG+="uaccess"' "$rules")" = "$rules_lines" ] ||
   fail "a udev rule gives no plugdev group or uaccess"
 
-# The host programs: only the installed header and library, through pkg-config.
-export PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig"
+# The host programs: only the installed header and library, through
+# pkg-config, which sees no other package's modules.
+unset PKG_CONFIG_PATH
+export PKG_CONFIG_LIBDIR="$prefix/$libdir/pkgconfig"
 for lib in belnor belnorlite quisal minutia; do
   [ "$(pkg-config --modversion "$lib")" = 1.0.0 ] || fail "pkg-config $lib: wrong version"
+  flags=$(pkg-config --cflags --libs "$lib") || fail "pkg-config --cflags --libs $lib fails"
+  [ "$(wc -w <<< "$flags")" = 3 ] || fail "pkg-config $lib adds more than its own folders: $flags"
   exe="$prefix/use_$lib"
   # shellcheck disable=SC2046
   "$cc" -std=c99 -Wall -Wextra -Werror "${cflags[@]}" $(pkg-config --cflags "$lib") \
