@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # check_package.sh BUILD_DIR: builds the Debian package with cpack and checks
-# its declared dependencies and its contents.
+# its declared dependencies, its size and its contents.
 set -euo pipefail
 build=$1
 out=$(mktemp -d)
@@ -44,4 +44,10 @@ for needed in $(find "$out/tree" -type f -exec objdump -p {} + 2> /dev/null | aw
   owner=$(dpkg -S "*/x86_64-linux-gnu/$needed" 2> /dev/null | head -n 1 | cut -d: -f1) || true
   [[ ", $depends," =~ ", $owner"[\ ,] ]] || fail "the package does not depend on '$owner', which holds $needed"
 done
+# Installed-Size: the unpacked tree's bytes, each entry rounded up to a KiB.
+size=$(dpkg-deb -f "$deb" Installed-Size)
+bytes=$(find "$out/tree" -mindepth 1 ! -type d -printf '%s\n' | awk '{s += $1} END {print s}')
+echo "Installed-Size: $size KiB; unpacked: $(du -sk "$out/tree" | cut -f1) KiB on disk, $bytes bytes in files and links"
+[ "$size" -ge $(((bytes + 1023) / 1024)) ] && [ "$size" -le $((bytes / 1024 + $(find "$out/tree" | wc -l))) ] ||
+  fail "Installed-Size $size KiB is not the unpacked tree's size"
 echo "$(basename "$deb") checked"
