@@ -26,5 +26,5 @@ tsan="$root/build/tsan"
 if [ ! -f "$tsan/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBELNOR_SANITIZE=thread -DBELNOR_BENCH=OFF
 fi
-cmake --build "$tsan" -j "$(nproc)" --target belnor_tsan_tests
+cmake --build "$tsan" -j "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}" --target belnor_tsan_tests
 ctest --test-dir "$tsan" -L tsan --output-on-failure -j "$(nproc)" --timeout 600

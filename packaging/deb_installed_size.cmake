@@ -1,0 +1,35 @@
+# Run by cpack once a package is built (CPACK_POST_BUILD_SCRIPTS): sets its
+# Installed-Size as dpkg-gencontrol counts it, each file or link in whole KiB
+# and 1 KiB for anything else. cpack's own figure counts every link as the
+# file it leads to (a library three times over, with its two links) and every
+# folder as 4 KiB.
+foreach(deb IN LISTS CPACK_PACKAGE_FILES)
+  if(NOT deb MATCHES "\\.deb$")
+    continue()
+  endif()
+  set(tree ${deb}.tree)
+  file(REMOVE_RECURSE ${tree})
+  execute_process(COMMAND dpkg-deb --raw-extract ${deb} ${tree} COMMAND_ERROR_IS_FATAL ANY)
+  file(GLOB_RECURSE entries LIST_DIRECTORIES true RELATIVE ${tree} ${tree}/*)
+  set(kib 0)
+  foreach(entry IN LISTS entries)
+    set(path ${tree}/${entry})
+    if(entry MATCHES "^DEBIAN(/|$)")
+      continue()
+    elseif(IS_SYMLINK ${path})
+      file(READ_SYMLINK ${path} target)
+      string(LENGTH "${target}" bytes)
+    elseif(IS_DIRECTORY ${path})
+      set(bytes 1)
+    else()
+      file(SIZE ${path} bytes)
+    endif()
+    math(EXPR kib "${kib} + (${bytes} + 1023) / 1024")
+  endforeach()
+  file(READ ${tree}/DEBIAN/control control)
+  string(REGEX REPLACE "(^|\n)Installed-Size: [0-9]+" "\\1Installed-Size: ${kib}" control "${control}")
+  file(WRITE ${tree}/DEBIAN/control "${control}")
+  execute_process(COMMAND dpkg-deb --root-owner-group --build ${tree} ${deb}
+                  OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  file(REMOVE_RECURSE ${tree})
+endforeach()
