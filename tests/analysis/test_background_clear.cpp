@@ -45,6 +45,16 @@ TEST(BackgroundClear, DecisionTable) {
   belnor::ClearBackground(ctx, flat.data(), 640, 640, 230);
   EXPECT_TRUE(AllEqual(flat, 230));
 
+  // Small fingers either side of the energy threshold: about 1140 energetic
+  // pixels keep their ridges, about 870 are painted flat.
+  for (int radius : {24, 28}) {
+    FingerShape small = CentreFinger();
+    small.ax = radius, small.ay = radius * 1.3;
+    Image img = testimg::Finger(640, 640, small);
+    belnor::ClearBackground(ctx, img.data(), 640, 640, 236);
+    EXPECT_EQ(AllEqual(img, 236), radius == 24) << "finger of radius " << radius;
+  }
+
   // Width 250 is refused by the masked filter and stays unchanged.
   Image narrow = testimg::Finger(250, 400, CentreFinger());
   const Image narrowBefore = narrow;

@@ -160,16 +160,21 @@ TEST(FrameHandoff, ProducerAndConsumerNeverShareABuffer) {
   const size_t bytes = 4096;
   handoff.Reset(bytes);
   std::atomic<bool> done{false};
+  std::atomic<int> taken{0};
   std::thread producer([&] {
     for (int frame = 1; frame <= 250; ++frame) {  // each value once
       uint8_t* target = handoff.ProducerBuffer();
       std::fill(target, target + bytes, static_cast<uint8_t>(frame));
       handoff.Publish();
+      // The rest are published while the consumer takes, as in the library,
+      // however late the consumer starts.
+      const auto deadline = std::chrono::steady_clock::now() + 60s;
+      while (taken == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     }
     done = true;
   });
   std::vector<uint8_t> work(bytes);
-  int previous = 0, taken = 0;
+  int previous = 0;
   for (;;) {
     const bool finished = done.load();
     if (!handoff.Take(work, 1ms)) {

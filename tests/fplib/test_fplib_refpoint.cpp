@@ -2,6 +2,7 @@
 // search on sample prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -135,6 +136,34 @@ TEST(RefPointSearch, ALongTraceEndsTheSearchAtItsWaist) {
   EXPECT_EQ(col, 95);
   // Codes keep rising after the waist: the whole search fails.
   EXPECT_EQ(searchRefPoint(*LongRun(false), row, col), -1);
+}
+
+// A sector-1 run 13 cells wide (sector 2 on its left, 8 on its right) down
+// rows 40..70, drifting 2 columns a row towards column `end`, where it stops.
+std::unique_ptr<SectorMap> DriftingRun(int end) {
+  auto map = std::make_unique<SectorMap>();
+  map->top = 30;
+  map->bottom = 190;
+  map->searchBound = 150;
+  std::fill(map->left, map->left + kMapSize, 0);
+  std::fill(map->right, map->right + kMapSize, 199);
+  for (int r = 40; r <= 70; ++r) {
+    const int mid = end + (end < 100 ? 2 : -2) * (70 - r);
+    for (int c = 0; c < kMapSize; ++c)
+      map->sector[size_t(r) * kMapSize + c] = uint8_t(c < mid - 6 ? 2 : c <= mid + 6 ? 1 : 8);
+  }
+  return map;
+}
+
+TEST(RefPointSearch, RefinementKeepsToColumns20To180) {
+  // The refinement starts 6 rows up, where the run has drifted away: inside
+  // the columns it reports that start, outside them the run's end stays.
+  for (int end : {19, 20, 180, 181}) {
+    int row = -1, col = -1;
+    ASSERT_EQ(searchRefPoint(*DriftingRun(end), row, col), 0) << end;
+    EXPECT_EQ(col, end);
+    EXPECT_EQ(row, end == 19 || end == 181 ? 70 : 64) << end;
+  }
 }
 
 class SamplePoints : public fptest::FpLibTest {};

@@ -89,16 +89,22 @@ TEST(LiteClosed, CallsThatNeedNoScanner) {
   EXPECT_EQ(text[1023], 0);
 }
 
+// The origin's limits hold on every type, whatever its corrected image
+// would allow.
+void ExpectOriginLimits() {
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 385, 0, 256, 360), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 281, 256, 360), LS_ERR_PARAM);
+  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 384, 280, 256, 360), LS_OK);
+}
+
 TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
   Attach("8899:1001/fps=30");
   ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
   ExpectWindow(192, 216);
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 400, 400), LS_ERR_PARAM);
-  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 385, 0, 256, 360), LS_ERR_PARAM);
-  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 0, 281, 256, 360), LS_ERR_PARAM);
   EXPECT_EQ(LIVESCAN_SetCaptWindow(9, 0, 0, 256, 360), LS_ERR_PARAM);
   ExpectWindow(192, 216);
-  EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 384, 280, 256, 360), LS_OK);
+  ExpectOriginLimits();
   ExpectWindow(384, 280);
   std::vector<uint8_t> frame(256 * 360);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
@@ -111,10 +117,13 @@ TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
   ExpectWindow(672, 1076);
   EXPECT_EQ(g_SensorWidth.load(), 2592);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
+  ExpectOriginLimits();
+  ExpectWindow(384, 280);
   LIVESCAN_Close();
 
   Attach("8899:1002/fps=30");
   ASSERT_EQ(InitAwaitingFirstFrame(), LS_OK);
+  ExpectOriginLimits();
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 100, 100, 256, 360), LS_OK);
   ExpectWindow(0, 0);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);

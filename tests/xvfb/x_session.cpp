@@ -1,5 +1,6 @@
 #include "x_session.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -35,6 +36,9 @@ bool XSession::Start(int width, int height) {
   }
   fbDir_ = dir.path();
   // -displayfd: the server picks a free display and writes its number there.
+  // -noreset: by default the server resets whenever its last client leaves,
+  // and drops a client connecting meanwhile (an xdotool call ending just as
+  // scanbench connects).
   int fds[2];
   if (pipe(fds) != 0) {
     why_ = "no pipe";
@@ -46,7 +50,7 @@ bool XSession::Start(int width, int height) {
   const QByteArray fbdir = fbDir_.toLocal8Bit();
   const char *argv[] = {xvfb.constData(), "-displayfd", fd.constData(), "-screen", "0",
                         screen.constData(), "-fbdir", fbdir.constData(), "-nolisten", "tcp",
-                        nullptr};
+                        "-noreset", nullptr};
   pid_ = fork();
   if (pid_ == 0) {
     close(fds[0]);
@@ -64,13 +68,33 @@ bool XSession::Start(int width, int height) {
   }
   QByteArray number;
   char c;
-  while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  for (;;) {
+    const ssize_t n = read(fds[0], &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1 || c == '\n') break;
+    number += c;
+  }
   close(fds[0]);
   if (number.isEmpty()) {
     why_ = "Xvfb did not start";
     return false;
   }
   display_ = ":" + QString::fromLatin1(number);
+  // The number comes as the server gets ready; scanbench is started only
+  // once a client of ours got in.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (Xdotool({"getdisplaygeometry"}).isNull()) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      why_ = "Xvfb on " + display_ + " ended before it accepted a connection";
+      return false;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      why_ = "Xvfb on " + display_ + " accepted no connection within 60 s";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
   return true;
 }
 

@@ -19,7 +19,8 @@ class XSession {
   XSession(const XSession &) = delete;
   XSession &operator=(const XSession &) = delete;
 
-  // Starts Xvfb with a width x height x 24 screen; false (with why()) when
+  // Starts Xvfb with a width x height x 24 screen on a display it finds free
+  // itself, and waits until it accepts a connection; false (with why()) when
   // it does not come up.
   bool Start(int width, int height);
   QString display() const { return display_; }
