@@ -278,7 +278,7 @@ int collectCorrespondences(const SetContext &a, const SetContext &b, VoteState &
     rows[cell.b].Offer(cell.a, value);
   }
   // At most two per row and two per column.
-  Correspondence raw[4 * kMaxMinutiae];
+  Correspondence *raw = v.raw;
   int rawCount = 0;
   int uses[kMaxMinutiae] = {};
   for (int bi = 0; bi < b.count; ++bi)

@@ -113,6 +113,9 @@ struct VoteState {
   std::vector<MatchCandidate> found;  // scratch of matchPairDescriptors, kMaxFoundCandidates
   // The cells the first vote reached, row by row: no later vote reaches others.
   std::vector<VotedCell> voted;
+  // Scratch of collectCorrespondences (at most two per row and two per
+  // column), here rather than on the caller's stack.
+  Correspondence raw[4 * kMaxMinutiae];
   int32_t &Vote(int b, int a) { return votes[size_t(b) * 120 + a]; }
   int32_t &Weighted(int b, int a) { return weightedVotes[size_t(b) * 120 + a]; }
   float Support(int plane, int b, int a) const { return support[plane][size_t(b) * 120 + a]; }

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool
-  dpkg-dev file
+  dpkg-dev file python3
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "match_tables.h"
 #include "matcher_b_alignment.h"
@@ -64,7 +65,9 @@ void searchAlignmentB(MatcherBSearch &s, RotationTableB &table, FinalScoreScratc
   if (!SecondGrid(s)) return;
   s.first.candidateTotal = 0;
   if (!matchTrianglesB(s)) return;
-  s.eval = EvaluationRecordB();
+  // Made in place: a cleared copy would take 4 KB of the caller's stack.
+  static_assert(std::is_trivially_destructible_v<EvaluationRecordB>);
+  new (&s.eval) EvaluationRecordB();
   table.reset();
   findRotationPeaks(s, table);
   groupTranslations(s, table);
@@ -108,11 +111,14 @@ void searchAlignmentB(MatcherBSearch &s, RotationTableB &table, FinalScoreScratc
 }
 
 // A search state, its rotation table and final-score lists, kept between
-// matches.
+// matches; and the sets and result of ScoreMatcherB, off the caller's stack.
 struct MatcherBWork {
   MatcherBSearch search;
   RotationTableB table;
   FinalScoreScratchB finalScore;
+  MinutiaeSetB loaded[2];
+  PointSetB sets[2];
+  MatcherBResult result;
 };
 minutiae::WorkspacePool<MatcherBWork> g_searches;
 
@@ -141,13 +147,13 @@ int PrepareFirst(MatcherBSearch &s, const PointSetB &first) {
   return s.preparedResult;
 }
 
-// matchMinutiaeB, telling an allocation failure from the other failures.
-int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult *result, bool &noMemory) {
+// matchMinutiaeB in a borrowed workspace (null when none could be made),
+// telling an allocation failure from the other failures.
+int RunMatcherB(MatcherBWork *work, const PointSetB *first, const PointSetB *second, MatcherBResult *result,
+                bool &noMemory) {
   noMemory = false;
   if (!first || !second || !result) return 2;
   if (first->count < 6 || first->count > kMaxPointsB || second->count < 6 || second->count > kMaxPointsB) return 2;
-  const auto lease = g_searches.Acquire();
-  MatcherBWork *work = lease.get();
   MatcherBSearch *search = work ? &work->search : nullptr;
   if (!search || !createMatcherBContext(search->first, true) || !createMatcherBContext(search->second, false)) {
     noMemory = true;
@@ -173,20 +179,27 @@ int RunMatcherB(const PointSetB *first, const PointSetB *second, MatcherBResult 
 
 int matchMinutiaeB(const PointSetB *first, const PointSetB *second, MatcherBResult *result) {
   bool noMemory;
-  return RunMatcherB(first, second, result, noMemory);
+  const auto lease = g_searches.Acquire();
+  return RunMatcherB(lease.get(), first, second, result, noMemory);
 }
 
 float ScoreMatcherB(const uint8_t *record1, const uint8_t *record2, bool *noMemory) {
   if (noMemory) *noMemory = false;
   if (!record1 || !record2 || !EnsureMatchTables()) return 0.0f;
-  MinutiaeSetB set1, set2;
-  if (loadMinutiaeB(record1, set1) != 0 || loadMinutiaeB(record2, set2) != 0) return 0.0f;
-  PointSetB first, second;
-  toPointSetB(set1, first);
-  toPointSetB(set2, second);
-  MatcherBResult result;
+  const auto lease = g_searches.Acquire();
+  MatcherBWork *work = lease.get();
+  if (!work) {
+    if (noMemory) *noMemory = true;
+    return 0.0f;
+  }
+  MinutiaeSetB *loaded = work->loaded;
+  if (loadMinutiaeB(record1, loaded[0]) != 0 || loadMinutiaeB(record2, loaded[1]) != 0) return 0.0f;
+  toPointSetB(loaded[0], work->sets[0]);
+  toPointSetB(loaded[1], work->sets[1]);
+  MatcherBResult &result = work->result;
+  result.clear();
   bool failed = false;
-  RunMatcherB(&first, &second, &result, failed);
+  RunMatcherB(work, &work->sets[0], &work->sets[1], &result, failed);
   if (failed) {
     if (noMemory) *noMemory = true;
     return 0.0f;

@@ -478,7 +478,7 @@ int consolidatePairs(MatcherBSearch &s, MatcherBResult &result) {
   c.RefreshSupport(fixedPartner);
   const PerPoint choice = c.Claim(fixedPartner);
   const int score = result.score;
-  result = MatcherBResult();
+  result.clear();
   result.score = score;
   for (int m = 0; m < n; ++m) {
     if (choice[size_t(m)] < 0) continue;

@@ -10,14 +10,7 @@ namespace {
 
 constexpr int kPruneRuns = 118;
 
-// The sides p2 -> p1, p3 -> p1, p3 -> p2 of a triangle (c1 -> c0, c2 -> c0,
-// c2 -> c1 of a candidate), each with whether it is defined.
-struct Sides {
-  SideGeometryB g[3];
-  bool ok[3];
-};
-
-void MakeSides(const PointSetB &ps, int p1, int p2, int p3, Sides &out) {
+void MakeSides(const PointSetB &ps, int p1, int p2, int p3, TriangleSideGeometryB &out) {
   const int from[3] = {p2, p3, p3}, to[3] = {p1, p1, p2};
   for (int k = 0; k < 3; ++k) {
     out.g[k] = SideGeometryB{};
@@ -25,25 +18,16 @@ void MakeSides(const PointSetB &ps, int p1, int p2, int p3, Sides &out) {
   }
 }
 
-// Side geometry of the triangles and their candidates, the same for every
-// group and rotation: worked out once per ranking, on first use.
-struct SideCache {
-  Sides triangle[kMaxTriangles];
-  Sides candidate[kMaxTriangles][kMaxTriangleCandidates];
-  uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
-  bool triangleKnown[kMaxTriangles];
-};
-
 // Agreement of the triangle's sides with the candidate's under rotation r,
 // summed; an undefined side on either agrees with nothing.
-int TriangleScore(const MatcherBSearch &s, SideCache &cache, int ti, int ci, int r) {
+int TriangleScore(const MatcherBSearch &s, SideCacheB &cache, int ti, int ci, int r) {
   const TriangleB &t = s.first.triangles[size_t(ti)];
-  Sides &a = cache.triangle[ti];
+  TriangleSideGeometryB &a = cache.triangle[ti];
   if (!cache.triangleKnown[ti]) {
     MakeSides(s.A(), t.p1, t.p2, t.p3, a);
     cache.triangleKnown[ti] = true;
   }
-  Sides &b = cache.candidate[ti][ci];
+  TriangleSideGeometryB &b = cache.candidate[ti][ci];
   if (!cache.known[ti][ci]) {
     const TriangleCandidate &c = t.candidates[size_t(ci)];
     MakeSides(s.B(), c.c0, c.c1, c.c2, b);
@@ -56,7 +40,7 @@ int TriangleScore(const MatcherBSearch &s, SideCache &cache, int ti, int ci, int
   return sum;
 }
 
-void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp, SideCache &cache) {
+void pruneGroupRecords(const MatcherBSearch &s, TranslationGroupB &grp, SideCacheB &cache) {
   auto &recs = grp.records;
   size_t i = 0;
   int runs = 0;
@@ -119,7 +103,7 @@ void rankGroups(MatcherBSearch &s, RotationTableB &table) {
   const long N = long(best.records.size()) * 5;
   if (N < 1 || N > 30000) return;
   const int M = best.minutiae;
-  SideCache cache;
+  SideCacheB &cache = s.grouping.sides;
   const size_t triangles = s.first.triangles.size();
   std::fill_n(cache.triangleKnown, triangles, false);
   for (size_t ti = 0; ti < triangles; ++ti) std::fill_n(cache.known[ti], kMaxTriangleCandidates, 0);

@@ -1,6 +1,7 @@
 #include "matcher_b_hull.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace fplib {
 
@@ -422,8 +423,9 @@ int countInsideHull(const std::vector<HullPoint> &points, const std::vector<Hull
 }
 
 int countInsideHull(const std::vector<HullPoint> &points, const std::vector<HullPoint> &source) {
-  HullScratchB scratch;
-  return countInsideHull(points, source, scratch);
+  // A one-off count: the scratch (some 15 KB) is not worth a stack.
+  const auto scratch = std::make_unique<HullScratchB>();
+  return countInsideHull(points, source, *scratch);
 }
 
 }  // namespace fplib

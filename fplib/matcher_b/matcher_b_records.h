@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "matcher_b_context.h"
+#include "matcher_b_grouping_scratch.h"
 #include "matcher_b_hull.h"
 
 namespace fplib {
@@ -49,23 +50,6 @@ struct EvaluationRecordB {
   EvaluationB best, current;
   int bestStrong = 0;  // best strong-pair count of the search
   ChosenPairB chosen[kMaxPointsB];
-};
-
-// Scratch of the translation grouping, kept with the search state so that
-// it stops allocating once grown.
-struct ShiftRecordB {
-  int triangle, candidate, dx, dy;
-};
-struct ShiftSeedB {
-  int triangles, dx, dy;
-  bool spent;
-};
-struct GroupingScratchB {
-  std::vector<ShiftRecordB> recs;
-  std::vector<ShiftSeedB> seeds;
-  std::vector<uint8_t> minutia;
-  std::vector<int> members, seen;
-  std::vector<int> costs;  // group ranking
 };
 
 // Hulls of the two sets' own positions: the same for every alignment, so

@@ -15,9 +15,10 @@ constexpr int kSpan = 181;  // rotations -90..90
 constexpr int kLowRotation = -100, kRotations = 201;
 
 struct RotationSets {
-  // Words 1..4 hold the rotations; words 0 and 5 stay clear, so that a
-  // 64-bit read starting anywhere in -164..155 needs no bounds test.
-  uint64_t bits[kMaxTriangles][6];
+  // The search's scratch (GroupingScratchB::rotationBits): words 1..4 hold
+  // the rotations; words 0 and 5 stay clear, so that a 64-bit read starting
+  // anywhere in -164..155 needs no bounds test.
+  uint64_t (*bits)[6];
   int triangles = 0;
   int perRotation[kRotations] = {};
 
@@ -106,7 +107,7 @@ void AddRow(RotationTableB &table, int l, int k, int j) {
 void findRotationPeaks(const MatcherBSearch &s, RotationTableB &table) {
   int tri[kSpan] = {}, win[kSpan] = {}, exact[kSpan] = {};
   bool used[kSpan] = {}, cleared[kSpan] = {};
-  RotationSets sets;
+  RotationSets sets{s.grouping.rotationBits};
   MakeRotationSets(s, sets);
   // Every rotation b in -89..89 not yet inside an earlier one's window
   // counts the candidates and triangles within 12 of it.

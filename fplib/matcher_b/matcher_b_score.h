@@ -17,7 +17,9 @@ struct MatcherBResult {
   int score = 0;  // thousandths, 0..1000
   int first[kMaxPointsB], second[kMaxPointsB];
   int firstPaired[kMaxPointsB], secondPaired[kMaxPointsB];
-  MatcherBResult();
+  MatcherBResult() { clear(); }
+  // As new, in place (a cleared copy would sit on the caller's stack).
+  void clear();
 };
 
 // The residual statistics enter the score only through their sums (a

@@ -5,7 +5,8 @@
 
 namespace fplib {
 
-MatcherBResult::MatcherBResult() {
+void MatcherBResult::clear() {
+  pairCount = score = 0;
   for (int i = 0; i < kMaxPointsB; ++i) {
     first[i] = second[i] = -1;
     firstPaired[i] = secondPaired[i] = 0;
@@ -13,7 +14,7 @@ MatcherBResult::MatcherBResult() {
 }
 
 void copyBestEvaluation(MatcherBResult &result, const EvaluationRecordB &ev) {
-  result = MatcherBResult();
+  result.clear();
   const EvaluationB &best = ev.best;
   if (best.pairs <= 0) return;
   result.pairCount = best.pairs;

@@ -30,18 +30,10 @@ int DistinctTriangles(const std::vector<ShiftRecord> &recs, const int *members, 
   return distinct;
 }
 
-// Shifts of a row's records side by side, for the gathers below.
-struct ShiftLanes {
-  static constexpr int kCapacity = kMaxTriangles * kMaxTriangleCandidates;
-  int count;
-  int x[kCapacity], y[kCapacity];
-  int in[kCapacity], covered[kCapacity];
-};
-
 // Records whose shift lies within reach of (dx, dy) on both axes, in order,
 // with their summed shifts: the test and the sums in one pass that
 // vectorises, then the listing, without branches on the data.
-int Gather(ShiftLanes &l, int dx, int dy, int reach, int *members, long &sx, long &sy, bool cover) {
+int Gather(ShiftLanesB &l, int dx, int dy, int reach, int *members, long &sx, long &sy, bool cover) {
   const int count = l.count;
   long x = 0, y = 0;
   for (int j = 0; j < count; ++j) {
@@ -62,32 +54,7 @@ int Gather(ShiftLanes &l, int dx, int dy, int reach, int *members, long &sx, lon
   return n;
 }
 
-// The sides' directions of each triangle and of each of its candidates, the
-// same for every rotation row: worked out once per search, on first use.
-struct SideDirections {
-  int a, b, c;
-  bool ok;
-};
-struct SideTolerancesB {
-  int a, b, c, limit;
-};
-struct DirectionCache {
-  // Candidates of triangles whose own sides have directions, in triangle
-  // then candidate order, with their rotations side by side: each row
-  // picks its window from these in one pass without branches.
-  static constexpr int kEntries = kMaxTriangles * kMaxTriangleCandidates;
-  int entryCount;
-  int rotation[kEntries];
-  uint16_t entry[kEntries];  // triangle * kMaxTriangleCandidates + candidate
-  uint16_t inWindow[kEntries];
-  ShiftLanes lanes;
-  SideDirections candidate[kMaxTriangles][kMaxTriangleCandidates];
-  uint8_t known[kMaxTriangles][kMaxTriangleCandidates];
-  SideTolerancesB tolerance[kMaxTriangles];
-  bool toleranceKnown[kMaxTriangles];
-};
-
-void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex, DirectionCache &dirs) {
+void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex, DirectionCacheB &dirs) {
   RotationRowB &row = table.rows[size_t(rowIndex)];
   const int D = row.rotation;
   const PointB *B = s.B().points;
@@ -98,7 +65,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
   // Side directions lie in 0..359, so with |D| <= 360 the differences stay
   // within the table's span.
   const bool nearD = D >= -360 && D <= 360;
-  ShiftLanes &lanes = dirs.lanes;
+  ShiftLanesB &lanes = dirs.lanes;
   lanes.count = 0;
   int picked = 0;
   for (int k = 0; k < dirs.entryCount; ++k) {
@@ -119,7 +86,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
       dirs.toleranceKnown[ti] = true;
     }
     const int tA = tol.a, tB = tol.b, tC = tol.c, limit = tol.limit;
-    SideDirections &cb = dirs.candidate[ti][ci];
+    SideDirectionsB &cb = dirs.candidate[ti][ci];
     if (!dirs.known[ti][ci]) {
       bool ok1, ok2, ok3;
       cb.a = Direction(B[c.c1], B[c.c0], ok1);
@@ -212,7 +179,7 @@ void BuildRowGroups(const MatcherBSearch &s, RotationTableB &table, int rowIndex
 
 void groupTranslations(const MatcherBSearch &s, RotationTableB &table) {
   if (table.rows.empty()) return;
-  DirectionCache dirs;
+  DirectionCacheB &dirs = s.grouping.directions;
   const auto &tris = s.first.triangles;
   // A search state made outside a match starts without the per-triangle
   // entries.
