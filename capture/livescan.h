@@ -58,7 +58,11 @@ LIVESCAN_API int LIVESCAN_Init(void);
 LIVESCAN_API int LIVESCAN_InitEx(int index);
 
 /* Switches the scanner off and releases it. Always 1. A host that exits or
- * unloads the library without it is closed then. */
+ * unloads the library without it is closed then. Fetches on other threads,
+ * the one waiting for a frame and those waiting for their turn, give up with
+ * -5, and so do fetches called while Close runs.
+ * Init, Close, the fetches and LIVESCAN_SetCaptWindow use the scanner one
+ * at a time, in the order they were called. */
 LIVESCAN_API int LIVESCAN_Close(void);
 
 /* Number of attached scanners of the supported models. */
