@@ -49,7 +49,11 @@ typedef struct ProductInfo {
 
 /* Opens the scanner chosen with LIVESCAN_SetActiveDev (-1: the first found).
  * 1, or -4 (no device / open failed), -102 (access refused), -107 (no frame
- * within 3 s; the library stays open and may deliver frames later). */
+ * within 3 s; the library stays open and may deliver frames later).
+ * libuvc 0.0.6 prints "attempt to claim already-claimed interface 1" on
+ * standard error whenever streaming starts: its stream negotiation and its
+ * stream start each claim the streaming interface for themselves. The
+ * interface is claimed from the USB device once; the line is harmless. */
 LIVESCAN_API int LIVESCAN_Init(void);
 
 /* As LIVESCAN_Init with an explicit device index (-1..8); 1 at once when open.
@@ -58,7 +62,11 @@ LIVESCAN_API int LIVESCAN_Init(void);
 LIVESCAN_API int LIVESCAN_InitEx(int index);
 
 /* Switches the scanner off and releases it. Always 1. A host that exits or
- * unloads the library without it is closed then. */
+ * unloads the library without it is closed then. Fetches on other threads,
+ * the one waiting for a frame and those waiting for their turn, give up with
+ * -5, and so do fetches called while Close runs.
+ * Init, Close, the fetches and LIVESCAN_SetCaptWindow use the scanner one
+ * at a time, in the order they were called. */
 LIVESCAN_API int LIVESCAN_Close(void);
 
 /* Number of attached scanners of the supported models. */
@@ -73,7 +81,11 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel);
 
 /* One processed frame of the capture window, of the size LIVESCAN_GetCaptWindow
  * reports (width*height bytes, RawImage), whatever size was asked for.
- * -1 (null buffer, channel), -5 (not open), -101 (no frame within 2 s). */
+ * -1 (null buffer, channel), -5 (not open, or closed meanwhile), -101 (no
+ * frame): each request for a frame waits up to 3 s, and requests are repeated
+ * until 2 s have passed since the call (time spent waiting for the calls
+ * before it included), so a scanner that sends nothing gives -101 after about
+ * 3 s of its turn, 5 s at most. */
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
 
 /* One frame as an 8-bit BmpImage. A window up to 399 x 399 comes whole

@@ -51,6 +51,9 @@ class CCaptureDevice {
   // written then), -6 no free slot, -7 no frame. The optional outputs give
   // the delivered frame's size.
   int GetFrame(uint8_t* buffer, int capacity, int* width = nullptr, int* height = nullptr);
+  // Ends the waiting GetFrame calls and makes later ones fail at once (-7):
+  // Close calls it before it waits for its turn at the capture lock.
+  void CancelFrameRequests() { slots_.Cancel(); }
 
   // Output flags, set by init before streaming.
   void SetMirror(int on) { mirror_.store(on); }

@@ -72,7 +72,7 @@ FlashLayout g_FlashLayout = DefaultFlashLayout();
 SettingsRecord g_Settings = {kSettingsMagic, kSettingsVersion, {}, 0};
 ImgAttr& g_ImgAttr = g_Settings.attr;
 
-std::mutex g_CaptureLock;
+FairLock g_CaptureLock;
 std::mutex g_CommandLock;
 
 namespace {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <mutex>
 
+#include "fair_lock.h"
 #include "flash_records.h"
 #include "livescan.h"
 
@@ -84,8 +85,10 @@ extern FlashLayout g_FlashLayout;
 extern SettingsRecord g_Settings;
 extern ImgAttr& g_ImgAttr;
 
-// Init, close, frame fetch and window change.
-extern std::mutex g_CaptureLock;
+// Init, close, frame fetch and window change, served in the order asked
+// for: a fetch holds it for up to one frame wait, and fetches that call again
+// at once must not keep the others out.
+extern FairLock g_CaptureLock;
 // One vendor command (or flash exchange) at a time.
 extern std::mutex g_CommandLock;
 

@@ -13,7 +13,9 @@ using namespace belnor;
 extern "C" int LIVESCAN_SetCaptWindow(int channel, int x, int y, int width, int height) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   if (BadChannel(channel)) return LS_ERR_PARAM;
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  std::lock_guard<FairLock> lock(g_CaptureLock);
+  // Close may have run while this call waited for its turn.
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
   CaptureWindow w{};
   // The corrected image of the calibration in use, which init loaded.
   const ImageSize corrected{g_RemapWidth, g_RemapHeight};

@@ -140,6 +140,12 @@ int InitLocked(int index) {
   return result;
 }
 
+// Closes called and not yet done. Fetches give up (-5) rather than take
+// their turn or ask for another frame.
+std::atomic<int> g_ClosesPending{0};
+
+bool CloseCalled() { return g_ClosesPending.load() != 0; }
+
 // Outcome of the last init, and how many have run: an init that waited for
 // another one answers with that one's outcome. Both under g_CaptureLock.
 int g_LastInitResult = LS_ERR_NO_DEVICE;
@@ -163,7 +169,7 @@ void CloseAtExitOnce() {
 int InitCaptureDevice(int index) {
   CloseAtExitOnce();
   const unsigned seen = g_InitsRun.load();
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  std::lock_guard<FairLock> lock(g_CaptureLock);
   // An init that ran while this one waited for the lock was this request's.
   if (g_InitsRun.load() != seen) return g_LastInitResult;
   if (g_bInitialized) return LS_OK;
@@ -182,12 +188,12 @@ int InitCaptureDevice(int index) {
 
 int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window) {
   if (!raw || BadChannel(channel)) return LS_ERR_PARAM;
-  if (!g_bInitialized || !g_pCaptureDevice.load()) return LS_ERR_NOT_INIT;
+  if (!g_bInitialized || !g_pCaptureDevice.load() || CloseCalled()) return LS_ERR_NOT_INIT;
   const uint32_t t0 = GetTickMs();
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
-  // Close may have run while this call waited for the lock.
+  std::lock_guard<FairLock> lock(g_CaptureLock);
+  // Close may have run, or been called, while this call waited for its turn.
   CCaptureDevice* device = g_pCaptureDevice.load();
-  if (!g_bInitialized || !device) return LS_ERR_NOT_INIT;
+  if (!g_bInitialized || !device || CloseCalled()) return LS_ERR_NOT_INIT;
   // The window cannot change while the lock is held.
   const WindowSnapshot w = LoadCaptureWindow();
   if (size_t(w.width) * size_t(w.height) > capacity) return LS_ERR_UNKNOWN;
@@ -198,6 +204,7 @@ int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot*
     const int r = device->GetFrame(raw, w.width * w.height, &frameWidth, &frameHeight);
     // Only a frame of the window's shape is one the caller can read.
     if (r == 0 && frameWidth == w.width && frameHeight == w.height) return LS_OK;
+    if (CloseCalled()) return LS_ERR_NOT_INIT;
     SleepMs(1);
   } while (GetTickMs() - t0 <= kFetchRetryMs);
   return LS_ERR_UNKNOWN;
@@ -212,8 +219,16 @@ extern "C" {
 LIVESCAN_API int LIVESCAN_Init(void) { return LIVESCAN_InitEx(g_nActiveDev); }
 
 LIVESCAN_API int LIVESCAN_Close(void) {
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  g_ClosesPending.fetch_add(1);
+  {
+    // The fetch holding the capture lock stops waiting for its frame.
+    DeviceAccess device;
+    if (device) device->CancelFrameRequests();
+  }
+  std::lock_guard<FairLock> lock(g_CaptureLock);
   CloseLocked();
+  // Still under the lock: whatever comes after Close sees none pending.
+  g_ClosesPending.fetch_sub(1);
   return LS_OK;
 }
 

@@ -74,7 +74,7 @@ int GetProductInfo(ProductInfo* info) {
 
   // Before init the scanner is opened just for this read. The capture lock
   // keeps an init on another thread from meeting the temporary device.
-  std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
+  std::unique_lock<FairLock> capture(g_CaptureLock, std::defer_lock);
   bool temporary = false;
   if (!DeviceReady()) {
     capture.lock();

@@ -77,7 +77,9 @@ extern "C" LIVESCAN_API int LIVESCAN_SetCaptWindow(int channel, int x, int y, in
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   if (width != 256 || height != 360 || unsigned(x) > 384 || unsigned(y) > 280 || BadChannel(channel))
     return LS_ERR_PARAM;
-  std::lock_guard<std::mutex> lock(g_CaptureLock);
+  std::lock_guard<FairLock> lock(g_CaptureLock);
+  // Close may have run while this call waited for its turn.
+  if (!g_bInitialized) return LS_ERR_NOT_INIT;
   CaptureWindow w{};
   if (ResolveLiteWindow(x, y, &w)) {
     ApplyCaptureWindow(w);

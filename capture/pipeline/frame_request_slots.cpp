@@ -53,9 +53,9 @@ int FrameRequestSlots::Request(uint8_t* buffer, int capacity, int* width, int* h
 
   slot->buffer = buffer;
   slot->capacity = capacity < 0 ? 0 : capacity;
-  if (buffer) slot->state.store(FrameRequestSlot::kWaiting, std::memory_order_release);
-
-  const timespec deadline = DeadlineAfter(waitMs);
+  if (buffer) slot->state.store(FrameRequestSlot::kWaiting);
+  // Read after parking: a Cancel either sees this request or is seen here.
+  const timespec deadline = DeadlineAfter(cancelled_.load() ? 0 : waitMs);
   bool woken = false;
   for (;;) {
     if (sem_clockwait(&slot->done, CLOCK_MONOTONIC, &deadline) == 0) {
@@ -83,7 +83,10 @@ int FrameRequestSlots::Request(uint8_t* buffer, int capacity, int* width, int* h
   const int outWidth = slot->width;
   const int outHeight = slot->height;
   const bool copied = slot->copied;
+  const bool cancelled = slot->cancelled;
+  slot->cancelled = false;
   slot->state.store(FrameRequestSlot::kFree, std::memory_order_release);
+  if (cancelled) return kFrameTimeout;
   if (width) *width = outWidth;
   if (height) *height = outHeight;
   return copied ? 0 : outWidth * outHeight;
@@ -100,6 +103,17 @@ void FrameRequestSlots::Deliver(const uint8_t* source, int width, int height) {
     slot.height = height;
     slot.copied = size <= static_cast<size_t>(slot.capacity);
     if (slot.copied && size) std::memcpy(slot.buffer, source, size);
+    slot.state.store(FrameRequestSlot::kDelivered, std::memory_order_release);
+    sem_post(&slot.done);
+  }
+}
+
+void FrameRequestSlots::Cancel() {
+  cancelled_.store(true);
+  for (FrameRequestSlot& slot : slots_) {
+    int expected = FrameRequestSlot::kWaiting;
+    if (!slot.state.compare_exchange_strong(expected, FrameRequestSlot::kFilling)) continue;
+    slot.cancelled = true;
     slot.state.store(FrameRequestSlot::kDelivered, std::memory_order_release);
     sem_post(&slot.done);
   }

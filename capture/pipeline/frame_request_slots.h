@@ -26,6 +26,7 @@ struct FrameRequestSlot {
   int width = 0;  // processed frame offered to the request
   int height = 0;
   bool copied = false;
+  bool cancelled = false;  // ended by Cancel, not by a frame
 };
 
 class FrameRequestSlots {
@@ -48,8 +49,13 @@ class FrameRequestSlots {
   // Requests parked and waiting for a frame now.
   int Waiting() const;
 
+  // Ends every waiting request, and every later one at once, with -7: the
+  // device is about to close.
+  void Cancel();
+
  private:
   FrameRequestSlot slots_[kRequestSlots];
+  std::atomic<bool> cancelled_{false};
 };
 
 }  // namespace belnor

@@ -126,7 +126,7 @@ extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned leng
   if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
   // Outside an open library the read holds the capture lock: an init that
   // is starting the device finishes first (and none starts meanwhile).
-  std::unique_lock<std::mutex> capture(g_CaptureLock, std::defer_lock);
+  std::unique_lock<FairLock> capture(g_CaptureLock, std::defer_lock);
   if (!DeviceReady()) capture.lock();
   return ReadVendorArea(buffer, address, length);
 }

@@ -52,6 +52,57 @@ TEST_F(Threads, FetchLoopWhileAnotherThreadCloses) {
   EXPECT_EQ(0, sim.openHandles(0));
 }
 
+// Two hosts fetch in a loop from a scanner that sends nothing, each fetch
+// holding the capture lock for a whole frame wait. Other calls are served in
+// the order they came: a fetcher calling again at once passes none of them.
+TEST_F(Threads, StalledFetchersTakeTurnsAndGiveWayToClose) {
+  Attach("8899:1002/faults=no_frames");
+  ASSERT_EQ(LS_ERR_TIMEOUT, LIVESCAN_Init());
+  struct Call {
+    int begin, end, result;
+  };
+  std::atomic<int> order{0};  // one order over the calls of every thread
+  std::vector<Call> calls[2];
+  std::vector<std::thread> fetchers;
+  for (std::vector<Call>& mine : calls)
+    fetchers.emplace_back([&] {
+      std::vector<uint8_t> frame(256 * 360);
+      for (int r = LS_OK; r != LS_ERR_NOT_INIT;) {
+        const int begin = order++;
+        r = LIVESCAN_GetFPRawData(0, frame.data());
+        mine.push_back({begin, order++, r});
+      }
+    });
+  // Both fetchers have called (the first fetch ends only after a frame wait).
+  while (order.load() < 2) std::this_thread::sleep_for(1ms);
+
+  const int windowBegin = order++;
+  EXPECT_EQ(LS_OK, LIVESCAN_SetCaptWindow(0, 0, 0, 256, 360));
+  const int windowEnd = order++;
+  std::vector<uint8_t> bmp(1078 + 256 * 360);
+  const int bmpBegin = order++;
+  EXPECT_EQ(LS_ERR_UNKNOWN, LIVESCAN_GetFPBmpData(0, bmp.data()));
+  const int bmpEnd = order++;
+  const int closeBegin = order++;
+  EXPECT_EQ(LS_OK, LIVESCAN_Close());
+  for (std::thread& t : fetchers) t.join();
+
+  for (const std::vector<Call>& mine : calls) {
+    int passedWindow = 0, passedBmp = 0;
+    for (const Call& c : mine) {
+      passedWindow += c.begin > windowBegin && c.end < windowEnd;
+      passedBmp += c.begin > bmpBegin && c.end < bmpEnd;
+      // Close goes before every fetch called after it, and ends them.
+      if (c.begin > closeBegin) {
+        EXPECT_EQ(LS_ERR_NOT_INIT, c.result);
+      }
+    }
+    // One at most: a fetch called in the moment before the call queued.
+    EXPECT_LE(passedWindow, 1);
+    EXPECT_LE(passedBmp, 1);
+  }
+}
+
 TEST_F(Threads, ConcurrentInitsOpenOneDevice) {
   Attach("8899:1002/fps=60");
   std::atomic<int> ok{0};

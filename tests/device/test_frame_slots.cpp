@@ -72,6 +72,20 @@ TEST(FrameRequestSlots, ConcurrentRequestsShareOneFrame) {
   EXPECT_EQ(frame, b);
 }
 
+TEST(FrameRequestSlots, CancelEndsTheWaitingAndEveryLaterRequest) {
+  FrameRequestSlots slots;
+  std::vector<uint8_t> buffer(6, 0);
+  int result = 1;
+  // An hour's wait: only the cancel can end it.
+  std::thread waiter([&] { result = slots.Request(buffer.data(), 6, nullptr, nullptr, 3600000); });
+  while (slots.Waiting() < 1) std::this_thread::sleep_for(1ms);
+  slots.Cancel();
+  waiter.join();
+  EXPECT_EQ(kFrameTimeout, result);
+  EXPECT_EQ(kFrameTimeout, slots.Request(buffer.data(), 6, nullptr, nullptr, 3600000));
+  EXPECT_EQ(std::vector<uint8_t>(6, 0), buffer);
+}
+
 TEST(FrameRequestSlots, NinthRequestFindsNoSlot) {
   FrameRequestSlots slots;
   std::vector<std::vector<uint8_t>> buffers(kRequestSlots, std::vector<uint8_t>(4, 0));
