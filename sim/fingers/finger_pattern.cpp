@@ -118,14 +118,23 @@ Finger MakeFinger(uint32_t seed, FingerPattern pattern) {
   return f;
 }
 
+namespace {
+
+struct Made {
+  uint32_t seed;
+  std::shared_ptr<const Finger> finger;
+};
+// Made when the library loads, before any thread that asks for fingers
+// starts, and never destroyed: a scanner's helper thread may draw while the
+// process exits.
+std::mutex &g_madeLock = *new std::mutex;
+std::vector<Made> &g_made = *new std::vector<Made>;
+
+}  // namespace
+
 std::shared_ptr<const Finger> SharedFinger(uint32_t seed) {
-  struct Made {
-    uint32_t seed;
-    std::shared_ptr<const Finger> finger;
-  };
-  // Never destroyed: a scanner's helper thread may draw while the process exits.
-  static std::mutex &lock = *new std::mutex;
-  static std::vector<Made> &made = *new std::vector<Made>;
+  std::mutex &lock = g_madeLock;
+  std::vector<Made> &made = g_made;
   {
     std::lock_guard<std::mutex> hold(lock);
     for (const Made &m : made)

@@ -81,14 +81,11 @@ struct Bank {
   }
 };
 
-const Bank<13, 16> &FineBank() {
-  static const Bank<13, 16> bank(1);
-  return bank;
-}
-const Bank<7, 8> &CoarseBank() {
-  static const Bank<7, 8> bank(2);
-  return bank;
-}
+// Built when the library loads, before any thread that grows fingers
+// starts, and never destroyed: a scanner's helper thread may grow one while
+// the process exits.
+const Bank<13, 16> &g_fineBank = *new Bank<13, 16>(1);
+const Bank<7, 8> &g_coarseBank = *new Bank<7, 8>(2);
 
 // A square grid of signal with a margin of the kernel radius around it (and
 // room for whole-row reads at the right), zero outside.
@@ -264,7 +261,7 @@ std::vector<float> GrowRidges(const RidgeFlow &flow, int extent, uint32_t seed, 
   const CoarseFlow flowMap(flow, half, extent);
   const std::vector<uint16_t> coarse = flowMap.Coarse();
   for (int pass = 0; pass < kCoarsePasses; ++pass) {
-    Pass(CoarseBank(), coarse, a, &b, kGrowthGain);
+    Pass(g_coarseBank, coarse, a, &b, kGrowthGain);
     std::swap(a, b);
   }
 
@@ -277,7 +274,7 @@ std::vector<float> GrowRidges(const RidgeFlow &flow, int extent, uint32_t seed, 
     }
   const std::vector<uint16_t> fine = flowMap.Fine(side);
   for (int pass = 0; pass < kFinePasses; ++pass) {
-    Pass(FineBank(), fine, c, &d, kGrowthGain, pass + 1 == kFinePasses);
+    Pass(g_fineBank, fine, c, &d, kGrowthGain, pass + 1 == kFinePasses);
     std::swap(c, d);
   }
 
