@@ -64,16 +64,51 @@ struct Placement {
   }
 };
 
-// Contact weight from finger coordinates and the image column.
-float Contact(const ImpressionParams &p, float fx, float fy, float ix) {
-  const float u = (fx - p.contactX) / p.contactHalfWidth;
-  const float v = (fy - p.contactY) / p.contactHalfHeight;
+// How deep a point lies inside the contact, in pixels from its rim (<= 0
+// outside): the ellipse of the contact, its outline a little uneven, and for
+// a rolling finger the band that touches now.
+float ContactDepth(const ImpressionParams &p, float fx, float fy, float ix, float iy) {
+  const float a = p.contactHalfWidth, b = p.contactHalfHeight;
+  const float dx = fx - p.contactX, dy = fy - p.contactY;
+  const float u = dx / a, v = dy / b;
   // The tip is round, the joint end cut almost straight.
-  const float r = v < 0 ? std::sqrt(u * u + v * v) : std::sqrt(std::sqrt(u * u * u * u + v * v * v * v));
+  float r = v < 0 ? std::sqrt(u * u + v * v) : std::sqrt(std::sqrt(u * u * u * u + v * v * v * v));
+  r *= 1.0f + 0.08f * (ValueNoise(p.distortionSeed + 7, fx, fy, 40) - 0.5f) +
+       0.16f * (ValueNoise(p.distortionSeed + 8, fx, fy, 110) - 0.5f);
   if (r >= 1.0f) return 0.0f;
-  float w = Smooth01((1.0f - r) * p.contactHalfWidth / 6.0f);
-  if (p.bandLeft < p.bandRight) w *= Smooth01((ix - p.bandLeft) / 6.0f) * Smooth01((p.bandRight - ix) / 6.0f);
-  return w;
+  // The radius of the outline in this direction turns the share into pixels.
+  float depth = r > 1e-3f ? (1.0f - r) * std::hypot(dx, dy) / r : std::min(a, b);
+  depth = std::min(depth, (1.0f - r) * std::max(a, b));
+  if (p.bandLeft < p.bandRight) {
+    const float half = 0.5f * (p.bandRight - p.bandLeft), centre = 0.5f * (p.bandLeft + p.bandRight);
+    const float bu = (ix - centre) / half, bv = (iy - p.centreY - p.contactY) / (1.1f * b);
+    const float rb = std::sqrt(bu * bu + bv * bv);
+    if (rb >= 1.0f) return 0.0f;
+    depth = std::min(depth, (1.0f - rb) * half);
+  }
+  return depth;
+}
+
+// Weight of the contact at a depth: the skin lifts off over the last pixels.
+float ContactOf(float depth) { return Smooth01(depth / 5.0f); }
+
+// Sweat pores: most cells of a grid fixed on the skin hold one, somewhere in
+// the cell; 0 .. 1, how far a point lies inside one.
+float Pore(uint32_t skin, float fx, float fy) {
+  constexpr float kCell = 6.5f;
+  const int cx = int(std::floor(fx / kCell)), cy = int(std::floor(fy / kCell));
+  float open = 0;
+  for (int j = cy - 1; j <= cy + 1; ++j)
+    for (int i = cx - 1; i <= cx + 1; ++i) {
+      const uint32_t h = HashCombine(skin, uint32_t(i) * 73856093u ^ uint32_t(j) * 19349663u);
+      if ((h & 0xFF) >= 180) continue;
+      const float px = (float(i) + float((h >> 8) & 0xFF) / 256.0f) * kCell;
+      const float py = (float(j) + float((h >> 16) & 0xFF) / 256.0f) * kCell;
+      const float radius = 1.5f + 1.2f * float(h >> 24) / 256.0f;
+      const float d2 = ((fx - px) * (fx - px) + (fy - py) * (fy - py)) / (radius * radius);
+      if (d2 < 1.0f) open = std::max(open, Smooth01(2.0f * (1.0f - d2)));
+    }
+  return open;
 }
 
 }  // namespace
@@ -97,7 +132,7 @@ Minutia MinutiaInImage(const ImpressionParams &p, const Minutia &m) {
 float ContactWeight(const ImpressionParams &p, float ix, float iy) {
   float fx, fy;
   ImageToFinger(p, ix, iy, &fx, &fy);
-  return Contact(p, fx, fy, ix);
+  return ContactOf(ContactDepth(p, fx, fy, ix, iy));
 }
 
 PixelRect ImpressionBounds(const ImpressionParams &p, int width, int height) {
@@ -109,9 +144,9 @@ PixelRect ImpressionBounds(const ImpressionParams &p, int width, int height) {
   r.y0 = std::max(0, int(p.centreY - reach));
   r.y1 = std::min(height, int(p.centreY + reach) + 1);
   if (p.bandLeft < p.bandRight) {
-    // No contact at or beyond the band's edges.
-    r.x0 = std::max(r.x0, int(std::floor(p.bandLeft)) - 7);
-    r.x1 = std::min(r.x1, int(std::ceil(p.bandRight)) + 8);
+    // No contact beyond the band's edges.
+    r.x0 = std::max(r.x0, int(std::floor(p.bandLeft)));
+    r.x1 = std::min(r.x1, int(std::ceil(p.bandRight)) + 1);
   }
   return r;
 }
@@ -120,25 +155,34 @@ void DrawFinger(const Finger &finger, const ImpressionParams &p, int width, int 
                 float *darkness) {
   // Only the contact's bounding box can change.
   const PixelRect box = ImpressionBounds(p, width, height);
-  const int x0 = box.x0, x1 = box.x1 - 1, y0 = box.y0, y1 = box.y1 - 1;
-  // Pressure widens the ridges: the share of each period in contact.
-  const float threshold = 0.6f - 1.2f * p.pressure;
   const Placement pl(p);
-  for (int y = y0; y <= y1; ++y) {
+  const uint32_t skin = finger.skin;
+  for (int y = box.y0; y < box.y1; ++y) {
     float *row = darkness + size_t(y) * width;
-    for (int x = x0; x <= x1; ++x) {
+    for (int x = box.x0; x < box.x1; ++x) {
       float fx, fy;
       pl.ToFinger(float(x), float(y), &fx, &fy);
-      const float w = Contact(p, fx, fy, float(x));
-      if (w <= 0) continue;
-      // A soft profile across each ridge, as an optical platen shows it.
-      float ridge = Smooth01((finger.Wave(fx, fy) - threshold) / 1.2f + 0.5f);
+      const float depth = ContactDepth(p, fx, fy, float(x), float(y));
+      if (depth <= 0) continue;
+      // Pressure widens the ridges; it varies over the finger and falls off
+      // towards the rim, where only the ridge crests still touch.
+      const float pressure = p.pressure + 0.24f * (ValueNoise(skin + 3, fx, fy, 70) - 0.5f) -
+                             0.45f * (1.0f - Smooth01(depth / 10.0f));
+      const float threshold = 0.6f - 1.2f * pressure;
+      // Ridge edges are not smooth lines: a fine unevenness moves them.
+      const float wave = finger.Wave(fx, fy) + 0.36f * (ValueNoise(skin + 1, fx, fy, 2.5f) - 0.5f);
+      // A soft grey profile across each ridge, darker and lighter along it.
+      float ridge = Smooth01((wave - threshold) / 0.65f + 0.5f) * (0.88f + 0.12f * ValueNoise(skin + 2, fx, fy, 9));
+      if (p.pores > 0) ridge *= 1.0f - 0.9f * p.pores * Pore(skin, fx, fy);
       if (p.dryness > 0) {
         // Dry skin touches in patches along the ridges.
         const float patch = ValueNoise(p.drynessSeed, fx, fy, 3.5f);
         ridge *= Smooth01((patch - p.dryness * 0.8f) / 0.15f + 0.5f);
       }
-      row[x] = std::max(row[x], ridge * w);
+      // Nor are the valleys bare platen: moisture and the skin between the
+      // ridges show faintly, unevenly.
+      ridge += (1.0f - ridge) * (0.04f + 0.1f * ValueNoise(skin + 5, fx, fy, 3.0f));
+      row[x] = std::max(row[x], ridge * ContactOf(depth));
     }
   }
 }
@@ -201,6 +245,7 @@ std::vector<Impression> MakeImpressions(const Finger &finger, int count, uint32_
     p.pressure = rng.Uniform(0.3f, 0.7f);
     p.dryness = rng.Uniform(0, 0.3f);
     p.drynessSeed = rng.Next();
+    p.pores = rng.Uniform(0.3f, 1.0f);
     out.push_back(RenderImpression(finger, p, width, height, rng.Uniform(2, 6), rng.Next()));
   }
   return out;

@@ -17,15 +17,18 @@ struct ImpressionParams {
   float distortion = 0;
   uint32_t distortionSeed = 1;
   // Contact region in finger coordinates: an ellipse around (contactX,
-  // contactY) with the given half axes; a different centre shows another part
-  // of the finger (partial overlap between impressions).
+  // contactY) with the given half axes, its rim uneven and fading; a
+  // different centre shows another part of the finger (partial overlap
+  // between impressions).
   float contactX = 0, contactY = 0, contactHalfWidth = 130, contactHalfHeight = 180;
-  // Optional band of image columns the contact is limited to (a rolling
-  // finger touches a band at a time); a band with left >= right is ignored.
+  // Optional band of image columns a rolling finger touches at a time: an
+  // ellipse as tall as the contact between bandLeft and bandRight, so that
+  // its edges are curved; a band with left >= right is ignored.
   float bandLeft = 0, bandRight = 0;
   float pressure = 0.5f;  // 0 light (thin ridges) .. 1 hard (wide ridges)
   float dryness = 0;      // 0 .. 1: share of the ridges broken up
   uint32_t drynessSeed = 1;
+  float pores = 0;  // 0 .. 1: how open the sweat pores on the ridges show
 };
 
 // Image -> finger coordinates and back.

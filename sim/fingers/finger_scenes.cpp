@@ -104,26 +104,32 @@ std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width,
   const float cx = width / 2.0f, cy = height / 2.0f;
   // Finger sizes scale with the platen only in that a small window shows a
   // part of the finger; prints are always at 500 dpi.
-  auto add = [&](uint32_t fingerSeed, float x, float y, float rotation, float size) {
-    PlacedFinger pf{MakeFinger(HashCombine(seed, fingerSeed)), {}};
+  // finger: which of the operator's fingers, 0 the single one, 1 .. 5 the
+  // left hand from the little finger to the thumb, 6 .. 10 the right hand
+  // from the thumb to the little finger: every one its own pattern, and
+  // (with the default seed) one that both libraries' matchers tell from
+  // the others (tests/fingers).
+  auto add = [&](uint32_t finger, float x, float y, float rotation, float size) {
+    constexpr uint32_t kFirstPattern = 80;
+    PlacedFinger pf{SharedFinger(HashCombine(seed, kFirstPattern + finger)), {}};
     ImpressionParams &p = pf.base;
     p.centreX = x;
     p.centreY = y;
     p.rotation = rotation;
-    p.contactHalfWidth = pf.finger.halfWidth * size;
-    p.contactHalfHeight = pf.finger.halfHeight * size;
-    p.distortionSeed = HashCombine(seed, fingerSeed + 100);
-    p.drynessSeed = HashCombine(seed, fingerSeed + 200);
+    p.contactHalfWidth = pf.finger->halfWidth * size;
+    p.contactHalfHeight = pf.finger->halfHeight * size;
+    p.distortionSeed = HashCombine(seed, finger + 100);
+    p.drynessSeed = HashCombine(seed, finger + 200);
     placed.push_back(std::move(pf));
   };
   Random rng(HashCombine(seed, uint32_t(kind)));
   switch (kind) {
     case SceneKind::kFlatFinger:
-      add(1, cx, cy, rng.Uniform(-0.15f, 0.15f), 1.0f);
+      add(0, cx, cy, rng.Uniform(-0.15f, 0.15f), 1.0f);
       break;
     case SceneKind::kRollingFinger:
-      add(1, cx, cy, rng.Uniform(-0.05f, 0.05f), 1.0f);
-      WidenForRolling(&placed.back().base, placed.back().finger, width);
+      add(0, cx, cy, rng.Uniform(-0.05f, 0.05f), 1.0f);
+      WidenForRolling(&placed.back().base, *placed.back().finger, width);
       break;
     case SceneKind::kSlapLeft:
     case SceneKind::kSlapRight: {
@@ -137,7 +143,7 @@ std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width,
         const bool right = kind == SceneKind::kSlapRight;
         const int k = right ? 3 - i : i;
         const float s = size[k];
-        add(uint32_t(10 + k), xs[i] * width, ys[k] * height, right ? -turn[k] : turn[k], s);
+        add(uint32_t(right ? 10 - k : 1 + k), xs[i] * width, ys[k] * height, right ? -turn[k] : turn[k], s);
         placed.back().base.contactHalfHeight *= 1.3f;
         placed.back().base.contactY = 0.25f * placed.back().base.contactHalfHeight;
       }
@@ -145,8 +151,7 @@ std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width,
     }
     case SceneKind::kTwoThumbs:
       for (int i = 0; i < 2; ++i) {
-        add(uint32_t(20 + i), (i == 0 ? 0.3f : 0.7f) * width, 0.5f * height, i == 0 ? 0.3f : -0.3f,
-            1.15f);
+        add(uint32_t(5 + i), (i == 0 ? 0.3f : 0.7f) * width, 0.5f * height, i == 0 ? 0.3f : -0.3f, 1.15f);
         placed.back().base.contactHalfHeight *= 1.2f;
       }
       break;
@@ -164,7 +169,8 @@ ImpressionParams Pressed(const ImpressionParams &base, float press) {
   p.contactHalfWidth *= grow;
   p.contactHalfHeight *= grow;
   p.pressure = 0.2f + 0.35f * press;
-  p.dryness = 0.1f;
+  p.dryness = 0.15f;
+  p.pores = 0.9f;
   p.distortion = 1.5f * press;
   return p;
 }
@@ -235,7 +241,7 @@ std::vector<Impression> SceneRenderer::Placements(double tMs) const {
   std::vector<Impression> out;
   const std::vector<ImpressionParams> params = ParamsAt(tMs);
   for (size_t i = 0; i < params.size(); ++i) {
-    const Finger &f = placed_[i].finger;
+    const Finger &f = *placed_[i].finger;
     Impression im;
     im.width = width_;
     im.height = height_;
@@ -256,7 +262,7 @@ void SceneRenderer::Render(double tMs, uint8_t *out) const {
   std::vector<float> dark(n, 0.0f);
   const std::vector<ImpressionParams> params = ParamsAt(tMs);
   for (size_t i = 0; i < params.size(); ++i)
-    DrawFinger(placed_[i].finger, params[i], width_, height_, dark.data());
+    DrawFinger(*placed_[i].finger, params[i], width_, height_, dark.data());
   ShadeDarkness(dark.data(), width_, height_, kSceneNoise, HashCombine(spec_.seed, MomentAt(tMs).noise), out);
   if (spec_.kind == SceneKind::kImage && image_.width > 0) {
     // Centred, cropped to the view; the rest stays bare platen.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,7 @@ void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected);
 
 // A finger of a scene and where it lies when held.
 struct PlacedFinger {
-  Finger finger;
+  std::shared_ptr<const Finger> finger;
   ImpressionParams base;  // before pressing, Pressed and RollBand
 };
 

@@ -92,10 +92,10 @@ std::vector<OperatorHands::Touch> OperatorHands::Touching(const OperatorState &s
   }
   for (const PlacedFinger &f : Hand(kind)) {
     ImpressionParams base = f.base;
-    if (s.pose == OperatorPose::kRolling) WidenForRolling(&base, f.finger, width_);
+    if (s.pose == OperatorPose::kRolling) WidenForRolling(&base, *f.finger, width_);
     ImpressionParams p = Pressed(base, 1.0f);
     if (s.pose == OperatorPose::kRolling) RollBand(&p, base, float(s.phase) / float(kRollPhases - 1));
-    out.push_back({&f.finger, p});
+    out.push_back({f.finger.get(), p});
   }
   return out;
 }

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "calib_grids.h"
+#include "remap.h"
 
 namespace belnor::sim {
 namespace {
@@ -192,6 +193,25 @@ void ScannerOptics::Render(const uint8_t *corrected, uint8_t *frame) const {
   all.x1 = sensorW_;
   all.y1 = sensorH_;
   Render(corrected, all, frame);
+}
+
+void ScannerOptics::Correct(const uint8_t *frame, uint8_t *corrected) const {
+  const int w = correctedWidth(), h = correctedHeight();
+  std::vector<uint8_t> upright(size_t(sensorW_) * size_t(sensorH_));
+  for (int y = 0; y < sensorH_; ++y) {
+    const uint8_t *src = frame + size_t(type_ == 5 ? sensorH_ - 1 - y : y) * size_t(sensorW_);
+    uint8_t *dst = upright.data() + size_t(y) * size_t(sensorW_);
+    for (int x = 0; x < sensorW_; ++x) dst[x] = SensorLevel(type_, src[x]);
+  }
+  if (!cal_.maps.x) {
+    // No optics: the centre of the frame.
+    for (int y = 0; y < h; ++y)
+      std::memcpy(corrected + size_t(y) * size_t(w),
+                  upright.data() + size_t(y + (sensorH_ - h) / 2) * size_t(sensorW_) + size_t((sensorW_ - w) / 2),
+                  size_t(w));
+    return;
+  }
+  RemapBilinear(corrected, w, h, upright.data(), sensorW_, cal_.maps.x.get(), cal_.maps.y.get());
 }
 
 void ScannerOptics::Render(const uint8_t *corrected, const FrameRect &rect, uint8_t *out) const {

@@ -37,6 +37,12 @@ class ScannerOptics {
   // image show bare platen.
   void Render(const uint8_t *corrected, uint8_t *frame) const;
 
+  // What the capture library makes of a frame before its later steps: the
+  // inversion (types 2 and 5), the flip (type 5) and the remap into the
+  // corrected image (correctedWidth x correctedHeight); a type without
+  // optics gets the middle of the frame.
+  void Correct(const uint8_t *frame, uint8_t *corrected) const;
+
   // A rectangle of frame pixels [x0, x1) x [y0, y1), in frame coordinates
   // (as the camera sends them).
   struct FrameRect {

@@ -90,6 +90,11 @@ void Warn(const std::string& what) {
 
 } // namespace
 
+void ApplyFlashSetting(const std::string& value, DeviceConfig* dev) {
+    dev->factoryFlash = value != "blank";
+    dev->flashPath = value == "blank" || value == "factory" ? std::string() : value;
+}
+
 int FaultByName(const std::string& name) {
     static const struct {
         const char* name;
@@ -161,7 +166,7 @@ BusConfig ReadConfig(const char* devices) {
         dev.fps = globalFps;
         dev.faults = globalFaults;
         if (number == 0 && Env("VSCANNER_FLASH"))
-            dev.flashPath = Env("VSCANNER_FLASH");
+            ApplyFlashSetting(Env("VSCANNER_FLASH"), &dev);
         for (size_t i = 1; i < parts.size(); ++i) {
             const size_t eq = parts[i].find('=');
             const std::string key = parts[i].substr(0, eq);
@@ -180,7 +185,7 @@ BusConfig ReadConfig(const char* devices) {
                 if (ok)
                     dev.fps = v;
             } else if (key == "flash") {
-                dev.flashPath = value;
+                ApplyFlashSetting(value, &dev);
             } else if (key == "faults") {
                 ok = ParseFaults(value, '+', &dev.faults);
             } else {

@@ -14,7 +14,8 @@ struct DeviceConfig {
     std::string serial;
     std::vector<Format> formats; // descriptor order
     double fps = 10.0;
-    std::string flashPath; // empty: blank flash, not kept
+    std::string flashPath; // empty: not kept
+    bool factoryFlash = true; // without a file: as from the factory, else blank
     std::vector<std::pair<int, int>> faults; // fault, count
 };
 
@@ -23,6 +24,10 @@ struct BusConfig {
     std::string scene;
     bool trace = false;
 };
+
+// A flash setting: "factory" (the default) and "blank" keep nothing in a
+// file; anything else is an image file's path.
+void ApplyFlashSetting(const std::string& value, DeviceConfig* dev);
 
 // devices: the VSCANNER_DEVICES syntax, or null to read the variable.
 // Items that do not parse are reported on stderr and skipped.

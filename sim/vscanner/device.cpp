@@ -36,7 +36,8 @@ constexpr uint8_t kSetCur = 0x01, kGetCur = 0x81, kGetMin = 0x82, kGetMax = 0x83
 Device::Device(const DeviceConfig& cfg, int n, const std::string& sceneName, bool trace)
     : config(cfg), model(*cfg.model), number(n),
       descriptors(BuildDescriptors(*cfg.model, cfg.formats, IntervalOf(cfg.fps), cfg.serial)),
-      flash(cfg.flashPath), trace_(trace), interval_(IntervalOf(cfg.fps)), address_(NewAddress()),
+      flash(cfg.flashPath, cfg.factoryFlash ? FactoryImage(*cfg.model, cfg.serial) : std::vector<uint8_t>()),
+      trace_(trace), interval_(IntervalOf(cfg.fps)), address_(NewAddress()),
       configuredScene_(sceneName), sceneName_(sceneName), namedScenes_(cfg.model->type, cfg.fps) {
     for (const auto& f : cfg.faults)
         SetFault(f.first, f.second, -1, -1);

@@ -9,9 +9,13 @@
 
 namespace vscanner {
 
-FlashMemory::FlashMemory(std::string path) : path_(std::move(path)), bytes_(kSize, 0xFF) {
-    if (path_.empty())
+FlashMemory::FlashMemory(std::string path, std::vector<uint8_t> fresh)
+    : path_(std::move(path)), bytes_(kSize, 0xFF) {
+    if (path_.empty()) {
+        if (fresh.size() == kSize)
+            bytes_ = std::move(fresh);
         return;
+    }
     const int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return;

@@ -6,15 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "factory_records.h"
+
 namespace vscanner {
 
 class FlashMemory {
 public:
-    static constexpr uint32_t kSize = 4u << 20;
+    static constexpr uint32_t kSize = kFlashSize;
 
     // Blank (0xFF); with a path, loads the file when it exists (a shorter
-    // file leaves the rest blank).
-    explicit FlashMemory(std::string path);
+    // file leaves the rest blank); without one, starts as fresh (kSize
+    // bytes) when given.
+    explicit FlashMemory(std::string path, std::vector<uint8_t> fresh = {});
 
     bool InRange(uint32_t address, uint32_t length) const {
         return length <= kSize && address <= kSize - length;

@@ -45,13 +45,13 @@ uint32_t MaxFrameBytes(const Model& model, Format format) {
 RecordAddresses RecordAddressesOf(int type) {
     switch (type) {
     case 2:
-        return {0x20040, 0x20080};
+        return {0x20000, 0x20040, 0x20080};
     case 5:
-        return {0x20800, 0x2001A};
+        return {0x20820, 0x20800, 0x2001A};
     case 3:
-        return {0xCA040, 0};
+        return {0xCA000, 0xCA040, 0};
     default:
-        return {0xCA040, 0xCA080};
+        return {0xCA000, 0xCA040, 0xCA080};
     }
 }
 

@@ -28,6 +28,7 @@ uint32_t MaxFrameBytes(const Model& model, Format format);
 // Where a type keeps its factory records in flash, as the capture library
 // reads them.
 struct RecordAddresses {
+    uint32_t settings;
     uint32_t productInfo;
     uint32_t calibration; // 0: the type keeps none
 };

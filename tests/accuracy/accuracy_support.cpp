@@ -63,6 +63,10 @@ PairScores MatchAll(const std::vector<std::vector<uint8_t>> &templates, const Ma
   return scores;
 }
 
+int AcceptedImpostors(const PairScores &scores, float threshold) {
+  return int(std::count_if(scores.impostor.begin(), scores.impostor.end(), [&](float s) { return s >= threshold; }));
+}
+
 double EqualErrorRate(const PairScores &scores) {
   std::vector<float> genuine = scores.genuine, impostor = scores.impostor;
   if (genuine.empty() || impostor.empty()) return 1.0;

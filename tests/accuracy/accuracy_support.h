@@ -32,6 +32,15 @@ using MatchCall = std::function<bool(const std::vector<uint8_t> &, const std::ve
 // with their count.
 PairScores MatchAll(const std::vector<std::vector<uint8_t>> &templates, const MatchCall &match);
 
+// The lowest scores at which a matcher accepts at most one in a thousand
+// impostor pairs of the real prints (2 of the 2,880): the thresholds of a
+// false match rate of 1/1000, as the accuracy tests measure them.
+constexpr float kBelnorThresholdFmr1000 = 0.0114f;
+constexpr float kMinutiaThresholdFmr1000 = 0.3301f;
+
+// Impostor pairs scoring at or above a threshold.
+int AcceptedImpostors(const PairScores &scores, float threshold);
+
 // Equal error rate where the false reject and false accept rates cross, as
 // the fingerprint verification competitions define it (a pair is accepted
 // when its score is at least the threshold). 0 when some threshold separates

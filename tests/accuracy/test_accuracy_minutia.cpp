@@ -36,6 +36,12 @@ TEST_F(MinutiaAccuracy, EqualErrorRateOverAllPairsAndSelfMatches) {
     return FP_FeatureMatch(a.data(), b.data(), score) == FP_OK;
   });
   const double eer = accuracy::EqualErrorRate(scores);
+  // The threshold of a false match rate of 1/1000 that other tests judge by:
+  // it accepts at most one impostor pair in a thousand, a score just below
+  // it more.
+  const int allowed = int(scores.impostor.size() / 1000);
+  EXPECT_LE(accuracy::AcceptedImpostors(scores, accuracy::kMinutiaThresholdFmr1000), allowed);
+  EXPECT_GT(accuracy::AcceptedImpostors(scores, accuracy::kMinutiaThresholdFmr1000 - 1e-4f), allowed);
   RecordProperty("equal_error_rate_permille", int(eer * 1000 + 0.5));
   EXPECT_LE(eer, kEqualErrorRateBound);
   std::cout << "equal error rate " << eer * 100 << "%\n";

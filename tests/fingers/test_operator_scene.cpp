@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "operator_scene_source.h"
-#include "remap.h"
 #include "scanner_optics.h"
 
 using namespace belnor;
@@ -69,25 +68,10 @@ std::array<Window, 6> ModeWindows(int type, int width, int height) {
 
 // The library's upright image of a frame: invert (types 2 and 5), flip
 // (type 5), remap, and for type 2 the reflection into its window.
-std::vector<uint8_t> LibraryView(const ScannerOptics &o, std::vector<uint8_t> frame, int vw, int vh) {
-  const int sw = o.sensorWidth(), sh = o.sensorHeight();
-  const int type = o.deviceType();
-  for (auto &p : frame) p = SensorLevel(type, p);
-  if (type == 5)
-    for (int y = 0; y < sh / 2; ++y)
-      std::swap_ranges(frame.begin() + ptrdiff_t(y) * sw, frame.begin() + ptrdiff_t(y + 1) * sw,
-                       frame.begin() + ptrdiff_t(sh - 1 - y) * sw);
-  const int w = o.correctedWidth(), h = o.correctedHeight();
-  std::vector<uint8_t> k(size_t(w) * h);
-  if (!o.calibration().maps.x) {
-    // No optics: the centre of the frame.
-    for (int y = 0; y < h; ++y)
-      std::copy_n(frame.begin() + ptrdiff_t(y + (sh - h) / 2) * sw + (sw - w) / 2, w,
-                  k.begin() + ptrdiff_t(y) * w);
-  } else {
-    RemapBilinear(k.data(), w, h, frame.data(), sw, o.calibration().maps.x.get(), o.calibration().maps.y.get());
-  }
-  if (type != 2) return k;
+std::vector<uint8_t> LibraryView(const ScannerOptics &o, const std::vector<uint8_t> &frame, int vw, int vh) {
+  std::vector<uint8_t> k(size_t(o.correctedWidth()) * o.correctedHeight());
+  o.Correct(frame.data(), k.data());
+  if (o.deviceType() != 2) return k;
   std::vector<uint8_t> view(k.size());
   for (int i = 0; i < vh; ++i)
     for (int j = 0; j < vw; ++j) view[size_t(i) * vw + j] = k[size_t(vw - 1 - j) * vh + (vh - 1 - i)];
@@ -129,7 +113,7 @@ TEST_P(OperatorOnType, EachModeShowsAFingerInItsWindowAndARollCoversAWholePrint)
     EXPECT_TRUE(source.WaitDrawn(s, std::chrono::minutes(2)));
     std::vector<uint8_t> frame(size_t(source.sensorWidth()) * size_t(source.sensorHeight()));
     EXPECT_TRUE(source.Compose(s, frame.data()));
-    return LibraryView(optics, std::move(frame), vw, vh);
+    return LibraryView(optics, frame, vw, vh);
   };
 
   const std::vector<uint8_t> away = seen({OperatorPose::kAway, 0});

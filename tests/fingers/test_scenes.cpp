@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "calib_record_writer.h"
-#include "remap.h"
 #include "scanner_optics.h"
 #include "finger_scenes.h"
 
@@ -145,18 +144,9 @@ TEST(Scenes, TypeTwoViewIsReflectedAboutTheAntiDiagonal) {
 
 // What the library does with a camera frame before the pipeline's later
 // steps: invert (types 2 and 5), flip (type 5), remap.
-std::vector<uint8_t> LibraryCorrected(const ScannerOptics &o, std::vector<uint8_t> frame) {
-  const int sw = o.sensorWidth(), sh = o.sensorHeight();
-  if (o.deviceType() == 2 || o.deviceType() == 5)
-    for (auto &p : frame) p = uint8_t(255 - p);
-  if (o.deviceType() == 5)
-    for (int y = 0; y < sh / 2; ++y)
-      std::swap_ranges(frame.begin() + ptrdiff_t(y) * sw, frame.begin() + ptrdiff_t(y + 1) * sw,
-                       frame.begin() + ptrdiff_t(sh - 1 - y) * sw);
-  const int w = o.correctedWidth(), h = o.correctedHeight();
-  std::vector<uint8_t> k(size_t(w) * h);
-  RemapBilinear(k.data(), w, h, frame.data(), sw, o.calibration().maps.x.get(),
-                o.calibration().maps.y.get());
+std::vector<uint8_t> LibraryCorrected(const ScannerOptics &o, const std::vector<uint8_t> &frame) {
+  std::vector<uint8_t> k(size_t(o.correctedWidth()) * o.correctedHeight());
+  o.Correct(frame.data(), k.data());
   return k;
 }
 

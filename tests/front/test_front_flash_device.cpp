@@ -229,7 +229,7 @@ TEST(SaveSettings, Type5HasNoWritePath) {
 }
 
 TEST(SaveSettings, RejectedWritesAreRetriedThenReported) {
-  Attach(kType1.id);
+  Attach("8899:1001/flash=blank");
   ASSERT_EQ(InitAwaitingFirstFrame(), 1);
   VS(vscanner_set_fault)(0, VSCANNER_FAULT_FLASH_CRC, -1);
   EXPECT_EQ(LIVESCAN_SetImgAttr(0, 1, kSaved), -109);
@@ -375,7 +375,7 @@ TEST(ProductInformation, Type5ReadsOnePageAndServesTheRestFromTheCache) {
 }
 
 TEST(ProductInformation, BlankFlashAndBadSerials) {
-  Attach(kType1.id);
+  Attach("8899:1001/flash=blank");
   ProductInfo info;
   EXPECT_EQ(LIVESCAN_GetProductInfo(0, &info), -101);
   PresetFlash(kType1.productInfo, ProductBytes("ABCDEFGH JKLMNPQ", 2024, 5, 9, 1));

@@ -67,7 +67,34 @@ TEST(Configuration, DevicesCarryTheirOwnOptions) {
     uvc_unref_device(dev);
 }
 
-TEST(Configuration, FlashFileIsReadAtStartAndBlankWithoutOne) {
+TEST(Configuration, FlashComesFromTheFactoryUnlessBlankIsAskedFor) {
+    // Each device as it leaves the factory: its serial (the USB one filled
+    // up with zeros), its settings and its optics' calibration.
+    unsetenv("VSCANNER_FLASH");
+    ASSERT_EQ(VS(vscanner_reset)("8899:1003,8899:1001/serial=A-7/flash=blank,8899:1002/serial=X9/flash=factory"), 3);
+    uint8_t b[24];
+    ASSERT_EQ(VS(vscanner_read_flash)(0, 0x20800, b, 24), 0);
+    EXPECT_EQ(std::string(b, b + 16), "VS1003D000000000");
+    EXPECT_EQ(b[16] | b[17] << 8, 2024);
+    ASSERT_EQ(VS(vscanner_read_flash)(0, 0x20820, b, 2), 0);
+    EXPECT_EQ(std::string(b, b + 2), "FS");
+    ASSERT_EQ(VS(vscanner_read_flash)(0, 0x2001A, b, 2), 0);
+    EXPECT_EQ(std::string(b, b + 2), "AB");
+    ASSERT_EQ(VS(vscanner_read_flash)(2, 0x20040, b, 16), 0);
+    EXPECT_EQ(std::string(b, b + 16), "X900000000000000");
+    // Asked for blank, it holds nothing.
+    for (uint32_t at : {0xCA000u, 0xCA040u, 0xCA080u}) {
+        ASSERT_EQ(VS(vscanner_read_flash)(1, at, b, 1), 0);
+        EXPECT_EQ(b[0], 0xFF) << at;
+    }
+    setenv("VSCANNER_FLASH", "blank", 1);
+    ASSERT_EQ(VS(vscanner_reset)("8899:1003"), 1);
+    unsetenv("VSCANNER_FLASH");
+    ASSERT_EQ(VS(vscanner_read_flash)(0, 0x20800, b, 1), 0);
+    EXPECT_EQ(b[0], 0xFF);
+}
+
+TEST(Configuration, FlashFileIsReadAtStart) {
     const std::string path = TempPath("config.bin");
     {
         std::vector<uint8_t> image(1000, 0x5A); // a short image: the rest stays blank
@@ -83,7 +110,8 @@ TEST(Configuration, FlashFileIsReadAtStartAndBlankWithoutOne) {
     ASSERT_EQ(VS(vscanner_read_flash)(0, 999, b, 2), 0);
     EXPECT_EQ(b[0], 0x5A);
     EXPECT_EQ(b[1], 0xFF);
-    // The variable is device 0's; the second starts blank.
+    // The variable is device 0's; the second starts as from the factory,
+    // nothing there.
     ASSERT_EQ(VS(vscanner_read_flash)(1, 0, b, 1), 0);
     EXPECT_EQ(b[0], 0xFF);
     EXPECT_EQ(VS(vscanner_read_flash)(0, (4u << 20) - 1, b, 2), -1);
