@@ -99,6 +99,30 @@ void ViewToCorrected(int deviceType, const uint8_t *view, uint8_t *corrected) {
     for (int j = 0; j < w; ++j) corrected[size_t(w - 1 - j) * h + (h - 1 - i)] = view[size_t(i) * w + j];
 }
 
+namespace {
+
+// A hand lies as on the four-finger platen, 1600 x 1500 at 500 dpi, whatever
+// the view: fingers keep their spacing and never overlap.
+constexpr float kSlapWidth = 1600, kSlapHeight = 1500;
+
+// On a platen narrower than the hand the operator centres the finger
+// nearest the middle and the others fall off its edges, as a hand put on a
+// single-finger scanner does.
+void CentreOneFingerOnASmallPlaten(std::vector<PlacedFinger> *hand, int width, int height) {
+  if (width >= kSlapWidth || hand->empty()) return;
+  const float cx = width / 2.0f, cy = height / 2.0f;
+  const PlacedFinger *nearest = &hand->front();
+  for (const PlacedFinger &f : *hand)
+    if (std::fabs(f.base.centreX - cx) < std::fabs(nearest->base.centreX - cx)) nearest = &f;
+  const float dx = cx - nearest->base.centreX, dy = cy - nearest->base.centreY;
+  for (PlacedFinger &f : *hand) {
+    f.base.centreX += dx;
+    f.base.centreY += dy;
+  }
+}
+
+}  // namespace
+
 std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width, int height) {
   std::vector<PlacedFinger> placed;
   const float cx = width / 2.0f, cy = height / 2.0f;
@@ -143,17 +167,20 @@ std::vector<PlacedFinger> PlaceFingers(SceneKind kind, uint32_t seed, int width,
         const bool right = kind == SceneKind::kSlapRight;
         const int k = right ? 3 - i : i;
         const float s = size[k];
-        add(uint32_t(right ? 10 - k : 1 + k), xs[i] * width, ys[k] * height, right ? -turn[k] : turn[k], s);
+        add(uint32_t(right ? 10 - k : 1 + k), cx + (xs[i] - 0.5f) * kSlapWidth, cy + (ys[k] - 0.5f) * kSlapHeight,
+            right ? -turn[k] : turn[k], s);
         placed.back().base.contactHalfHeight *= 1.3f;
         placed.back().base.contactY = 0.25f * placed.back().base.contactHalfHeight;
       }
+      CentreOneFingerOnASmallPlaten(&placed, width, height);
       break;
     }
     case SceneKind::kTwoThumbs:
       for (int i = 0; i < 2; ++i) {
-        add(uint32_t(5 + i), (i == 0 ? 0.3f : 0.7f) * width, 0.5f * height, i == 0 ? 0.3f : -0.3f, 1.15f);
+        add(uint32_t(5 + i), cx + (i == 0 ? -0.2f : 0.2f) * kSlapWidth, cy, i == 0 ? 0.3f : -0.3f, 1.15f);
         placed.back().base.contactHalfHeight *= 1.2f;
       }
+      CentreOneFingerOnASmallPlaten(&placed, width, height);
       break;
     case SceneKind::kEmpty:
     case SceneKind::kImage:

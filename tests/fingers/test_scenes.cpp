@@ -112,6 +112,18 @@ TEST(Scenes, SlapsAndThumbsLayOutTheirFingers) {
   // is the rightmost.
   EXPECT_GT(layouts[0][0].params.centreY, layouts[0][2].params.centreY);
   EXPECT_GT(layouts[1][3].params.centreY, layouts[1][1].params.centreY);
+  // A smaller platen shows part of the same hand: fingers keep their
+  // spacing, and one lies in the middle.
+  for (const SceneKind kind : {SceneKind::kSlapLeft, SceneKind::kSlapRight, SceneKind::kTwoThumbs})
+    for (const auto &[w, h] : {std::pair{640, 640}, std::pair{258, 360}}) {
+      const std::vector<PlacedFinger> hand = PlaceFingers(kind, 1, w, h);
+      bool centred = false;
+      for (size_t i = 0; i < hand.size(); ++i) {
+        centred |= std::fabs(hand[i].base.centreX - w / 2.0f) < 1 && std::fabs(hand[i].base.centreY - h / 2.0f) < 1;
+        if (i > 0) EXPECT_GT(hand[i].base.centreX, hand[i - 1].base.centreX + 200) << w;
+      }
+      EXPECT_TRUE(centred) << w;
+    }
 }
 
 TEST(Scenes, ImageSceneShowsTheFileCentred) {
