@@ -23,7 +23,7 @@ void FreeRemapMaps() {
 
 int LoadGeometricCalibration() {
   FreeRemapMaps();
-  const uint32_t base = g_FlashLayout.calibrationAddress;
+  const uint32_t base = LoadFlashLayout().calibrationAddress;
   const CalibReader read = [base](uint32_t offset, uint8_t *buffer, size_t length) {
     return ReadCalibrationArea(base + offset, buffer, length);
   };

@@ -68,7 +68,7 @@ int SelectDeviceModel(const char* deviceString) {
     }
     // Always from the defaults: a type-1 scanner after a type-2 one must not
     // inherit the type-2 addresses.
-    g_FlashLayout = FlashLayoutOfType(model.deviceType);
+    StoreFlashLayout(FlashLayoutOfType(model.deviceType));
     std::snprintf(g_DeviceString, sizeof g_DeviceString, "%s", model.deviceString);
     return 1;
   }

@@ -67,7 +67,20 @@ WindowSnapshot LoadCaptureWindow() {
   }
 }
 
+namespace {
+std::mutex g_FlashLayoutLock;
 FlashLayout g_FlashLayout = DefaultFlashLayout();
+}  // namespace
+
+FlashLayout LoadFlashLayout() {
+  std::lock_guard<std::mutex> hold(g_FlashLayoutLock);
+  return g_FlashLayout;
+}
+
+void StoreFlashLayout(const FlashLayout& layout) {
+  std::lock_guard<std::mutex> hold(g_FlashLayoutLock);
+  g_FlashLayout = layout;
+}
 
 SettingsRecord g_Settings = {kSettingsMagic, kSettingsVersion, {}, 0};
 ImgAttr& g_ImgAttr = g_Settings.attr;

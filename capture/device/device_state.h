@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <mutex>
+#include <vector>
 
 #include "fair_lock.h"
 #include "flash_records.h"
@@ -79,7 +80,11 @@ struct WindowSnapshot {
 void StoreCaptureWindow(int x, int y, int width, int height);
 WindowSnapshot LoadCaptureWindow();
 
-extern FlashLayout g_FlashLayout;
+// The flash layout of the selected model. Model selection (at init, or a
+// product read before it) writes it while flash calls on other threads read
+// it, so it is read and written whole.
+FlashLayout LoadFlashLayout();
+void StoreFlashLayout(const FlashLayout& layout);
 
 // Settings block as in flash; g_ImgAttr is its attribute part.
 extern SettingsRecord g_Settings;
@@ -115,9 +120,30 @@ class DeviceAccess {
 // LIVESCAN_InitEx): 1, -4, -102 or -107. Takes g_CaptureLock.
 int InitCaptureDevice(int index);
 
-// LIVESCAN_GetFPRawData into a buffer of capacity bytes: a window larger
-// than that is -101. window (optional) receives the window the frame has.
-int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window);
+// Where a fetch puts its frame, chosen in the fetch's turn for the window
+// the frame is taken at: choose points *buffer at w.width x w.height bytes
+// and returns 1, or returns the error the fetch then answers at once.
+struct FrameTarget {
+  int (*choose)(void* context, const WindowSnapshot& w, uint8_t** buffer);
+  void* context;
+};
+
+// For a callable int(const WindowSnapshot&, uint8_t**) that outlives the
+// fetch.
+template <class Choose>
+FrameTarget MakeFrameTarget(Choose& choose) {
+  return {+[](void* context, const WindowSnapshot& w, uint8_t** buffer) -> int {
+            return (*static_cast<Choose*>(context))(w, buffer);
+          },
+          &choose};
+}
+
+// LIVESCAN_GetFPRawData into the buffer target chooses. window (optional)
+// receives the window the frame has.
+int FetchWindowFrame(int channel, FrameTarget target, WindowSnapshot* window);
+
+// A frame into frame, sized for the window the fetch finds in its turn.
+int FetchWindowFrame(int channel, std::vector<uint8_t>* frame, WindowSnapshot* window);
 
 // Installs next as g_pCaptureDevice (may be null) and destroys the previous
 // object: its worker is stopped first, then the exclusive guard is taken.

@@ -1,8 +1,7 @@
-// What only the full build of the capture library has or does: its init
-// entry, the version text and the variant hooks.
+// What only the full build of the capture library has or does: the version
+// text and the variant hooks.
 #include <cstring>
 
-#include "device_state.h"
 #include "livescan.h"
 #include "result_codes.h"
 #include "variant.h"
@@ -22,11 +21,6 @@ constexpr char kVersionText[] = "QX7.00";
 }
 
 extern "C" {
-
-LIVESCAN_API int LIVESCAN_InitEx(int index) {
-  if (g_bInitialized) return LS_OK;
-  return InitCaptureDevice(index);
-}
 
 LIVESCAN_API int LIVESCAN_Get_Version(char *text) {
   if (!text) return LS_ERR_PARAM;

@@ -5,13 +5,12 @@
 
 #include "bmp_format.h"
 #include "device_state.h"
-#include "finger_crop.h"
 #include "finger_window.h"
 #include "livescan.h"
 #include "no_throw.h"
 #include "result_codes.h"
 
-namespace belnor {
+using namespace belnor;
 
 namespace {
 
@@ -20,56 +19,73 @@ namespace {
 std::mutex g_CropLock;
 WindowTracker g_CropTracker;
 
-}  // namespace
+struct CropSize {
+  int width, height;
+};
 
-int GetFingerCropBmp(int channel, unsigned char *bmp, int cropWidth, int cropHeight) {
+// 400 x 400 from a window larger than 399 in either dimension, else the
+// whole window.
+CropSize CropOf(const WindowSnapshot &w) {
+  if (w.width > 399 || w.height > 399) return {400, 400};
+  return {w.width, w.height};
+}
+
+// One frame cut around the finger into an 8-bit BMP (padding zeroed), the
+// crop sized for the window of the fetch's turn, which *fetched receives:
+// 1 when the crop is the whole window, else 3 (finger found) or 2 (none);
+// -5, -1 or the fetch's error.
+int GetFingerCropBmp(int channel, unsigned char *bmp, WindowSnapshot *fetched) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
-  WindowSnapshot w = LoadCaptureWindow();
-  if (cropWidth < 256 || cropHeight < 256 || cropWidth > w.width || cropHeight > w.height)
-    return LS_ERR_PARAM;
   if (!bmp) return LS_ERR_PARAM;
-
-  std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
-  int r = FetchWindowFrame(channel, frame.data(), frame.size(), &w);
+  std::vector<uint8_t> frame;
+  CropSize crop{};
+  // Chosen in the fetch's turn, so that the crop answers for the window the
+  // frame is taken at.
+  auto fits = [&](const WindowSnapshot &w, uint8_t **buffer) {
+    crop = CropOf(w);
+    if (crop.width < 256 || crop.height < 256 || crop.width > w.width || crop.height > w.height)
+      return LS_ERR_PARAM;
+    frame.resize(size_t(w.width) * size_t(w.height));
+    *buffer = frame.data();
+    return LS_OK;
+  };
+  WindowSnapshot &w = *fetched;
+  int r = FetchWindowFrame(channel, MakeFrameTarget(fits), &w);
   if (r < 0) return r;
-  // The window may have shrunk since it was read above.
-  if (cropWidth > w.width || cropHeight > w.height) return LS_ERR_PARAM;
 
-  const int64_t stride = BmpPaddedRowLength(cropWidth, 8);
-  FillBmpHeader(bmp, int(kBmpHeaderSize8 + stride * cropHeight), cropWidth, cropHeight, 8);
+  const int64_t stride = BmpPaddedRowLength(crop.width, 8);
+  FillBmpHeader(bmp, int(kBmpHeaderSize8 + stride * crop.height), crop.width, crop.height, 8);
 
   int x = 0, y = 0;
-  if (cropWidth < w.width && cropHeight < w.height) {
+  if (crop.width < w.width && crop.height < w.height) {
     AnalysisContext ctx;
     std::lock_guard<std::mutex> hold(g_CropLock);
     // Without a finger the crop takes the window's row, kept inside the frame.
-    r = g_CropTracker.Place(ctx, frame.data(), w.width, w.height, cropWidth, cropHeight, w.y, &x,
+    r = g_CropTracker.Place(ctx, frame.data(), w.width, w.height, crop.width, crop.height, w.y, &x,
                             &y);
   }
 
   uint8_t *pixels = bmp + kBmpHeaderSize8;
-  for (int row = 0; row < cropHeight; ++row) {
-    uint8_t *to = pixels + size_t(cropHeight - 1 - row) * size_t(stride);
-    std::memcpy(to, frame.data() + size_t(y + row) * w.width + x, size_t(cropWidth));
-    std::memset(to + cropWidth, 0, size_t(stride - cropWidth));
+  for (int row = 0; row < crop.height; ++row) {
+    uint8_t *to = pixels + size_t(crop.height - 1 - row) * size_t(stride);
+    std::memcpy(to, frame.data() + size_t(y + row) * w.width + x, size_t(crop.width));
+    std::memset(to + crop.width, 0, size_t(stride - crop.width));
   }
   return r;
 }
 
-}  // namespace belnor
-
-using namespace belnor;
+}  // namespace
 
 extern "C" {
 
 LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp) {
   return FailureOnThrow(LS_ERR_MEMORY, [&]() -> int {
-    if (!g_bInitialized) return LS_ERR_NOT_INIT;
-    const WindowSnapshot w = LoadCaptureWindow();
-    if (!bmp) return LS_ERR_PARAM;
-    if (w.width > 399 || w.height > 399) return GetFingerCropBmp(channel, bmp, 400, 400);
-    const int r = GetFingerCropBmp(channel, bmp, w.width, w.height);
-    return r > 0 ? LS_OK : r;
+    WindowSnapshot fetched{};
+    const int r = GetFingerCropBmp(channel, bmp, &fetched);
+    // A 400 x 400 crop tells whether it found the finger; a smaller window
+    // is given whole.
+    if (r > 0 && fetched.width <= 399 && fetched.height <= 399) return LS_OK;
+    return r;
   });
 }
 

@@ -121,7 +121,8 @@ int SaveSettings(int channel) {
     EncodeSettingsRecord(g_Settings, bytes);
   }
   BeginFlashWrite();
-  const int written = WriteVendorData(channel, bytes, g_FlashLayout.settingsAddress, sizeof bytes);
+  const int written =
+      WriteVendorData(channel, bytes, LoadFlashLayout().settingsAddress, sizeof bytes);
   // Type 2 only fills its page shadow here; the commit is the flash write.
   const int committed = CommitFlashWrite();
   return written != LS_OK ? written : committed;

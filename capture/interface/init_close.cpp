@@ -61,7 +61,7 @@ void CloseLocked() {
   FreeRemapMaps();
   g_bInitialized = 0;
   ResetFlashPageCache();
-  g_ProductInfoValid = 0;
+  ResetProductInfoCache();
 }
 
 // 1 once the device has sent a frame, -107 after about 3 s without one.
@@ -77,7 +77,7 @@ int WaitForFirstFrame(const CCaptureDevice& device) {
 // Init with g_CaptureLock held. The library is marked initialised only at
 // the end, so other threads never meet the device half-started.
 int InitLocked(int index) {
-  std::memset(&g_ProductInfoCache, 0, sizeof g_ProductInfoCache);
+  ResetProductInfoCache();
   ResetFlashWrite();
   ReplaceCaptureDevice(new CCaptureDevice());
   CCaptureDevice* device = g_pCaptureDevice.load();
@@ -112,8 +112,10 @@ int InitLocked(int index) {
   const StartingDevice starting;
   device->StopStreaming();
 
-  g_ProductInfoValid = 0;
-  CAM_GetProductInfo(&g_ProductInfoCache, 0);
+  // Fills the cache; its result does not change the outcome of init.
+  ResetProductInfoCache();
+  ProductInfo info;
+  CAM_GetProductInfo(&info, 0);
 
   if (LoadGeometricCalibration() != 1) {
     CloseLocked();
@@ -186,8 +188,8 @@ int InitCaptureDevice(int index) {
   return result;
 }
 
-int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot* window) {
-  if (!raw || BadChannel(channel)) return LS_ERR_PARAM;
+int FetchWindowFrame(int channel, FrameTarget target, WindowSnapshot* window) {
+  if (BadChannel(channel)) return LS_ERR_PARAM;
   if (!g_bInitialized || !g_pCaptureDevice.load() || CloseCalled()) return LS_ERR_NOT_INIT;
   const uint32_t t0 = GetTickMs();
   std::lock_guard<FairLock> lock(g_CaptureLock);
@@ -196,7 +198,9 @@ int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot*
   if (!g_bInitialized || !device || CloseCalled()) return LS_ERR_NOT_INIT;
   // The window cannot change while the lock is held.
   const WindowSnapshot w = LoadCaptureWindow();
-  if (size_t(w.width) * size_t(w.height) > capacity) return LS_ERR_UNKNOWN;
+  uint8_t* raw = nullptr;
+  const int chosen = target.choose(target.context, w, &raw);
+  if (chosen != LS_OK) return chosen;
   if (window) *window = w;
   do {
     int frameWidth = 0;
@@ -210,6 +214,15 @@ int FetchWindowFrame(int channel, uint8_t* raw, size_t capacity, WindowSnapshot*
   return LS_ERR_UNKNOWN;
 }
 
+int FetchWindowFrame(int channel, std::vector<uint8_t>* frame, WindowSnapshot* window) {
+  auto sized = [frame](const WindowSnapshot& w, uint8_t** buffer) {
+    frame->resize(size_t(w.width) * size_t(w.height));
+    *buffer = frame->data();
+    return LS_OK;
+  };
+  return FetchWindowFrame(channel, MakeFrameTarget(sized), window);
+}
+
 }  // namespace belnor
 
 using namespace belnor;
@@ -217,6 +230,13 @@ using namespace belnor;
 extern "C" {
 
 LIVESCAN_API int LIVESCAN_Init(void) { return LIVESCAN_InitEx(g_nActiveDev); }
+
+// The reduced build's window is set by init, under the capture lock: set
+// after the lock is let go, it would answer -5 whenever a Close came first.
+LIVESCAN_API int LIVESCAN_InitEx(int index) {
+  if (g_bInitialized) return LS_OK;
+  return InitCaptureDevice(index);
+}
 
 LIVESCAN_API int LIVESCAN_Close(void) {
   g_ClosesPending.fetch_add(1);
@@ -264,7 +284,13 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel) {
 }
 
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char* raw) {
-  return FetchWindowFrame(channel, raw, SIZE_MAX, nullptr);
+  if (!raw) return LS_ERR_PARAM;
+  // The caller's buffer holds a frame of whatever window it set.
+  auto callers = [raw](const WindowSnapshot&, uint8_t** buffer) {
+    *buffer = raw;
+    return LS_OK;
+  };
+  return FetchWindowFrame(channel, MakeFrameTarget(callers), nullptr);
 }
 
 }  // extern "C"

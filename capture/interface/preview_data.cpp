@@ -17,12 +17,17 @@ int GetPreviewData(int channel, unsigned char *buffer) {
   int pw = 0, ph = 0;
   LIVESCAN_GetPreviewImageSize(channel, &pw, &ph);
   if (!buffer) return LS_ERR_PARAM;
-  WindowSnapshot w = LoadCaptureWindow();
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_UNKNOWN;
-  std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
-  const int r = FetchWindowFrame(channel, frame.data(), frame.size(), &w);
+  std::vector<uint8_t> frame;
+  // The preview's size is checked against the window of the fetch's turn.
+  auto halves = [&](const WindowSnapshot &w, uint8_t **to) {
+    if (w.width / 2 != pw || w.height / 2 != ph) return int(LS_ERR_UNKNOWN);
+    frame.resize(size_t(w.width) * size_t(w.height));
+    *to = frame.data();
+    return int(LS_OK);
+  };
+  WindowSnapshot w{};
+  const int r = FetchWindowFrame(channel, MakeFrameTarget(halves), &w);
   if (r != LS_OK) return r;
-  if (w.width / 2 != pw || w.height / 2 != ph) return LS_ERR_UNKNOWN;
   // Each preview pixel is the rounded mean of a 2 x 2 block of the frame.
   for (int y = 0; y < ph; ++y) {
     const uint8_t *a = frame.data() + size_t(2 * y) * w.width;

@@ -16,10 +16,15 @@
 
 namespace belnor {
 
-ProductInfo g_ProductInfoCache = {};
-int g_ProductInfoValid = 0;
-
 namespace {
+
+// The record read at init, kept while it holds a valid serial. Threads
+// reading the product information fill it together, and init and Close
+// empty it; generation tells a read whether it was emptied meanwhile.
+std::mutex g_ProductInfoLock;
+ProductInfo g_ProductInfoCache = {};
+bool g_ProductInfoValid = false;
+unsigned g_ProductInfoGeneration = 0;
 
 constexpr int kSerialReads = 3;
 
@@ -55,7 +60,7 @@ bool ReadProductInfo(ProductInfo* info) {
   for (int attempt = 0; attempt < kSerialReads && !valid; ++attempt) {
     uint8_t bytes[kProductInfoSize];
     EncodeProductInfo(*info, bytes);
-    FlashTransfer(g_FlashLayout.productInfoAddress, bytes, sizeof bytes, 1);
+    FlashTransfer(LoadFlashLayout().productInfoAddress, bytes, sizeof bytes, 1);
     DecodeProductInfo(bytes, sizeof bytes, info);
     std::printf("serial: %.16s\n", info->Serial);
     valid = HasValidSerial(*info);
@@ -66,11 +71,16 @@ bool ReadProductInfo(ProductInfo* info) {
 // CAM_GetProductInfo.
 int GetProductInfo(ProductInfo* info) {
   if (!info) return 0;
-  if (info != &g_ProductInfoCache) std::memset(info, 0, sizeof *info);
-  if (g_ProductInfoValid && IsAsciiAlnum(static_cast<unsigned char>(g_ProductInfoCache.Serial[0]))) {
-    if (info != &g_ProductInfoCache) std::memcpy(info, &g_ProductInfoCache, sizeof *info);
-    return 1;
+  unsigned generation;
+  {
+    std::lock_guard<std::mutex> hold(g_ProductInfoLock);
+    if (g_ProductInfoValid) {
+      *info = g_ProductInfoCache;
+      return 1;
+    }
+    generation = g_ProductInfoGeneration;
   }
+  std::memset(info, 0, sizeof *info);
 
   // Before init the scanner is opened just for this read. The capture lock
   // keeps an init on another thread from meeting the temporary device.
@@ -87,14 +97,26 @@ int GetProductInfo(ProductInfo* info) {
   }
 
   const bool valid = ReadProductInfo(info);
-  if (info != &g_ProductInfoCache) std::memcpy(&g_ProductInfoCache, info, sizeof *info);
-  g_ProductInfoValid = valid ? 1 : 0;
+  {
+    std::lock_guard<std::mutex> hold(g_ProductInfoLock);
+    if (g_ProductInfoGeneration == generation) {
+      g_ProductInfoCache = *info;
+      g_ProductInfoValid = valid;
+    }
+  }
 
   if (temporary && !VariantKeepsProbeDevice()) CloseTemporaryDevice();
   return valid ? 1 : 0;
 }
 
 }  // namespace
+
+void ResetProductInfoCache() {
+  std::lock_guard<std::mutex> hold(g_ProductInfoLock);
+  std::memset(&g_ProductInfoCache, 0, sizeof g_ProductInfoCache);
+  g_ProductInfoValid = false;
+  ++g_ProductInfoGeneration;
+}
 
 }  // namespace belnor
 

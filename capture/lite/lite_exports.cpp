@@ -59,10 +59,9 @@ LIVESCAN_API int LIVESCAN_SetBufferEmpty(void *buffer, unsigned long length) {
 LIVESCAN_API int LIVESCAN_CheckFingerPress(void) {
   return FailureOnThrow(LS_ERR_MEMORY, []() -> int {
     if (!g_bInitialized) return LS_ERR_NOT_INIT;
-    WindowSnapshot w = LoadCaptureWindow();
-    std::vector<uint8_t> frame(size_t(w.width) * size_t(w.height));
-    // The frame has the window of the fetch, which may have changed since.
-    const int r = FetchWindowFrame(0, frame.data(), frame.size(), &w);
+    std::vector<uint8_t> frame;
+    WindowSnapshot w{};
+    const int r = FetchWindowFrame(0, &frame, &w);
     if (r < 0) return r;
     return FingerScore(frame.data(), w.width, w.height, nullptr) > 30 ? LS_OK : 0;
   });

@@ -88,9 +88,3 @@ extern "C" LIVESCAN_API int LIVESCAN_SetCaptWindow(int channel, int x, int y, in
   }
   return LS_OK;
 }
-
-extern "C" LIVESCAN_API int LIVESCAN_InitEx(int index) {
-  if (g_bInitialized) return LS_OK;
-  const int r = InitCaptureDevice(index);
-  return r == LS_OK ? LIVESCAN_SetCaptWindow(0, 0, 0, 256, 360) : r;
-}

@@ -10,9 +10,9 @@
 
 namespace belnor {
 
-// ProductInfo read at init, and whether it holds a valid serial.
-extern ProductInfo g_ProductInfoCache;
-extern int g_ProductInfoValid;
+// Empties the product-information cache (init and Close): reads that began
+// before no longer fill it.
+void ResetProductInfoCache();
 
 // Reads the 16-byte settings record of the open scanner and repairs it with
 // the defaults of its type: 1, -5 (not open), -1 (channel, null), or the

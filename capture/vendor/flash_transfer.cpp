@@ -35,7 +35,7 @@ bool PageWriter(uint32_t address, const uint8_t* data, uint32_t length) {
 // inside the library already hold the device, and taking the capture lock
 // then would invert the lock order against Close.
 int ReadVendorArea(void* buffer, unsigned address, unsigned length) {
-  if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  if (!buffer || !RangeEndsWithin(address, length, LoadFlashLayout().vendorSize)) return LS_ERR_PARAM;
   DeviceAccess device;
   if (!device) return LS_ERR_UNKNOWN;
   return FailureOnThrow(LS_ERR_UNKNOWN, [&] {
@@ -72,12 +72,13 @@ int FlashTransfer(uint32_t address, void* buffer, uint32_t length, int read) {
 bool HasFlashWritePath(int devType) { return devType == 1 || devType == 2; }
 
 int BeginFlashWrite() {
-  g_FlashWrite.Begin(g_nDevType == 2, g_FlashLayout.vendorBase, g_FlashLayout.vendorSize);
+  const FlashLayout layout = LoadFlashLayout();
+  g_FlashWrite.Begin(g_nDevType == 2, layout.vendorBase, layout.vendorSize);
   return LS_OK;
 }
 
 int WriteVendorData(int, const void* data, uint32_t address, uint32_t length) {
-  if (!data || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  if (!data || !RangeEndsWithin(address, length, LoadFlashLayout().vendorSize)) return LS_ERR_PARAM;
   const uint8_t* bytes = static_cast<const uint8_t*>(data);
   switch (g_nDevType) {
     case 1:
@@ -104,14 +105,18 @@ void EndFlashWrite() {
   CommitFlashWrite();
 }
 
-void ResetFlashPageCache() { g_Type5Cache.Reset(); }
+void ResetFlashPageCache() {
+  // Reads on other threads may be filling it.
+  std::lock_guard<std::mutex> lock(g_CommandLock);
+  g_Type5Cache.Reset();
+}
 
 int ReadSettingsRecord(int channel, SettingsRecord* record) {
   DeviceAccess device;
   if (!DeviceReady() || !device) return LS_ERR_NOT_INIT;
   if (BadChannel(channel) || !record) return LS_ERR_PARAM;
   uint8_t bytes[kSettingsRecordSize];
-  const int r = ReadVendorArea(bytes, g_FlashLayout.settingsAddress, sizeof bytes);
+  const int r = ReadVendorArea(bytes, LoadFlashLayout().settingsAddress, sizeof bytes);
   if (r != LS_OK) return r;
   DecodeSettingsRecord(bytes, sizeof bytes, record);
   RepairSettingsRecord(g_nDevType, record);
@@ -123,7 +128,7 @@ int ReadSettingsRecord(int channel, SettingsRecord* record) {
 using namespace belnor;
 
 extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned length) {
-  if (!buffer || !RangeEndsWithin(address, length, g_FlashLayout.vendorSize)) return LS_ERR_PARAM;
+  if (!buffer || !RangeEndsWithin(address, length, LoadFlashLayout().vendorSize)) return LS_ERR_PARAM;
   // Outside an open library the read holds the capture lock: an init that
   // is starting the device finishes first (and none starts meanwhile).
   std::unique_lock<FairLock> capture(g_CaptureLock, std::defer_lock);
@@ -133,5 +138,5 @@ extern "C" int ReadVendorData(int, void* buffer, unsigned address, unsigned leng
 
 extern "C" int LIVESCAN_GetUserSpace(void) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
-  return int(g_FlashLayout.userSize);
+  return int(LoadFlashLayout().userSize);
 }

@@ -97,14 +97,14 @@ TEST(DeviceModels, FlashLayoutPerType) {
 
 TEST(DeviceModels, TypeOneAfterTypeTwoUsesDefaultAddresses) {
   ASSERT_EQ(1, SelectDeviceModel("vid_8899&pid_1002"));
-  EXPECT_EQ(0x20000u, g_FlashLayout.settingsAddress);
+  EXPECT_EQ(0x20000u, LoadFlashLayout().settingsAddress);
   ASSERT_EQ(1, SelectDeviceModel("vid_8899&pid_1001"));
-  EXPECT_EQ(0xCA000u, g_FlashLayout.settingsAddress);
-  EXPECT_EQ(0x336000u, g_FlashLayout.vendorSize);
+  EXPECT_EQ(0xCA000u, LoadFlashLayout().settingsAddress);
+  EXPECT_EQ(0x336000u, LoadFlashLayout().vendorSize);
   ASSERT_EQ(1, SelectDeviceModel("vid_8899&pid_1003"));
   ASSERT_EQ(1, SelectDeviceModel("vid_13d3&pid_56ff"));
-  EXPECT_EQ(0xCA040u, g_FlashLayout.productInfoAddress);
-  EXPECT_EQ(0xCA080u, g_FlashLayout.calibrationAddress);
+  EXPECT_EQ(0xCA040u, LoadFlashLayout().productInfoAddress);
+  EXPECT_EQ(0xCA080u, LoadFlashLayout().calibrationAddress);
 }
 
 TEST(DeviceChoiceNumbering, SingleDeviceAnyNegativeIndex) {

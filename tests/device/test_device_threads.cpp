@@ -92,8 +92,9 @@ TEST_F(Threads, StalledFetchersTakeTurnsAndGiveWayToClose) {
     for (const Call& c : mine) {
       passedWindow += c.begin > windowBegin && c.end < windowEnd;
       passedBmp += c.begin > bmpBegin && c.end < bmpEnd;
-      // Close goes before every fetch called after it, and ends them.
-      if (c.begin > closeBegin) {
+      // Close ends the fetch it found waiting, and goes before every fetch
+      // called after it.
+      if (c.end > closeBegin) {
         EXPECT_EQ(LS_ERR_NOT_INIT, c.result);
       }
     }
@@ -101,6 +102,48 @@ TEST_F(Threads, StalledFetchersTakeTurnsAndGiveWayToClose) {
     EXPECT_LE(passedWindow, 1);
     EXPECT_LE(passedBmp, 1);
   }
+}
+
+// The BMP fetch answers for the window its frame was taken at, while
+// another host switches the window between a whole-frame size and one it
+// crops; and a crop without a frame answers the fetch's error.
+TEST_F(Threads, BmpFetchFollowsTheWindowOfItsFrame) {
+  Attach("8899:1001/fps=30");
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
+  std::atomic<bool> stop{false};
+  std::thread switcher([&] {
+    for (int i = 0; !stop; ++i) {
+      EXPECT_EQ(LS_OK, LIVESCAN_SetCaptWindow(0, 0, 0, i % 2 ? 640 : 256, i % 2 ? 640 : 360));
+      std::this_thread::sleep_for(5ms);
+    }
+  });
+  std::vector<uint8_t> bmp(1078 + 400 * 400);
+  int whole = 0, cropped = 0;
+  for (int i = 0; i < 40; ++i) {
+    const int r = LIVESCAN_GetFPBmpData(0, bmp.data());
+    const int width = bmp[18] | bmp[19] << 8, height = bmp[22] | bmp[23] << 8;
+    if (r == LS_OK) {
+      ++whole;
+      EXPECT_EQ(256, width);
+      EXPECT_EQ(360, height);
+    } else {
+      ASSERT_TRUE(r == 2 || r == 3) << r;
+      ++cropped;
+      EXPECT_EQ(400, width);
+      EXPECT_EQ(400, height);
+    }
+  }
+  stop = true;
+  switcher.join();
+  EXPECT_GT(whole, 0);
+  EXPECT_GT(cropped, 0);
+
+  ASSERT_EQ(LS_OK, LIVESCAN_SetCaptWindow(0, 0, 0, 640, 640));
+  ASSERT_EQ(0, sim.setFault(0, VSCANNER_FAULT_NO_FRAMES, 1000));
+  // Frames already on their way are still read; then the fetch fails.
+  int r = LS_OK;
+  for (int i = 0; i < 10 && r != LS_ERR_UNKNOWN; ++i) r = LIVESCAN_GetFPBmpData(0, bmp.data());
+  EXPECT_EQ(LS_ERR_UNKNOWN, r);
 }
 
 TEST_F(Threads, ConcurrentInitsOpenOneDevice) {

@@ -1,10 +1,14 @@
-// Frame request slots and the callback-to-worker hand-over.
+// Frame request slots, the callback-to-worker hand-over and the capture
+// lock's hand-on.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "fair_lock.h"
 #include "frame_handoff.h"
 #include "frame_request_slots.h"
 
@@ -204,6 +208,48 @@ TEST(FrameHandoff, ProducerAndConsumerNeverShareABuffer) {
   }
   producer.join();
   EXPECT_GT(taken, 0);
+}
+
+// Several threads waiting whenever the lock is handed on: each unlock must
+// reach the next ticket's holder, whichever waiter the wakeup finds first.
+TEST(FairLock, HandsOnWithManyWaiters) {
+  constexpr int kThreads = 6, kRounds = 5000;
+  struct Shared {
+    FairLock lock;
+    long counter = 0;  // guarded by lock alone
+    std::mutex doneMutex;
+    std::condition_variable doneChanged;
+    int done = 0;
+  };
+  // Left alive if the lock stalls: its waiters never return.
+  auto *shared = new Shared;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t)
+    threads.emplace_back([shared] {
+      for (int i = 0; i < kRounds; ++i) {
+        {
+          std::lock_guard<FairLock> hold(shared->lock);
+          ++shared->counter;
+        }
+        // Queues again behind the others, as a fetcher does.
+        std::this_thread::yield();
+      }
+      std::lock_guard<std::mutex> hold(shared->doneMutex);
+      ++shared->done;
+      shared->doneChanged.notify_all();
+    });
+  bool finished;
+  {
+    std::unique_lock<std::mutex> hold(shared->doneMutex);
+    finished = shared->doneChanged.wait_for(hold, 120s, [&] { return shared->done == kThreads; });
+  }
+  if (!finished) {
+    for (std::thread &t : threads) t.detach();
+    FAIL() << "the lock stopped passing on";
+  }
+  for (std::thread &t : threads) t.join();
+  EXPECT_EQ(long(kThreads) * kRounds, shared->counter);
+  delete shared;
 }
 
 }  // namespace

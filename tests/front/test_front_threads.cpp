@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -48,6 +50,70 @@ TEST(FrontThreads, AttributeAndVendorCallsRaceClose) {
     caller.join();
     EXPECT_EQ(unexpected.load(), 0);
   }
+}
+
+// Init and Close in a loop (two closers) while hosts fetch, change the
+// window and read lamps, flash and the product record of a type-5 scanner,
+// whose flash reads go through a page cache that Close drops. Under
+// ThreadSanitizer this covers the flash layout, the product cache and the
+// page cache; everywhere, no record may come out torn.
+TEST(FrontThreads, EveryCallBesideInitAndClose) {
+  Attach("8899:1003/fps=30");
+  const std::string serial = "VS1003D000000000";
+  constexpr unsigned kProductInfoAddress = 0x20800;
+  std::atomic<bool> stop{false};
+  std::atomic<int> unexpected{0};
+  auto expect = [&](int r, std::initializer_list<int> codes, const char *call) {
+    if (Allowed(r, codes)) return;
+    ++unexpected;
+    ADD_FAILURE() << call << " answered " << r;
+  };
+  std::vector<std::thread> threads;
+  threads.emplace_back([&] {
+    while (!stop) expect(LIVESCAN_Init(), {1, -107}, "Init");
+  });
+  for (int i = 0; i < 2; ++i)
+    threads.emplace_back([&] {
+      while (!stop) expect(LIVESCAN_Close(), {1}, "Close");
+    });
+  for (int i = 0; i < 4; ++i)
+    threads.emplace_back([&, i] {
+      std::vector<unsigned char> frame(1600 * 1500);
+      unsigned char lamps[3] = {};
+      char bytes[sizeof(ProductInfo)];
+      for (int call = i; !stop; ++call) {
+        switch (call % 5) {
+          case 0: expect(LIVESCAN_GetFPRawData(0, frame.data()), {1, -5, -101}, "fetch"); break;
+          case 1:
+            expect(LIVESCAN_SetCaptWindow(0, 0, 0, call % 2 ? 640 : 1600, call % 2 ? 640 : 1500),
+                   {1, -5}, "window");
+            break;
+          case 2: expect(LIVESCAN_AccessLamp(0, lamps, 1), {1, -5, -101}, "lamps"); break;
+          case 3: {
+            const int r = ReadVendorData(0, bytes, kProductInfoAddress, sizeof bytes);
+            expect(r, {1, -101}, "flash");
+            if (r == 1) {
+              EXPECT_EQ(serial, std::string(bytes, 16));
+            }
+            break;
+          }
+          default: {
+            ProductInfo info{};
+            const int r = LIVESCAN_GetProductInfo(0, &info);
+            expect(r, {1, -101}, "product");
+            if (r == 1) {
+              EXPECT_EQ(serial, std::string(info.Serial, 16));
+            }
+            break;
+          }
+        }
+      }
+    });
+  // Bounded in time, not in rounds: a sanitizer build is many times slower.
+  std::this_thread::sleep_for(std::chrono::seconds(6));
+  stop = true;
+  for (std::thread &t : threads) t.join();
+  EXPECT_EQ(unexpected.load(), 0);
 }
 
 TEST(FrontThreads, ASaveRunningIntoCloseLeavesAWholePage) {

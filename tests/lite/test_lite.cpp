@@ -3,8 +3,11 @@
 // the finger check.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device_state.h"
@@ -127,6 +130,29 @@ TEST_F(Lite, OneWindowPlacedByTheDeviceType) {
   EXPECT_EQ(LIVESCAN_SetCaptWindow(0, 100, 100, 256, 360), LS_OK);
   ExpectWindow(0, 0);
   EXPECT_EQ(LIVESCAN_GetFPRawData(0, frame.data()), LS_OK);
+}
+
+// The window is set inside init: a Close on another thread right after it
+// must not turn a successful init into -5.
+TEST_F(Lite, InitAnswersAsTheFullBuildWhileAnotherThreadCloses) {
+  Attach("8899:1002/fps=30");
+  std::atomic<bool> stop{false};
+  std::thread closer([&] {
+    while (!stop) LIVESCAN_Close();
+  });
+  int inits = 0;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (std::chrono::steady_clock::now() < end) {
+    const int r = LIVESCAN_Init();
+    ++inits;
+    // -107: a busy machine may keep the first frame past init's wait.
+    if (r != LS_OK && r != LS_ERR_TIMEOUT) {
+      ADD_FAILURE() << "Init answered " << r << " after " << inits << " calls";
+      break;
+    }
+  }
+  stop = true;
+  closer.join();
 }
 
 std::vector<uint8_t> ProductBytes(const char *serial, int year, int month, int day) {
