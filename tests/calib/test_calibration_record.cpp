@@ -2,6 +2,7 @@
 // record falling back to the built-in grid.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -48,13 +49,20 @@ TEST(CalibRecord, TranslationRecordBytes) {
 struct Loaded {
   int result;
   CalibSource source;
-  int width, height;
+  RemapMaps maps;
 };
 
 Loaded Load(const calibtest::Sensor &s, const std::vector<uint8_t> &flash) {
   LoadedCalibration cal;
   const int r = LoadCalibration(s.type, s.width, s.height, FlashImage(flash), &cal);
-  return {r, cal.source, cal.maps.width, cal.maps.height};
+  return {r, cal.source, std::move(cal.maps)};
+}
+
+bool SameMaps(const RemapMaps &a, const RemapMaps &b) {
+  const size_t bytes = size_t(a.width) * a.height * sizeof(int32_t);
+  return a.x && b.x && a.width == b.width && a.height == b.height &&
+         std::memcmp(a.x.get(), b.x.get(), bytes) == 0 &&
+         std::memcmp(a.y.get(), b.y.get(), bytes) == 0;
 }
 
 void Put16(std::vector<uint8_t> *rec, size_t offset, unsigned v) {
@@ -81,8 +89,8 @@ TEST(CalibRecord, ValidRecordsLoad) {
   const Loaded l = Load(kType1, rec);
   EXPECT_EQ(l.result, 1);
   EXPECT_EQ(l.source, CalibSource::kStored);
-  EXPECT_EQ(l.width, 480);
-  EXPECT_EQ(l.height, 400);
+  EXPECT_EQ(l.maps.width, 480);
+  EXPECT_EQ(l.maps.height, 400);
   // A CRC field of 0 is not checked.
   const Loaded unchecked = Load(kType1, sim::EncodeCalibRecord(SmallGrid(), 1424, 984, false));
   EXPECT_EQ(unchecked.source, CalibSource::kStored);
@@ -90,11 +98,14 @@ TEST(CalibRecord, ValidRecordsLoad) {
   const Loaded wide =
       Load(kType5, sim::EncodeCalibRecord(sim::TranslationGrid(1600, 1500, 400, 200), 2592, 1944));
   EXPECT_EQ(wide.source, CalibSource::kStored);
-  EXPECT_EQ(wide.width, 1600);
-  EXPECT_EQ(wide.height, 1500);
+  EXPECT_EQ(wide.maps.width, 1600);
+  EXPECT_EQ(wide.maps.height, 1500);
 }
 
 TEST(CalibRecord, BadRecordsSelectTheBuiltInGrid) {
+  RemapMaps builtin;
+  ASSERT_EQ(MakeRemapMaps(GridFromBuiltin(*FindBuiltinGrid(1)), 1424, 984, &builtin),
+            MapBuild::kBuilt);
   const auto good = sim::EncodeCalibRecord(SmallGrid(), 1424, 984);
   const std::vector<uint8_t> unchecked = sim::EncodeCalibRecord(SmallGrid(), 1424, 984, false);
   struct Case {
@@ -133,8 +144,26 @@ TEST(CalibRecord, BadRecordsSelectTheBuiltInGrid) {
     const Loaded l = Load(kType1, rec);
     EXPECT_EQ(l.result, 1) << c.what;
     EXPECT_EQ(l.source, CalibSource::kBuiltin) << c.what;
-    EXPECT_EQ(l.width, 640) << c.what;
-    EXPECT_EQ(l.height, 640) << c.what;
+    EXPECT_EQ(l.maps.width, 640) << c.what;
+    EXPECT_EQ(l.maps.height, 640) << c.what;
+    EXPECT_TRUE(SameMaps(l.maps, builtin)) << c.what;
+  }
+  // Intact records of grids that pass every record check yet give no maps:
+  // an image less than two pixels wide, and columns that lowering the even
+  // sizes makes equal.
+  CalibGrid narrow = SmallGrid(), merged = SmallGrid();
+  narrow.columns = {0, 0.2f, 0.5f};
+  merged.columns = {0, 1, 480};
+  merged.rows.back() = 400;
+  for (const CalibGrid &g : {narrow, merged}) {
+    const auto rec = sim::EncodeCalibRecord(g, 1424, 984);
+    CalibGrid parsed;
+    ASSERT_TRUE(ParseCalibData(ParseCalibHeader(rec.data()), rec.data() + kCalibHeaderSize,
+                               rec.size() - kCalibHeaderSize, 1424, 984, &parsed));
+    const Loaded l = Load(kType1, rec);
+    EXPECT_EQ(l.result, 1);
+    EXPECT_EQ(l.source, CalibSource::kBuiltin);
+    EXPECT_TRUE(SameMaps(l.maps, builtin));
   }
 }
 

@@ -1,6 +1,7 @@
 // Image quality, finger quality and the grey stretch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -33,6 +34,17 @@ TEST_F(MosaicQuality, ImageQualityOfPlainImages) {
   EXPECT_EQ(mosaic_grey_threshold(mosaic_test::WhiteImage(640, 199).data(), 640, 199), 0);
   EXPECT_EQ(ImageQuality(mosaic_test::WhiteImage(64, 64), 64, 64), 40);
   EXPECT_EQ(ImageQuality(Image(640 * 640, 0), 640, 640), 30);
+  // Left half at level G, right half white: the probes on the right and in
+  // the middle set the threshold to 255, so the left half is dark with mean
+  // G. Terms: dark level (220 - G) * 30 / 170, brightness 10, range
+  // (255 - G) / 6, dark share 30. The dark level is exactly 3 at G = 203 and
+  // just short of 11 at G = 158, so any other divisor moves one of them.
+  for (auto [G, want] : {std::pair{203, 3 + 10 + 8 + 30}, {158, 10 + 10 + 16 + 30}}) {
+    Image image = mosaic_test::WhiteImage(640, 640);
+    for (int y = 0; y < 640; ++y) std::fill_n(image.begin() + y * 640, 320, G);
+    EXPECT_EQ(mosaic_grey_threshold(image.data(), 640, 640), 255);
+    EXPECT_EQ(ImageQuality(image, 640, 640), want) << G;
+  }
 }
 
 TEST_F(MosaicQuality, RegionThreshold) {
