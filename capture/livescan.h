@@ -195,7 +195,8 @@ LIVESCAN_API int LIVESCAN_FeatureExtractMem(const unsigned char *bmp, int bmpSiz
                                             unsigned char *feature);
 /* Compares two FTemplates (each buffer must hold 606 bytes; only the first
  * byte and the count are checked). score gets 0..1. Returns 1, or -1 for a
- * null pointer or a template not starting with 'F'.
+ * null pointer or a template not starting with 'F', or -2 (score 0) when
+ * memory ran out.
  * Scores saturate: every raw score of 615 and above gives 1.0.
  * Two templates that both hold 10 or fewer minutiae score 0, even alike. */
 LIVESCAN_API int LIVESCAN_FeatureMatchMem(const unsigned char *feature1,

@@ -642,12 +642,19 @@ int matchMinutiaeSets(const MinutiaeRecord &recA, const MinutiaeRecord &recB, co
   }
 }
 
-float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b) {
-  if (!a || !b) return 0.0f;
-  const int raw = matchMinutiaeSets(*a, *b);
+namespace {
+
+float ScaledScore(int raw) {
   if (raw <= 0) return 0.0f;
   const float s = float(raw) * 0.0016276041f;
   return s > 1.0f ? 1.0f : s;
+}
+
+}  // namespace
+
+float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b) {
+  if (!a || !b) return 0.0f;
+  return ScaledScore(matchMinutiaeSets(*a, *b));
 }
 
 int matchFTemplates(const uint8_t *t1, const uint8_t *t2, float *score) {
@@ -655,8 +662,10 @@ int matchFTemplates(const uint8_t *t1, const uint8_t *t2, float *score) {
   MinutiaeRecord a{}, b{};
   unpackFTemplate(t1, a);
   unpackFTemplate(t2, b);
-  *score = scoreMinutiaeSets(&a, &b);
-  return 1;
+  const int raw = matchMinutiaeSets(a, b);
+  *score = ScaledScore(raw);
+  // Score 0 here would read as a rejected match.
+  return raw == kMatchNoMemory ? kMatchNoMemory : 1;
 }
 
 }  // namespace minutiae

@@ -145,8 +145,9 @@ int matchMinutiaeSets(const MinutiaeRecord &a, const MinutiaeRecord &b,
                       const MatchProfile &profile = kCaptureMatch);
 // 0..1; 0 also when working memory cannot be had.
 float scoreMinutiaeSets(const MinutiaeRecord *a, const MinutiaeRecord *b);
-// -1 for a null argument or a template not starting with 'F'; else 1. Each
-// template buffer must hold 606 bytes (the reader takes no length).
+// -1 for a null argument or a template not starting with 'F'; kMatchNoMemory
+// (score 0) when working memory cannot be had; else 1. Each template buffer
+// must hold 606 bytes (the reader takes no length).
 int matchFTemplates(const uint8_t *t1, const uint8_t *t2, float *score);
 
 }  // namespace minutiae

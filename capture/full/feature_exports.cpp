@@ -53,6 +53,7 @@ extern "C" int LIVESCAN_FeatureMatchMem(const unsigned char *feature1, const uns
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   *score = 0.0f;
   const int r = minutiae::matchFTemplates(feature1, feature2, score);
+  if (r == minutiae::kMatchNoMemory) return LS_ERR_MEMORY;
   if (r < 0) return r;
   if (*score > 1.0f) *score = 1.0f;
   return LS_OK;

@@ -107,7 +107,10 @@ extern "C" int FP_ImageMatch(unsigned char *image, unsigned char *tmpl, float *s
   if (!image || !tmpl || !score) return FP_ERR_PARAM;
   if (!IsInitialised()) return FP_ERR_FAIL;
   uint8_t probe[kTemplateSize];
-  if (FP_FeatureExtract(255, 99, image, probe) < 0) return FP_ERR_FAIL;
+  const int r = FP_FeatureExtract(255, 99, image, probe);
+  // The probe then holds the no-feature template: no answer for this image.
+  if (r == FP_ERR_MEMORY) return FP_ERR_MEMORY;
+  if (r < 0) return FP_ERR_FAIL;
   return FP_FeatureMatch(tmpl, probe, score);
 }
 

@@ -216,29 +216,39 @@ TEST(FirstMatch, TwoThreadsBuildTheTablesOnceInFreshProcesses) {
   for (int run = 0; run < 20; ++run) ASSERT_EQ(testproc::RunInFreshProcess("FirstMatchChild.*"), 0) << "run " << run;
 }
 
-// In a fresh process, so that the matchers' working memory is made under
-// the sweep: every failed allocation gives FP_ERR_MEMORY with score 0, and
-// the host goes on.
-TEST_F(FpLibTest, OutOfMemoryChildFeatureMatchFails) {
+// In a fresh process, so that the matchers' working memory (and, for the
+// image match, this thread's extraction buffers) is made under the sweep:
+// every failed allocation gives FP_ERR_MEMORY with score 0, and the host
+// goes on.
+TEST_F(FpLibTest, OutOfMemoryChildMatchesFail) {
   if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of OutOfMemory";
   std::vector<uint8_t> a = TemplateOf(SpreadRecord(40, 7)), b = TemplateOf(SpreadRecord(40, 7, 0.1, 6, -5));
-  const testproc::SweptMatches swept =
-      testproc::SweepMatch([&](float *s) { return FP_FeatureMatch(a.data(), b.data(), s); });
-  ASSERT_GT(swept.points, 1);
-  float alone = -1;
-  ASSERT_EQ(FP_FeatureMatch(a.data(), b.data(), &alone), 1);
-  EXPECT_GT(alone, 0.0f);
-  int failed = 0;
-  for (size_t k = 0; k < swept.results.size(); ++k) {
-    if (swept.results[k] == FP_ERR_MEMORY) {
-      ++failed;
-      EXPECT_EQ(swept.scores[k], 0.0f) << k;
-    } else {
-      EXPECT_EQ(swept.results[k], 1) << k;
-      EXPECT_EQ(swept.scores[k], alone) << k;
+  const std::vector<uint8_t> print = fptest::SyntheticPrint();
+  std::vector<uint8_t> image = print, t(kTemplateSize);
+  std::thread([&] { FP_FeatureExtract(1, 1, image.data(), t.data()); }).join();
+  const auto check = [](auto match) {
+    const testproc::SweptMatches swept = testproc::SweepMatch(match);
+    ASSERT_GT(swept.points, 1);
+    float alone = -1;
+    ASSERT_EQ(match(&alone), 1);
+    EXPECT_GT(alone, 0.0f);
+    int failed = 0;
+    for (size_t k = 0; k < swept.results.size(); ++k) {
+      if (swept.results[k] == FP_ERR_MEMORY) {
+        ++failed;
+        EXPECT_EQ(swept.scores[k], 0.0f) << k;
+      } else {
+        EXPECT_EQ(swept.results[k], 1) << k;
+        EXPECT_EQ(swept.scores[k], alone) << k;
+      }
     }
-  }
-  EXPECT_GT(failed, 0);
+    EXPECT_GT(failed, 0);
+  };
+  check([&](float *s) { return FP_FeatureMatch(a.data(), b.data(), s); });
+  check([&](float *s) {
+    std::copy(print.begin(), print.end(), image.begin());
+    return FP_ImageMatch(image.data(), t.data(), s);
+  });
 }
 
 // One record against many, the way a search through stored templates runs:
@@ -273,8 +283,8 @@ TEST(MatcherBWorkspace, AWarmRunAgainstOneFirstSetAllocatesNothing) {
   EXPECT_GT(*std::max_element(scores.begin(), scores.end()), 0.3f);
 }
 
-TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {
-  EXPECT_EQ(testproc::RunInFreshProcess("FpLibTest.OutOfMemoryChildFeatureMatchFails"), 0);
+TEST(OutOfMemory, MatchesReportItInAFreshProcess) {
+  EXPECT_EQ(testproc::RunInFreshProcess("FpLibTest.OutOfMemoryChildMatchesFail"), 0);
 }
 
 // Matches running at the same time each borrow their own working memory:

@@ -13,8 +13,11 @@
 #include "device_state.h"
 #include "fail_alloc_sweep.h"
 #include "frame_pipeline.h"
+#include "fresh_process.h"
+#include "ftemplate.h"
 #include "image_attr.h"
 #include "livescan.h"
+#include "match_sweep.h"
 #include "result_codes.h"
 #include "vscanner_fixture.h"
 
@@ -137,6 +140,35 @@ TEST_F(OutOfMemoryOnScanner, SettingsSave) {
   ImgAttr stored{};
   ASSERT_EQ(LIVESCAN_GetImgAttr(0, &stored, 1), LS_OK);
   EXPECT_EQ(int(stored.Bright), 77);
+}
+
+// In a fresh process, so that the match's working memory is made under the
+// sweep: each failed allocation gives LS_ERR_MEMORY with score 0, never a
+// success that reads as a rejected match.
+TEST_F(OutOfMemoryOnScanner, FeatureMatchChild) {
+  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of FeatureMatchReportsItInAFreshProcess";
+  Open("8899:1001/fps=30");
+  minutiae::MinutiaeRecord spread{};
+  for (int i = 0; i < 40; ++i)
+    spread.minutiae[spread.count++] = {uint16_t(25 + i % 6 * 40 + i * 7 % 13), uint16_t(25 + i / 6 * 45 + i * 11 % 17),
+                                       1, uint8_t(i * 53)};
+  uint8_t t[minutiae::kFTemplateMax] = {};
+  minutiae::packFTemplate(spread, 60, t);
+  const testproc::SweptMatches swept =
+      testproc::SweepMatch([&](float *s) { return LIVESCAN_FeatureMatchMem(t, t, s); });
+  ExpectSweepCompletes(swept.points);
+  float alone = -1;
+  ASSERT_EQ(LIVESCAN_FeatureMatchMem(t, t, &alone), LS_OK);
+  EXPECT_GT(alone, 0.0f);
+  for (size_t k = 0; k < swept.results.size(); ++k) {
+    const bool failed = k + 1 < swept.results.size();
+    EXPECT_EQ(swept.results[k], failed ? LS_ERR_MEMORY : LS_OK) << k;
+    EXPECT_EQ(swept.scores[k], failed ? 0.0f : alone) << k;
+  }
+}
+
+TEST(OutOfMemory, FeatureMatchReportsItInAFreshProcess) {
+  EXPECT_EQ(testproc::RunInFreshProcess("OutOfMemoryOnScanner.FeatureMatchChild"), 0);
 }
 
 }  // namespace

@@ -8,11 +8,9 @@
 
 #include "device_state.h"
 #include "extract_driver.h"
-#include "fresh_process.h"
 #include "ftemplate.h"
 #include "int_geometry.h"
 #include "livescan.h"
-#include "match_sweep.h"
 #include "matcher.h"
 #include "compat_screen.h"
 #include "octant_vote.h"
@@ -399,35 +397,4 @@ TEST(FeatureMatchMem, ArgumentStateAndClamp) {
   EXPECT_EQ(LIVESCAN_FeatureMatchMem(t, bad, &s), -1);
   EXPECT_EQ(s, 0.0f);
   belnor::g_bInitialized = 0;
-}
-
-// In a fresh process, so that the working memory is made under the sweep:
-// each failed allocation ends the match with result 1 and score 0.
-TEST(MatchOutOfMemoryChild, EveryFailureEndsTheMatchWithZero) {
-  if (!testproc::InFreshProcess()) GTEST_SKIP() << "runs as a child of MatchOutOfMemory";
-  std::mt19937 rng(31);
-  const MinutiaeRecord finger = RandomSet(rng, 40), imp = Impression(finger, rng, 8, 5, -4, 1.0, 0.1);
-  uint8_t ta[kFTemplateMax], tb[kFTemplateMax];
-  packFTemplate(finger, 60, ta);
-  packFTemplate(imp, 60, tb);
-  belnor::g_bInitialized = 1;
-  const testproc::SweptMatches swept = testproc::SweepMatch([&](float *s) { return LIVESCAN_FeatureMatchMem(ta, tb, s); });
-  float alone = -1;
-  ASSERT_EQ(LIVESCAN_FeatureMatchMem(ta, tb, &alone), 1);
-  belnor::g_bInitialized = 0;
-  ASSERT_GT(swept.points, 1);
-  EXPECT_GT(alone, 0.0f);
-  int zeros = 0;
-  for (size_t k = 0; k < swept.results.size(); ++k) {
-    EXPECT_EQ(swept.results[k], 1) << k;
-    if (swept.scores[k] != alone) {
-      EXPECT_EQ(swept.scores[k], 0.0f) << k;
-      ++zeros;
-    }
-  }
-  EXPECT_GT(zeros, 0);
-}
-
-TEST(MatchOutOfMemory, EndsTheMatchWithZeroInAFreshProcess) {
-  EXPECT_EQ(testproc::RunInFreshProcess("MatchOutOfMemoryChild.*"), 0);
 }
