@@ -10,11 +10,16 @@ OperatorState OperatorStateAt(double tMs, int lamps) {
   if (lamps & kLampLeftFour) return {OperatorPose::kLeftFour, 0};
   if (lamps & kLampThumbs) return {OperatorPose::kThumbs, 0};
   if (lamps & kLampRightFour) return {OperatorPose::kRightFour, 0};
+  if (lamps & kSlapWindowShown) return {OperatorPose::kLeftFour, 0};
   const double t = std::fmod(std::max(0.0, tMs), kOperatorCycleMs);
   if (t < kOperatorRestEndMs) return {OperatorPose::kResting, 0};
   if (t < kOperatorRollStartMs || t >= kOperatorRollEndMs) return {OperatorPose::kAway, 0};
   const int phase = int((t - kOperatorRollStartMs) / (kOperatorRollEndMs - kOperatorRollStartMs) * kRollPhases);
   return {OperatorPose::kRolling, std::min(phase, kRollPhases - 1)};
+}
+
+bool SlapWindow(int deviceType, int width, int height) {
+  return deviceType == 5 && width == 1600 && height == 1500;
 }
 
 int OperatorStateIndex(const OperatorState &s) {

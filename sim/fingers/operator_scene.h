@@ -1,7 +1,8 @@
 // An operator at the scanner, what the virtual scanner shows unless a test
 // chooses otherwise: one finger rests where the single-finger windows lie,
 // now and then rolls nail to nail, lifts and pauses; a lit lamp brings the
-// hand it calls for. Time and lamps give a state; every state is one still
+// hand it calls for, and with none lit the slap window on the screen brings
+// the left four. Time and lamps give a state; every state is one still
 // picture, so a source can draw each once and reuse it.
 #pragma once
 
@@ -15,6 +16,15 @@ namespace belnor::sim {
 // The scanner's lamps as bits: lamp 0 calls the left four fingers, lamp 1
 // both thumbs, lamp 2 the right four fingers.
 constexpr int kLampLeftFour = 1, kLampThumbs = 2, kLampRightFour = 4;
+// Not a lamp: the host's screen shows the slap window (SlapWindow). With no
+// lamp lit the operator lays down the left four there, what the screen's
+// hand mode asks for before a lamp lights.
+constexpr int kSlapWindowShown = 8;
+
+// Whether a capture window is the hand modes' slap window: type 5's
+// 1600 x 1500 (on the other types the largest window is also the rolled
+// print's, or the only one).
+bool SlapWindow(int deviceType, int width, int height);
 
 enum class OperatorPose { kAway, kResting, kRolling, kLeftFour, kThumbs, kRightFour };
 
@@ -32,7 +42,7 @@ constexpr double kOperatorCycleMs = 9000, kOperatorRestEndMs = 5000;
 constexpr double kOperatorRollStartMs = 5500, kOperatorRollEndMs = 7500;
 constexpr int kRollPhases = 20;
 
-// lamps: kLamp* bits; the first lit in that order wins.
+// lamps: kLamp* bits, the first lit in that order wins; then kSlapWindowShown.
 OperatorState OperatorStateAt(double tMs, int lamps);
 
 // Every state numbered 0 .. kOperatorStates - 1.

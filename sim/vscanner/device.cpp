@@ -73,6 +73,7 @@ void Device::Unplug() {
         attached_ = false;
         streaming_ = false;
         streamOwner_ = nullptr;
+        hostWindow_ = nullptr;
         FailInFlight(LIBUSB_TRANSFER_NO_DEVICE);
         producer = std::move(producer_);
         streamCv_.notify_all();

@@ -19,6 +19,7 @@
 #include "descriptors.h"
 #include "flash_memory.h"
 #include "frame_renderer.h"
+#include "host_window.h"
 #include "scenes.h"
 #include "vscanner_control.h"
 
@@ -88,6 +89,8 @@ public:
     void InstallScene(vscanner_scene_fn fn, void* user);
     // After a register write: the operator scene follows the lamps.
     void LampsChanged();
+    // Before each frame, without mu: the operator looks at the host's window.
+    void LookAtScreen(CaptureWindowFn window);
     int Claimed() const;
     bool streaming() const { return streaming_; }
     int streamFormatCode() const;
@@ -154,6 +157,7 @@ private:
     // Video streaming.
     StreamParams probe_, commit_;
     const void* streamOwner_ = nullptr;
+    CaptureWindowFn hostWindow_ = nullptr; // while streaming
     bool streaming_ = false;
     uint64_t streamSerial_ = 0;
     std::deque<libusb_transfer*> inFlight_;

@@ -1,6 +1,7 @@
 // Choosing a device's scene, by name or as a callback.
 #include "calibration_record.h"
 #include "device.h"
+#include "operator_scene.h"
 
 namespace vscanner {
 
@@ -30,6 +31,12 @@ void Device::LampsChanged() {
         return it == registers.end() ? 0 : int(it->second);
     };
     namedScenes_.SetLamps(((level(0x2043) >> 1) & 1) | ((level(0x2043) >> 3) & 1) << 1 | (level(0x204C) & 1) << 2);
+}
+
+void Device::LookAtScreen(CaptureWindowFn window) {
+    int x, y, width, height;
+    namedScenes_.ShowSlapWindow(window && window(0, &x, &y, &width, &height) == 1 &&
+                                belnor::sim::SlapWindow(model.type, width, height));
 }
 
 void Device::ShowNamedScene() {

@@ -61,6 +61,21 @@ struct NamedScenes::Made {
 
 NamedScenes::NamedScenes(int deviceType, double fps) : type_(deviceType), fps_(fps) {}
 
+// Register writes and the frame thread each set their own bits.
+void NamedScenes::SetCues(int mask, int bits) {
+    int cues = lamps_.load();
+    while (!lamps_.compare_exchange_weak(cues, (cues & ~mask) | bits)) {
+    }
+}
+
+void NamedScenes::SetLamps(int lamps) {
+    SetCues(belnor::sim::kLampLeftFour | belnor::sim::kLampThumbs | belnor::sim::kLampRightFour, lamps);
+}
+
+void NamedScenes::ShowSlapWindow(bool shown) {
+    SetCues(belnor::sim::kSlapWindowShown, shown ? belnor::sim::kSlapWindowShown : 0);
+}
+
 NamedScenes::~NamedScenes() = default;
 
 Scene NamedScenes::Get(const std::string& name, const std::vector<uint8_t>& record) {

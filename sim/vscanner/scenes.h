@@ -48,11 +48,14 @@ public:
     // test pattern for a name that is not a finger scene.
     Scene Get(const std::string& name, const std::vector<uint8_t>& record);
 
-    // The lamps lit, as bits (belnor::sim::kLamp*).
-    void SetLamps(int lamps) { lamps_ = lamps; }
+    // The lamps lit, as bits (belnor::sim::kLamp*), and whether the host
+    // shows the slap window: what the operator follows.
+    void SetLamps(int lamps);
+    void ShowSlapWindow(bool shown);
 
 private:
     struct Made;
+    void SetCues(int mask, int bits);
     const int type_;
     const double fps_;
     std::atomic<int> lamps_{0};

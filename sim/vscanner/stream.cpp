@@ -70,6 +70,7 @@ void Device::FailInFlight(int status) {
 void Device::StartStream(const void* owner) {
     streamOwner_ = owner;
     streaming_ = true;
+    hostWindow_ = FindHostCaptureWindow();
     ShowNamedScene();
     ++streamSerial_;
     streamCv_.notify_all();
@@ -83,6 +84,7 @@ void Device::StopStream() {
         std::lock_guard<std::mutex> lock(mu);
         streaming_ = false;
         streamOwner_ = nullptr;
+        hostWindow_ = nullptr;
         producer = std::move(producer_);
         streamCv_.notify_all();
     }
@@ -128,7 +130,9 @@ void Device::StreamLoop() {
             const Scene sceneNow = scene_;
             const CameraSettings settings = SettingsOf(controls);
             const uint64_t version = controlsVersion;
+            const CaptureWindowFn hostWindow = hostWindow_;
             lock.unlock();
+            LookAtScreen(hostWindow);
             const std::vector<uint8_t>* bytes = &renderer.Render(format, frame, sceneNow, settings, version);
             if (cut || garble) {
                 damaged = *bytes;

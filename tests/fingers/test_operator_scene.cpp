@@ -37,6 +37,10 @@ TEST(OperatorTimeline, RestsRollsNailToNailLiftsAndAnswersTheLamps) {
   EXPECT_EQ(OperatorStateAt(kOperatorRollStartMs, kLampLeftFour).pose, OperatorPose::kLeftFour);
   EXPECT_EQ(OperatorStateAt(0, kLampThumbs).pose, OperatorPose::kThumbs);
   EXPECT_EQ(OperatorStateAt(kOperatorRollEndMs, kLampRightFour).pose, OperatorPose::kRightFour);
+  // With none lit, the slap window on the screen (type 5's alone) brings the left four.
+  EXPECT_EQ(OperatorStateAt(kOperatorRollStartMs, kSlapWindowShown).pose, OperatorPose::kLeftFour);
+  EXPECT_EQ(OperatorStateAt(0, kSlapWindowShown | kLampThumbs).pose, OperatorPose::kThumbs);
+  EXPECT_TRUE(SlapWindow(5, 1600, 1500) && !SlapWindow(5, 640, 640) && !SlapWindow(4, 2304, 2304));
   for (int i = 0; i < kOperatorStates; ++i) EXPECT_EQ(OperatorStateIndex(OperatorStateOfIndex(i)), i);
 }
 

@@ -12,6 +12,20 @@
 
 namespace sim = belnor::sim;
 
+// This program plays the host's capture library for the operator, who reads
+// the capture window off its export: 0 x 0 while none is open.
+static std::atomic<int> g_windowWidth{0}, g_windowHeight{0};
+
+extern "C" __attribute__((visibility("default"))) int LIVESCAN_GetCaptWindow(int, int* x, int* y, int* width,
+                                                                           int* height) {
+    if (g_windowWidth == 0)
+        return -5;
+    *x = *y = 0;
+    *width = g_windowWidth;
+    *height = g_windowHeight;
+    return 1;
+}
+
 namespace {
 
 // Device 0 streaming YUYV through plain libuvc.
@@ -202,6 +216,33 @@ TEST(SceneNames, TheOperatorIsTheDefaultAndBringsTheHandOfTheLampLit) {
     // All off: the single finger comes back to rest within a cycle.
     VS(vscanner_set_register)(0, 0x204C, 0x02);
     EXPECT_TRUE(WaitForPicture(stream.sink, pictures[3])) << "resting";
+}
+
+TEST(SceneNames, WithNoLampLitTheOperatorLaysTheLeftFourInTheSlapWindowAndRollsInOthers) {
+    unsetenv("VSCANNER_SCENE");
+    AttachDevices("8899:1003", "10");
+    std::atomic<int> none{0};
+    sim::OperatorSceneSource operatorScene(1, 5, {}, 10, &none);
+    std::vector<std::vector<uint8_t>> pictures;
+    for (const sim::OperatorPose pose :
+         {sim::OperatorPose::kLeftFour, sim::OperatorPose::kThumbs, sim::OperatorPose::kResting}) {
+        ASSERT_TRUE(operatorScene.WaitDrawn({pose, 0}, std::chrono::minutes(2)));
+        pictures.emplace_back(2592u * 1944u);
+        ASSERT_TRUE(operatorScene.Compose({pose, 0}, pictures.back().data()));
+    }
+    struct Window {
+        Window(int w, int h) { Set(w, h); }
+        ~Window() { Set(0, 0); }
+        void Set(int w, int h) { g_windowWidth = w, g_windowHeight = h; }
+    } window(1600, 1500);
+    Stream stream(2592, 1944);
+    // The left four, as lamp 0 brings them; a lamp lit still wins.
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[0])) << "slap window";
+    VS(vscanner_set_register)(0, 0x2043, 0x08);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[1])) << "thumbs";
+    VS(vscanner_set_register)(0, 0x2043, 0x00);
+    window.Set(640, 640);
+    EXPECT_TRUE(WaitForPicture(stream.sink, pictures[2])) << "rolled window";
 }
 
 } // namespace

@@ -37,15 +37,16 @@ struct Step {
   QSize size[3];
   bool rolled;
   // The least share of dark pixels in the image area that counts as the
-  // mode's finger(s): one finger in a wide window is about 1 %, a finger
-  // filling a single-finger window 10 % or more.
+  // mode's finger(s): one finger in a wide window is about 1 %, four about
+  // 3 %, a finger filling a single-finger window 10 % or more.
   double minShare;
 };
 
-// Open in the form's default mode (left four fingers), then every mode.
-// Rolled follows a wide mode, so that its square picture is told apart.
+// Open in the form's default mode (left four fingers, laid down with no lamp
+// lit), then every mode. Rolled follows a wide mode, so that its square
+// picture is told apart.
 const Step kSteps[] = {
-    {"open", -1, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
+    {"open", -1, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.02},
     {"thumbs", 4, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
     {"right-four", 5, {{1600, 1500}, {640, 640}, {256, 360}}, false, 0.005},
     {"rolled-640x640", 2, {{640, 640}, {640, 640}, {256, 360}}, true, 0.03},
