@@ -418,18 +418,30 @@ TEST_F(Capture, SplitCutsASlapIntoFingerFiles) {
 // Split where the program's folder cannot be written, as when installed:
 // the test program runs this again from a read-only copy of its folder (as
 // an ordinary user when this is root) in a working directory it can write.
+// All the run reaches is copied under /tmp: the build tree, and $TMPDIR, may
+// lie in a folder that user cannot enter.
 TEST_F(Capture, SplitWritesWhereTheUserCanWhenTheProgramFolderIsReadOnly) {
   const QByteArray home = qgetenv("SCANBENCH_SPLIT_HOME");
   if (home.isEmpty()) {
-    const QString prog = tmp.filePath("prog"), work = tmp.filePath("work");
-    for (const QString &dir : {prog, work, tmp.filePath("home")}) ASSERT_TRUE(QDir().mkpath(dir));
+    QTemporaryDir top("/tmp/scanbench-split-XXXXXX");
+    ASSERT_TRUE(top.isValid());
+    const QString prog = top.filePath("prog"), work = top.filePath("work"), scanner = top.filePath("vscanner");
+    for (const QString &dir : {prog, work, scanner, top.filePath("home")}) ASSERT_TRUE(QDir().mkpath(dir));
+    const auto place = [](const QString &from, const QString &to) {  // whatever the umask
+      return QFile::copy(from, to) && QFile::setPermissions(to, QFileDevice::Permissions(0x5555));
+    };
     for (const char *file : {"test_app_capture", "libbelnor.so", "libquisal.so", "libsalvune.so"})
-      ASSERT_TRUE(QFile::copy(AppDir() + "/" + file, prog + "/" + file)) << file;
-    for (const QString &dir : {tmp.path(), prog, work, tmp.filePath("home")})
+      ASSERT_TRUE(place(AppDir() + "/" + file, prog + "/" + file)) << file;
+    ASSERT_TRUE(place(SCANBENCH_VSCANNER_DIR "/libusb-1.0.so.0", scanner + "/libusb-1.0.so.0"));
+    for (const QString &dir : {top.path(), prog, work, scanner, top.filePath("home")})
       QFile::setPermissions(dir, QFileDevice::Permissions(dir == prog ? 0x5555 : 0x7777));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("SCANBENCH_SPLIT_HOME", tmp.filePath("home"));
-    env.remove("XDG_CONFIG_HOME");
+    for (const QString &name : env.keys())
+      if (name.startsWith("XDG_")) env.remove(name);
+    env.insert("HOME", top.filePath("home"));
+    env.insert("TMPDIR", top.path());
+    env.insert("SCANBENCH_SPLIT_HOME", top.filePath("home"));
+    env.insert("LD_LIBRARY_PATH", scanner);
     QProcess child;
     child.setProcessEnvironment(env);
     child.setWorkingDirectory(work);

@@ -127,7 +127,7 @@ TEST(Scenes, SlapsAndThumbsLayOutTheirFingers) {
 }
 
 TEST(Scenes, ImageSceneShowsTheFileCentred) {
-  const char *path = BELNOR_TEST_DATA "/fvc2002-db1b/101_1.bmp";
+  const char *path = BELNOR_PRINTS_DIR "/101_1.bmp";
   GreyImage img;
   if (!ReadGreyBmp(path, &img)) GTEST_SKIP() << "no test prints at " << path;
   EXPECT_EQ(img.width, 388);
@@ -140,7 +140,7 @@ TEST(Scenes, ImageSceneShowsTheFileCentred) {
   for (int y = 0; y < 374; y += 37)
     for (int x = 0; x < 388; x += 29) ASSERT_EQ(v[size_t(y + oy) * 640 + x + ox], img.pixels[size_t(y) * 388 + x]);
   EXPECT_FALSE(ReadGreyBmp("/nonexistent.bmp", &img));
-  EXPECT_FALSE(ReadGreyBmp(BELNOR_TEST_DATA "/README.md", &img));
+  EXPECT_FALSE(ReadGreyBmp(__FILE__, &img));
 }
 
 TEST(Scenes, TypeTwoViewIsReflectedAboutTheAntiDiagonal) {
