@@ -8,6 +8,7 @@
 #include <libusb.h>
 
 #include "camera_model.h"
+#include "frame_renderer.h"
 
 namespace vscanner {
 
@@ -38,7 +39,12 @@ Device::Device(const DeviceConfig& cfg, int n, const std::string& sceneName, boo
       descriptors(BuildDescriptors(*cfg.model, cfg.formats, IntervalOf(cfg.fps), cfg.serial)),
       flash(cfg.flashPath, cfg.factoryFlash ? FactoryImage(*cfg.model, cfg.serial) : std::vector<uint8_t>()),
       trace_(trace), interval_(IntervalOf(cfg.fps)), address_(NewAddress()),
-      configuredScene_(sceneName), sceneName_(sceneName), namedScenes_(cfg.model->type, cfg.fps) {
+      configuredScene_(sceneName), sceneName_(sceneName), namedScenes_(cfg.model->type, cfg.fps),
+      // Made with the device, not at the first frame: faulting in its
+      // buffers then eats into the host's first-frame deadline on a busy
+      // machine.
+      renderer_(std::make_unique<FrameRenderer>(cfg.model->width, cfg.model->height,
+                                                SettingsOf(PowerOnControls(cfg.model->type)))) {
     for (const auto& f : cfg.faults)
         SetFault(f.first, f.second, -1, -1);
     PowerOn();

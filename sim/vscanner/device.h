@@ -163,8 +163,8 @@ private:
     std::deque<libusb_transfer*> inFlight_;
     std::condition_variable streamCv_;
     std::thread producer_;
-    // The frame thread's: kept from one stream to the next, so that a
-    // restart sends the picture it has without drawing it again.
+    // The frame thread's once streaming: kept from one stream to the next,
+    // so that a restart sends the picture it has without drawing it again.
     std::unique_ptr<FrameRenderer> renderer_;
 };
 

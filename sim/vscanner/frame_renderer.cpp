@@ -6,7 +6,8 @@ namespace vscanner {
 
 FrameRenderer::FrameRenderer(int width, int height, CameraSettings reference)
     : width_(width), height_(height), reference_(reference),
-      light_(size_t(width) * size_t(height)), pixels_(light_.size()) {}
+      light_(size_t(width) * size_t(height)), pixels_(light_.size()),
+      out_(light_.size() * 2) {} // the largest encoding, touched now
 
 const std::vector<uint8_t>& FrameRenderer::Render(Format format, uint64_t frame, const Scene& scene,
                                                   const CameraSettings& settings, uint64_t version) {

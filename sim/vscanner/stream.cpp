@@ -96,9 +96,6 @@ void Device::StreamLoop() {
     using Clock = std::chrono::steady_clock;
     const int64_t cpuStart = ThreadCpuNs();
     const int64_t cpuBefore = streamCpuNs.load();
-    if (!renderer_)
-        renderer_ = std::make_unique<FrameRenderer>(model.width, model.height,
-                                                    SettingsOf(PowerOnControls(model.type)));
     FrameRenderer& renderer = *renderer_;
     std::vector<uint8_t> damaged;
 

@@ -120,7 +120,9 @@ TEST(Scenes, SlapsAndThumbsLayOutTheirFingers) {
       bool centred = false;
       for (size_t i = 0; i < hand.size(); ++i) {
         centred |= std::fabs(hand[i].base.centreX - w / 2.0f) < 1 && std::fabs(hand[i].base.centreY - h / 2.0f) < 1;
-        if (i > 0) EXPECT_GT(hand[i].base.centreX, hand[i - 1].base.centreX + 200) << w;
+        if (i > 0) {
+          EXPECT_GT(hand[i].base.centreX, hand[i - 1].base.centreX + 200) << w;
+        }
       }
       EXPECT_TRUE(centred) << w;
     }
