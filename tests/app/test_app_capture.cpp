@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
-#include <mutex>
+#include <optional>
 #include <vector>
 
 #include "app_state.h"
@@ -93,20 +93,54 @@ class Capture : public testing::Test {
       EXPECT_TRUE(WaitFor([&] { return images > seen; })) << radio;
     }
     const QLabel *label = app.Find<QLabel>("label");
-    int x, y, w = 0, h = 0;
-    std::vector<unsigned char> frame, screen;
+    struct Frame {
+      int w = 0, h = 0, rc = 0;
+      std::vector<unsigned char> pixels;
+    };
+    Frame frame;
+    std::vector<unsigned char> screen;
     EXPECT_TRUE(WaitFor([&] {
-      {
-        std::lock_guard<std::mutex> step(g_MutexCap);  // between two capture steps
-        belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &w, &h);
-        frame.resize(size_t(w) * h);
-        if (belnor.LIVESCAN_GetFPRawData(0, frame.data()) != 1) return false;
-      }
+      const std::optional<Frame> next = BetweenSteps<Frame>([] {
+        Frame f;
+        int x, y;
+        belnor.LIVESCAN_GetCaptWindow(0, &x, &y, &f.w, &f.h);
+        f.pixels.resize(size_t(f.w) * f.h);
+        f.rc = belnor.LIVESCAN_GetFPRawData(0, f.pixels.data());
+        return f;
+      });
+      if (!next || next->rc != 1) return false;
+      frame = *next;
       screen = ScreenPixels();
-      return g_CurW == w && g_CurH == h && (!exact || screen == frame) &&
-             Shows(label->pixmap(Qt::ReturnByValue).toImage(), screen, w, h);
-    })) << radio << ": " << w << "x" << h << ", on screen " << g_CurW << "x" << g_CurH;
+      return g_CurW == frame.w && g_CurH == frame.h && (!exact || screen == frame.pixels) &&
+             Shows(label->pixmap(Qt::ReturnByValue).toImage(), screen, frame.w, frame.h);
+    })) << radio << ": " << frame.w << "x" << frame.h << ", on screen " << g_CurW << "x" << g_CurH;
     return screen;
+  }
+  // Runs fn on the capture thread right after its next capture step, before
+  // the one after, and gives what it returned (nothing if no step came).
+  // Taking g_MutexCap from this thread instead can starve for a minute: the
+  // capture thread takes it again the moment it lets go. fn owns what it
+  // uses, as it may still run after a wait that gave up.
+  template <class T>
+  std::optional<T> BetweenSteps(std::function<T()> fn) {
+    struct Run {
+      std::function<T()> fn;
+      std::atomic<bool> done{false};
+      std::optional<T> result;
+    };
+    const auto run = std::make_shared<Run>();
+    run->fn = std::move(fn);
+    const QMetaObject::Connection c = QObject::connect(
+        pRcvDrawThread.get(), &LoopRcvAndDraw::UpdateSignal, app.window,
+        [run](int) {
+          if (run->done) return;
+          run->result = run->fn();
+          run->done = true;
+        },
+        Qt::DirectConnection);
+    const bool done = WaitFor([&] { return run->done.load(); }, 60000);
+    QObject::disconnect(c);
+    return done ? run->result : std::nullopt;
   }
   // Shows a state of the held operator and waits until scanbench has taken
   // frames sent after it (with a margin for frames still on their way).
@@ -277,10 +311,7 @@ TEST_F(Capture, AWindowLargerThanTheImageBufferIsNotFetched) {
   // 1944, set between two capture steps.
   OpenIn("rbLeft", 1600, 1500);
   CountImages();
-  {
-    std::lock_guard<std::mutex> step(g_MutexCap);
-    ASSERT_EQ(belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 2592, 1944), 1);
-  }
+  ASSERT_EQ(BetweenSteps<int>([] { return belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 2592, 1944); }), 1);
   // A step that ended before may still draw; after it the scanner's frames
   // come on and none is fetched.
   int64_t sent = sim.framesSent(0);
@@ -297,10 +328,7 @@ TEST_F(Capture, AWindowLargerThanTheImageBufferIsNotFetched) {
   // The rolled mode shows a window the mosaic library cannot take unstitched.
   app.Click("rbRoll");
   ASSERT_TRUE(app.WaitForImage(640, 640));
-  {
-    std::lock_guard<std::mutex> step(g_MutexCap);
-    ASSERT_EQ(belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 1600, 1500), 1);
-  }
+  ASSERT_EQ(BetweenSteps<int>([] { return belnor.LIVESCAN_SetCaptWindow(0, 0, 0, 1600, 1500); }), 1);
   EXPECT_TRUE(app.WaitForImage(1600, 1500));
 }
 
