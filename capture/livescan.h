@@ -81,6 +81,10 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel);
 
 /* One processed frame of the capture window, of the size LIVESCAN_GetCaptWindow
  * reports (width*height bytes, RawImage), whatever size was asked for.
+ * raw must hold the frame of the window in force at the call. Fetches take
+ * turns with window changes: when another thread has set a window before
+ * this fetch's turn, the frame is of that window if it needs no more bytes,
+ * and otherwise nothing is written and the result is -101 at once.
  * -1 (null buffer, channel), -5 (not open, or closed meanwhile), -101 (no
  * frame): each request for a frame waits up to 3 s, and requests are repeated
  * until 2 s have passed since the call (time spent waiting for the calls
@@ -88,10 +92,14 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel);
  * 3 s of its turn, 5 s at most. */
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char *raw);
 
-/* One frame as an 8-bit BmpImage. A window up to 399 x 399 comes whole
- * (result 1); a larger one is cut to 400 x 400 around the finger (3, or 2
- * when no finger was found), and -1 when that does not fit the window. bmp
- * must hold 1078 + padded row length * height bytes.
+/* One frame as an 8-bit BmpImage of 1078 + padded row length * height bytes.
+ * A window of 256 x 256 up to 399 x 399 comes whole (result 1); one larger
+ * than 399 in either dimension is cut to 400 x 400 around the finger (3, or
+ * 2 when no finger was found). -1 for a window that gives no BMP: one
+ * narrower or lower than 256, or one whose 400 x 400 cut does not fit it.
+ * bmp must hold the BMP of the window in force at the call; as with
+ * LIVESCAN_GetFPRawData, a window set since then whose BMP is larger is not
+ * written (-101 at once), and a BMP that fits is of the new window.
  * -5 (not open), or the fetch's error. */
 LIVESCAN_API int LIVESCAN_GetFPBmpData(int channel, unsigned char *bmp);
 

@@ -36,9 +36,12 @@ FP_API int FP_End(void);
 FP_API int FP_FeatureExtract(int scannerCode, int fingerCode, unsigned char *image, unsigned char *tmpl);
 /* Returns 1 with score 0..1; FP_ERR_MEMORY with score 0 when memory runs out. */
 FP_API int FP_FeatureMatch(unsigned char *tmpl1, unsigned char *tmpl2, float *score);
-/* FP_FeatureMatch of tmpl against the template extracted from image;
-   FP_ERR_FAIL when nothing could be read from image, FP_ERR_MEMORY with score
-   0 when memory runs out, in the extraction as in the match. */
+/* FP_FeatureMatch of tmpl against the template extracted from image. An
+   image without features (uniform grey, noise) gives the no-feature template,
+   whose match answers -1 with score 0. FP_ERR_FAIL before FP_Begin or for an
+   image that FP_FeatureExtract refuses (one that starts like a BMP file);
+   FP_ERR_MEMORY with score 0 when memory runs out, in the extraction as in
+   the match. */
 FP_API int FP_ImageMatch(unsigned char *image, unsigned char *tmpl, float *score);
 /* Tells a BMP file from a raw image by its first bytes: a raw image that starts like an 8-bit BMP header is read as one. */
 FP_API int FP_GetQualityScore(unsigned char *image, unsigned char *quality);

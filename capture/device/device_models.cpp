@@ -62,7 +62,8 @@ int SelectDeviceModel(const char* deviceString) {
       g_SensorWidth = geometry.sensorWidth;
       g_SensorHeight = geometry.sensorHeight;
     } else {
-      StoreCaptureWindow(0, 0, g_WindowWidth, g_WindowHeight);
+      const WindowSnapshot kept = LoadCaptureWindow();
+      StoreCaptureWindow(0, 0, kept.width, kept.height);
       g_SensorWidth = 0;
       g_SensorHeight = 0;
     }

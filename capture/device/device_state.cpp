@@ -1,6 +1,7 @@
 #include "device_state.h"
 
 #include <shared_mutex>
+#include <thread>
 
 #include "capture_device.h"
 
@@ -25,10 +26,6 @@ std::atomic<int> g_nDevType{1};
 std::atomic<int> g_nActiveDev{-1};
 char g_DeviceString[80] = {};
 
-std::atomic<int> g_WindowX{0};
-std::atomic<int> g_WindowY{0};
-std::atomic<int> g_WindowWidth{640};
-std::atomic<int> g_WindowHeight{640};
 std::atomic<int> g_SensorWidth{0};
 std::atomic<int> g_SensorHeight{0};
 
@@ -44,6 +41,10 @@ StartingDevice::StartingDevice() { t_startingDevice = true; }
 StartingDevice::~StartingDevice() { t_startingDevice = false; }
 
 namespace {
+std::atomic<int> g_WindowX{0};
+std::atomic<int> g_WindowY{0};
+std::atomic<int> g_WindowWidth{640};
+std::atomic<int> g_WindowHeight{640};
 // Odd while a window change is being written.
 std::atomic<unsigned> g_WindowSequence{0};
 }  // namespace
@@ -60,7 +61,11 @@ void StoreCaptureWindow(int x, int y, int width, int height) {
 WindowSnapshot LoadCaptureWindow() {
   for (;;) {
     const unsigned before = g_WindowSequence.load(std::memory_order_acquire);
-    if (before & 1u) continue;
+    if (before & 1u) {
+      // The writer may have lost its processor in the middle of a change.
+      std::this_thread::yield();
+      continue;
+    }
     const WindowSnapshot w{g_WindowX.load(), g_WindowY.load(), g_WindowWidth.load(),
                            g_WindowHeight.load()};
     if (g_WindowSequence.load(std::memory_order_acquire) == before) return w;
@@ -111,6 +116,12 @@ void ReplaceCaptureDevice(CCaptureDevice* next) {
   {
     std::unique_lock<std::shared_mutex> exclusive(g_DeviceGuard);
     old = g_pCaptureDevice.exchange(next);
+    // Flash pages belong to the object they were read through; the reads
+    // that fill them hold the guard, so none is half done here. A new object
+    // may be another scanner: the product record read from the old one no
+    // longer answers.
+    ResetFlashPageCache();
+    if (next) ResetProductInfoCache();
   }
   // No holder can reach the old object any more.
   delete old;

@@ -62,23 +62,23 @@ extern std::atomic<int> g_nActiveDev;
 // Selected model's device string.
 extern char g_DeviceString[80];
 
-// Capture window inside the processed image, and the sensor frame size.
-extern std::atomic<int> g_WindowX;
-extern std::atomic<int> g_WindowY;
-extern std::atomic<int> g_WindowWidth;
-extern std::atomic<int> g_WindowHeight;
+// The sensor frame size.
 extern std::atomic<int> g_SensorWidth;
 extern std::atomic<int> g_SensorHeight;
 
-// Origin and size of the capture window, read together.
+// Origin and size of the capture window inside the processed image, read
+// and written together.
 struct WindowSnapshot {
   int x, y, width, height;
 };
-// Writers (window setter, model selection) hold g_CaptureLock; the frame
-// worker cannot take it, so it reads all four through this sequence-checked
-// snapshot and never sees half of a change.
+// Writers (window setter, model selection) hold g_CaptureLock; readers (the
+// frame worker, hosts asking for the window) take no lock, so the four values
+// live behind this sequence-checked snapshot and no reader sees half of a
+// change.
 void StoreCaptureWindow(int x, int y, int width, int height);
 WindowSnapshot LoadCaptureWindow();
+// Bytes of one frame of the window.
+inline size_t FrameBytes(const WindowSnapshot& w) { return size_t(w.width) * size_t(w.height); }
 
 // The flash layout of the selected model. Model selection (at init, or a
 // product read before it) writes it while flash calls on other threads read
@@ -147,7 +147,9 @@ int FetchWindowFrame(int channel, std::vector<uint8_t>* frame, WindowSnapshot* w
 
 // Installs next as g_pCaptureDevice (may be null) and destroys the previous
 // object: its worker is stopped first, then the exclusive guard is taken.
-// Never call it from the worker or with a DeviceAccess held on this thread.
+// Drops the flash pages read through the old object, and the product record
+// when next is a new one. Never call it from the worker or with a
+// DeviceAccess held on this thread.
 void ReplaceCaptureDevice(CCaptureDevice* next);
 
 }  // namespace belnor

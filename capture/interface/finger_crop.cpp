@@ -24,28 +24,44 @@ struct CropSize {
 };
 
 // 400 x 400 from a window larger than 399 in either dimension, else the
-// whole window.
-CropSize CropOf(const WindowSnapshot &w) {
-  if (w.width > 399 || w.height > 399) return {400, 400};
-  return {w.width, w.height};
+// whole window; false when that crop does not fit the window or is smaller
+// than 256 in either dimension.
+bool CropOf(const WindowSnapshot &w, CropSize *crop) {
+  if (w.width > 399 || w.height > 399)
+    *crop = {400, 400};
+  else
+    *crop = {w.width, w.height};
+  return crop->width >= 256 && crop->height >= 256 && crop->width <= w.width &&
+         crop->height <= w.height;
+}
+
+size_t BmpBytes(const CropSize &crop) {
+  return kBmpHeaderSize8 + size_t(BmpPaddedRowLength(crop.width, 8)) * size_t(crop.height);
+}
+
+// Bytes of the BMP a window gives; 0 for a window that gives none.
+size_t BmpBytesOf(const WindowSnapshot &w) {
+  CropSize crop{};
+  return CropOf(w, &crop) ? BmpBytes(crop) : 0;
 }
 
 // One frame cut around the finger into an 8-bit BMP (padding zeroed), the
 // crop sized for the window of the fetch's turn, which *fetched receives:
 // 1 when the crop is the whole window, else 3 (finger found) or 2 (none);
-// -5, -1 or the fetch's error.
+// -5, -1, -101 when that BMP is larger than the one of the window in force
+// at the call (which the host sized bmp for), or the fetch's error.
 int GetFingerCropBmp(int channel, unsigned char *bmp, WindowSnapshot *fetched) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   if (!bmp) return LS_ERR_PARAM;
+  const size_t capacity = BmpBytesOf(LoadCaptureWindow());
   std::vector<uint8_t> frame;
   CropSize crop{};
   // Chosen in the fetch's turn, so that the crop answers for the window the
   // frame is taken at.
   auto fits = [&](const WindowSnapshot &w, uint8_t **buffer) {
-    crop = CropOf(w);
-    if (crop.width < 256 || crop.height < 256 || crop.width > w.width || crop.height > w.height)
-      return LS_ERR_PARAM;
-    frame.resize(size_t(w.width) * size_t(w.height));
+    if (!CropOf(w, &crop)) return LS_ERR_PARAM;
+    if (BmpBytes(crop) > capacity) return LS_ERR_UNKNOWN;
+    frame.resize(FrameBytes(w));
     *buffer = frame.data();
     return LS_OK;
   };
@@ -54,7 +70,7 @@ int GetFingerCropBmp(int channel, unsigned char *bmp, WindowSnapshot *fetched) {
   if (r < 0) return r;
 
   const int64_t stride = BmpPaddedRowLength(crop.width, 8);
-  FillBmpHeader(bmp, int(kBmpHeaderSize8 + stride * crop.height), crop.width, crop.height, 8);
+  FillBmpHeader(bmp, int(BmpBytes(crop)), crop.width, crop.height, 8);
 
   int x = 0, y = 0;
   if (crop.width < w.width && crop.height < w.height) {

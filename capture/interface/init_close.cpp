@@ -77,8 +77,9 @@ int WaitForFirstFrame(const CCaptureDevice& device) {
 // Init with g_CaptureLock held. The library is marked initialised only at
 // the end, so other threads never meet the device half-started.
 int InitLocked(int index) {
-  ResetProductInfoCache();
   ResetFlashWrite();
+  // Also empties the caches read through the device it replaces: a probe
+  // device kept from a product read may be another scanner.
   ReplaceCaptureDevice(new CCaptureDevice());
   CCaptureDevice* device = g_pCaptureDevice.load();
 
@@ -268,6 +269,8 @@ LIVESCAN_API int LIVESCAN_SetActiveDev(int index) {
   if (index < -1 || index > 8) return LS_ERR_PARAM;
   if (g_bInitialized) return LS_ERR_NO_AUTH;
   g_nActiveDev = index;
+  // The record read before init may be another scanner's.
+  ResetProductInfoCache();
   return LS_OK;
 }
 
@@ -285,8 +288,11 @@ LIVESCAN_API int LIVESCAN_EndCapture(int channel) {
 
 LIVESCAN_API int LIVESCAN_GetFPRawData(int channel, unsigned char* raw) {
   if (!raw) return LS_ERR_PARAM;
-  // The caller's buffer holds a frame of whatever window it set.
-  auto callers = [raw](const WindowSnapshot&, uint8_t** buffer) {
+  // The host sized raw for the window in force at its call; a window set by
+  // another thread before this fetch's turn may need more.
+  const size_t capacity = FrameBytes(LoadCaptureWindow());
+  auto callers = [raw, capacity](const WindowSnapshot& w, uint8_t** buffer) {
+    if (FrameBytes(w) > capacity) return LS_ERR_UNKNOWN;
     *buffer = raw;
     return LS_OK;
   };

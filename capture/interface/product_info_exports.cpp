@@ -28,30 +28,35 @@ unsigned g_ProductInfoGeneration = 0;
 
 constexpr int kSerialReads = 3;
 
+// The active device index a kept probe device was opened for; under
+// g_CaptureLock.
+int g_ProbeActiveDev = -1;
+
 // Opens the scanner init would open, as a temporary g_pCaptureDevice, and
 // selects its model. false when none could be opened. A probe device kept
-// from an earlier call is used again rather than replaced: a second open of
-// the scanner beside it would fail.
+// from an earlier call for the same active device is used again rather than
+// replaced: a second open of the scanner beside it would fail.
 bool OpenTemporaryDevice() {
-  if (g_pCaptureDevice.load() && g_DeviceString[0]) return true;
+  const int index = g_nActiveDev;
+  if (g_pCaptureDevice.load() && g_DeviceString[0] && g_ProbeActiveDev == index) return true;
   ReplaceCaptureDevice(new CCaptureDevice());
+  g_DeviceString[0] = '\0';
   DeviceAccess device;
   int counts[kDeviceModelCount];
   CountAttached(*device.get(), counts);
   DeviceChoice choice{};
-  if (!ChooseDevice(counts, g_nActiveDev, &choice)) return false;
+  if (!ChooseDevice(counts, index, &choice)) return false;
   const char* deviceString = DeviceModelTable[choice.row].deviceString;
   if (!device->OpenDevice(choice.inRow, deviceString)) return false;
   std::snprintf(g_DeviceString, sizeof g_DeviceString, "%s", deviceString);
   SelectDeviceModel(deviceString);
+  g_ProbeActiveDev = index;
   return true;
 }
 
 void CloseTemporaryDevice() {
   ReplaceCaptureDevice(nullptr);
   g_DeviceString[0] = '\0';
-  // Pages read through the temporary device belong to no open scanner.
-  ResetFlashPageCache();
 }
 
 // Up to three reads until the serial is letters and digits.
@@ -71,14 +76,12 @@ bool ReadProductInfo(ProductInfo* info) {
 // CAM_GetProductInfo.
 int GetProductInfo(ProductInfo* info) {
   if (!info) return 0;
-  unsigned generation;
   {
     std::lock_guard<std::mutex> hold(g_ProductInfoLock);
     if (g_ProductInfoValid) {
       *info = g_ProductInfoCache;
       return 1;
     }
-    generation = g_ProductInfoGeneration;
   }
   std::memset(info, 0, sizeof *info);
 
@@ -96,6 +99,14 @@ int GetProductInfo(ProductInfo* info) {
     }
   }
 
+  // Taken once the scanner to read is settled (opening the probe device
+  // empties the cache): a Close, an init or a change of the active device
+  // from here on empties it again, and this read then no longer answers.
+  unsigned generation;
+  {
+    std::lock_guard<std::mutex> hold(g_ProductInfoLock);
+    generation = g_ProductInfoGeneration;
+  }
   const bool valid = ReadProductInfo(info);
   {
     std::lock_guard<std::mutex> hold(g_ProductInfoLock);

@@ -122,9 +122,11 @@ extern "C" int LIVESCAN_GetMaxImageSize(int channel, int *width, int *height) {
 extern "C" int LIVESCAN_GetCaptWindow(int channel, int *x, int *y, int *width, int *height) {
   if (!g_bInitialized) return LS_ERR_NOT_INIT;
   if (BadChannel(channel) || !x || !y || !width || !height) return LS_ERR_PARAM;
-  *x = g_WindowX;
-  *y = g_WindowY;
-  *width = g_WindowWidth;
-  *height = g_WindowHeight;
+  // Whole: a host sizes its buffers from this answer.
+  const WindowSnapshot w = LoadCaptureWindow();
+  *x = w.x;
+  *y = w.y;
+  *width = w.width;
+  *height = w.height;
   return LS_OK;
 }

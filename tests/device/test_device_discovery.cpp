@@ -49,8 +49,8 @@ TEST_P(EachModel, InitialisesWithItsWindowAndSensor) {
   ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   EXPECT_EQ(1, g_bInitialized.load());
   EXPECT_EQ(g.type, g_nDevType.load());
-  EXPECT_EQ(g.windowWidth, g_WindowWidth.load());
-  EXPECT_EQ(g.windowHeight, g_WindowHeight.load());
+  EXPECT_EQ(g.windowWidth, LoadCaptureWindow().width);
+  EXPECT_EQ(g.windowHeight, LoadCaptureWindow().height);
   EXPECT_EQ(g.sensorWidth, g_SensorWidth.load());
   EXPECT_EQ(g.sensorHeight, g_SensorHeight.load());
   EXPECT_EQ(0, g_nActiveDev.load());

@@ -24,7 +24,8 @@ class Frames : public VScannerTest {
     PowerUpControls controls(sim, 0);
     ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
     controls.Restore();
-    geometry = {g_nDevType, g_WindowWidth, g_WindowHeight, g_SensorWidth, g_SensorHeight};
+    const WindowSnapshot window = LoadCaptureWindow();
+    geometry = {g_nDevType, window.width, window.height, g_SensorWidth, g_SensorHeight};
     frame.assign(static_cast<size_t>(geometry.windowWidth) * geometry.windowHeight, 0);
     // Frames rendered before the restore may still be on their way.
     const std::vector<uint8_t> expected = ExpectedWindow(geometry);

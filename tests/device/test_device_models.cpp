@@ -35,16 +35,16 @@ TEST(DeviceModels, SelectSetsGeometryOfEveryRow) {
       {"vid_5843&pid_7884", 4, 2304, 2304, 4096, 3072}, {"vid_8899&pid_1003", 5, 1600, 1500, 2592, 1944},
   };
   for (const Case& c : cases) {
-    g_WindowX = 5;
-    g_WindowY = 7;
+    StoreCaptureWindow(5, 7, 300, 300);
     ASSERT_EQ(1, SelectDeviceModel(c.device)) << c.device;
     EXPECT_EQ(c.type, g_nDevType.load());
-    EXPECT_EQ(c.ww, g_WindowWidth.load());
-    EXPECT_EQ(c.wh, g_WindowHeight.load());
+    const WindowSnapshot w = LoadCaptureWindow();
+    EXPECT_EQ(c.ww, w.width);
+    EXPECT_EQ(c.wh, w.height);
     EXPECT_EQ(c.sw, g_SensorWidth.load());
     EXPECT_EQ(c.sh, g_SensorHeight.load());
-    EXPECT_EQ(0, g_WindowX.load());
-    EXPECT_EQ(0, g_WindowY.load());
+    EXPECT_EQ(0, w.x);
+    EXPECT_EQ(0, w.y);
     // The table's own spelling (lower case) is kept, whatever case was asked for.
     std::string kept = c.device;
     for (char& ch : kept) ch = char(std::tolower(static_cast<unsigned char>(ch)));

@@ -1,6 +1,7 @@
 // Threads around the capture device, through the virtual scanner.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -10,6 +11,7 @@
 #include "device_state.h"
 #include "frame_pipeline.h"
 #include "livescan.h"
+#include "lock_queue.h"
 #include "result_codes.h"
 #include "vscanner_fixture.h"
 
@@ -104,13 +106,33 @@ TEST_F(Threads, StalledFetchersTakeTurnsAndGiveWayToClose) {
   }
 }
 
-// The BMP fetch answers for the window its frame was taken at, while
-// another host switches the window between a whole-frame size and one it
-// crops; and a crop without a frame answers the fetch's error.
-TEST_F(Threads, BmpFetchFollowsTheWindowOfItsFrame) {
+// Every window a host reads is one that was set, while another host
+// switches windows without pause. The BMP fetch answers for the window its
+// frame was taken at, while another host switches the window between a
+// whole-frame size and one it crops; and a crop without a frame answers the
+// fetch's error.
+TEST_F(Threads, WindowAnswersAndBmpFetchesFollowTheWindowsSet) {
   Attach("8899:1001/fps=30");
   ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
   std::atomic<bool> stop{false};
+  {
+    std::thread tight([&] {
+      for (int i = 0; !stop; ++i)
+        LIVESCAN_SetCaptWindow(0, 0, 0, i % 2 ? 640 : 256, i % 2 ? 640 : 360);
+    });
+    int torn = 0;
+    for (int i = 0; i < 1000000; ++i) {
+      int x, y, width, height;
+      ASSERT_EQ(LS_OK, LIVESCAN_GetCaptWindow(0, &x, &y, &width, &height));
+      const bool small = x == 192 && y == 216 && width == 256 && height == 360;
+      const bool large = x == 0 && y == 0 && width == 640 && height == 640;
+      torn += !small && !large;
+    }
+    stop = true;
+    tight.join();
+    stop = false;
+    EXPECT_EQ(0, torn);
+  }
   std::thread switcher([&] {
     for (int i = 0; !stop; ++i) {
       EXPECT_EQ(LS_OK, LIVESCAN_SetCaptWindow(0, 0, 0, i % 2 ? 640 : 256, i % 2 ? 640 : 360));
@@ -122,6 +144,7 @@ TEST_F(Threads, BmpFetchFollowsTheWindowOfItsFrame) {
   for (int i = 0; i < 40; ++i) {
     const int r = LIVESCAN_GetFPBmpData(0, bmp.data());
     const int width = bmp[18] | bmp[19] << 8, height = bmp[22] | bmp[23] << 8;
+    if (r == LS_ERR_UNKNOWN) continue;  // 640 x 640 set after a call at 256 x 360
     if (r == LS_OK) {
       ++whole;
       EXPECT_EQ(256, width);
@@ -144,6 +167,67 @@ TEST_F(Threads, BmpFetchFollowsTheWindowOfItsFrame) {
   int r = LS_OK;
   for (int i = 0; i < 10 && r != LS_ERR_UNKNOWN; ++i) r = LIVESCAN_GetFPBmpData(0, bmp.data());
   EXPECT_EQ(LS_ERR_UNKNOWN, r);
+}
+
+// A host sizes its buffer from the window in force when it calls. Another
+// host's window change that queues before the call's turn (while a fetch
+// holds it) is not written into that buffer when it needs more; when it needs
+// no more, the frame of the new window is.
+TEST_F(Threads, FetchesWriteNoMoreThanTheWindowOfTheirCall) {
+  Attach("8899:1001/fps=30");
+  ASSERT_EQ(LS_OK, InitAwaitingFirstFrame());
+  struct Case {
+    bool bmp;
+    int before, after;  // square windows, or 360 for 256 x 360
+    int expected;
+  } cases[] = {{false, 360, 640, LS_ERR_UNKNOWN}, {true, 360, 640, LS_ERR_UNKNOWN},
+               {false, 360, 360, LS_OK},          {true, 360, 360, LS_OK},
+               {false, 640, 400, LS_OK},          {true, 640, 360, LS_OK}};
+  auto set = [](int w) { return LIVESCAN_SetCaptWindow(0, 0, 0, w == 360 ? 256 : w, w); };
+  constexpr uint8_t kUnwritten = 0xA5;
+  constexpr size_t kGuard = 640 * 640;  // room for the largest window's frame
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.bmp ? "bmp " : "raw ") << c.before << " -> " << c.after);
+    ASSERT_EQ(LS_OK, set(c.before));
+    std::atomic<pid_t> changer{0}, caller{0};
+    std::vector<uint8_t> buffer;
+    size_t sized = 0;
+    int result = 0;
+    std::thread change, call;
+    {
+      // A fetch in its turn.
+      std::lock_guard<FairLock> turn(g_CaptureLock);
+      change = std::thread([&] {
+        changer = ThisThreadId();
+        EXPECT_EQ(LS_OK, set(c.after));
+      });
+      while (!changer) std::this_thread::yield();
+      ASSERT_TRUE(AwaitQueuedOn(g_CaptureLock, changer));
+      call = std::thread([&] {
+        int x = 0, y = 0, width = 0, height = 0;
+        EXPECT_EQ(LS_OK, LIVESCAN_GetCaptWindow(0, &x, &y, &width, &height));
+        const size_t stride = (size_t(std::min(width, 400)) + 3) / 4 * 4;
+        sized = c.bmp ? 1078 + stride * size_t(std::min(height, 400))
+                      : size_t(width) * size_t(height);
+        buffer.assign(sized + kGuard, kUnwritten);
+        caller = ThisThreadId();
+        result = c.bmp ? LIVESCAN_GetFPBmpData(0, buffer.data())
+                       : LIVESCAN_GetFPRawData(0, buffer.data());
+      });
+      while (!caller) std::this_thread::yield();
+      ASSERT_TRUE(AwaitQueuedOn(g_CaptureLock, caller));
+    }
+    change.join();
+    call.join();
+    EXPECT_EQ(c.expected, result);
+    const size_t unwritten = size_t(
+        std::find_if(buffer.rbegin(), buffer.rend(), [](uint8_t b) { return b != kUnwritten; }) -
+        buffer.rbegin());
+    EXPECT_GE(unwritten, kGuard) << "written past the " << sized << " bytes sized at the call";
+    if (c.expected != LS_OK) {
+      EXPECT_EQ(buffer.size(), unwritten) << "written although refused";
+    }
+  }
 }
 
 TEST_F(Threads, ConcurrentInitsOpenOneDevice) {

@@ -106,7 +106,8 @@ std::vector<uint8_t> ExpectedWindow(const TypeGeometry& g) {
   std::vector<uint8_t> k(static_cast<size_t>(rw) * rh);
   belnor::RemapBilinear(k.data(), rw, rh, sensor.data(), g.sensorWidth, belnor::g_RemapX,
                         belnor::g_RemapY);
-  const int wx = belnor::g_WindowX, wy = belnor::g_WindowY;
+  const belnor::WindowSnapshot window = belnor::LoadCaptureWindow();
+  const int wx = window.x, wy = window.y;
   std::vector<uint8_t> out(static_cast<size_t>(g.windowWidth) * g.windowHeight);
   for (int y = 0; y < g.windowHeight; ++y)
     for (int x = 0; x < g.windowWidth; ++x) {

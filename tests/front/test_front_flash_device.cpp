@@ -346,7 +346,11 @@ TEST(ProductInformation, BeforeInitTheDeviceInitWouldOpenIsRead) {
   const auto second = ProductBytes("SECOND0000000000", 2021, 2, 2, 2);
   ASSERT_EQ(VS(vscanner_write_flash)(0, kType1.productInfo, first.data(), 24), 0);
   ASSERT_EQ(VS(vscanner_write_flash)(1, kType1.productInfo, second.data(), 24), 0);
-  // Init numbers the devices of a model from the last one backwards.
+  ProductInfo probe{};
+  ASSERT_EQ(LIVESCAN_GetProductInfo(0, &probe), 1);
+  EXPECT_EQ(std::memcmp(probe.Serial, "FIRST0", 6), 0);
+  // Init numbers the devices of a model from the last one backwards; a
+  // change of the active device reads its record anew.
   for (int index : {0, 1}) {
     SCOPED_TRACE(index);
     ASSERT_EQ(LIVESCAN_SetActiveDev(index), 1);

@@ -198,6 +198,46 @@ TEST_F(Lite, TheProbeDeviceStaysOpenUntilInitAndIsNeverOpenedTwice) {
   EXPECT_EQ(sim.openHandles(0), 0);
 }
 
+// Two type-5 scanners with different flash. The product read before init
+// keeps the first open; init then opens the second, and nothing read through
+// the first (its record, its flash pages, the settings init applies) answers
+// for it. A change of the active device replaces a kept probe too.
+TEST_F(Lite, InitOfAnotherScannerReadsOnlyItsOwnFlash) {
+  Attach("8899:1003/serial=AAA/fps=30,8899:1003/serial=BBB/fps=30");
+  constexpr unsigned kSettings = 0x20820;
+  uint8_t settings[2][16];
+  for (int dev : {0, 1}) {
+    ASSERT_EQ(VS(vscanner_read_flash)(dev, kSettings, settings[dev], 16), 0);
+    settings[dev][7] = uint8_t(dev ? 90 : 10);  // Bright
+    ASSERT_EQ(VS(vscanner_write_flash)(dev, kSettings, settings[dev], 16), 0);
+  }
+  auto serial = [] {
+    ProductInfo info{};
+    EXPECT_EQ(LIVESCAN_GetProductInfo(0, &info), LS_OK);
+    return std::string(info.Serial, 3);
+  };
+  EXPECT_EQ(serial(), "AAA");
+  EXPECT_EQ(sim.openHandles(0), 1);
+  const int r = LIVESCAN_InitEx(0);
+  ASSERT_TRUE(r == LS_OK || r == LS_ERR_TIMEOUT) << r;
+  EXPECT_EQ(sim.openHandles(0), 0);
+  EXPECT_EQ(sim.openHandles(1), 1);
+  EXPECT_EQ(serial(), "BBB");
+  uint8_t read[16];
+  ASSERT_EQ(ReadVendorData(0, read, kSettings, sizeof read), LS_OK);
+  EXPECT_EQ(std::memcmp(read, settings[1], sizeof read), 0);
+  // Type 5 sends half of Bright + 127.
+  EXPECT_EQ(belnor_test::Control(VSCANNER_UNIT_PROCESSING, belnor_test::kPuBrightness, 1),
+            (90 + 127) / 2);
+  LIVESCAN_Close();
+  // Init kept the second as the active device.
+  EXPECT_EQ(serial(), "BBB");
+  ASSERT_EQ(LIVESCAN_SetActiveDev(-1), LS_OK);
+  EXPECT_EQ(serial(), "AAA");
+  EXPECT_EQ(sim.openHandles(0), 1);
+  EXPECT_EQ(sim.openHandles(1), 0);
+}
+
 TEST_F(Lite, FingerPressTellsAFingerFromABarePlaten) {
   Attach("8899:1001/fps=30");
   ShowScene("flat@3", 1);
