@@ -93,8 +93,14 @@ TEST_F(FingerBmp, LargeWindowWithoutFingerOrTooLowForTheCut) {
   EXPECT_EQ(GetBmp(&bmp), 2);
   EXPECT_EQ(BmpPixels(bmp).width, 400);
 
-  ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 640, 360), LS_OK);
-  EXPECT_EQ(GetBmp(&bmp), LS_ERR_PARAM) << "400 rows do not fit 360";
+  // A window of 400 in one dimension is cut, and the cut does not fit the
+  // other; one narrower than 256 gives no BMP either.
+  for (const auto &w : {std::make_pair(640, 360), std::make_pair(400, 360),
+                        std::make_pair(256, 400), std::make_pair(240, 360)}) {
+    SCOPED_TRACE(testing::Message() << w.first << " x " << w.second);
+    ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, w.first, w.second), LS_OK);
+    EXPECT_EQ(GetBmp(&bmp), LS_ERR_PARAM);
+  }
 }
 
 TEST_F(FingerBmp, PreviewIsTheRoundedHalfOfTheFrame) {
@@ -113,8 +119,13 @@ TEST_F(FingerBmp, PreviewIsTheRoundedHalfOfTheFrame) {
     }
   EXPECT_EQ(wrong, 0u);
 
-  ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, 640, 640), LS_OK);
-  EXPECT_EQ(LIVESCAN_GetPreviewData(0, preview.data()), LS_ERR_UNKNOWN);
+  // Each half must match: one that matches alone is no preview.
+  for (const auto &w : {std::make_pair(640, 640), std::make_pair(1600, 640),
+                        std::make_pair(640, 1500)}) {
+    SCOPED_TRACE(testing::Message() << w.first << " x " << w.second);
+    ASSERT_EQ(LIVESCAN_SetCaptWindow(0, 0, 0, w.first, w.second), LS_OK);
+    EXPECT_EQ(LIVESCAN_GetPreviewData(0, preview.data()), LS_ERR_UNKNOWN);
+  }
 }
 
 TEST_F(FingerBmp, PreviewIsType5Only) {
