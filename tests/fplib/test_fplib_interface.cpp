@@ -206,6 +206,17 @@ TEST_F(FpLibTest, BmpFilesAreRefusedForExtractionButReadForQuality) {
   ASSERT_EQ(FP_GetQualityScore(bmp.data(), &fromBmp), FP_OK);
   EXPECT_GT(fromRaw, 0);
   EXPECT_EQ(fromBmp, fromRaw);
+  // Also with the finger high or low in the frame, where its rows order matters.
+  for (int shift : {-100, 100}) {
+    std::vector<uint8_t> off(FP_IMAGE_SIZE, 235);
+    for (int y = std::max(0, -shift); y < std::min(FP_IMAGE_HEIGHT, FP_IMAGE_HEIGHT - shift); ++y)
+      std::memcpy(&off[size_t(y) * FP_IMAGE_WIDTH], &img[size_t(y + shift) * FP_IMAGE_WIDTH], FP_IMAGE_WIDTH);
+    std::vector<uint8_t> offBmp = fptest::WrapBmp(off, FP_IMAGE_WIDTH, FP_IMAGE_HEIGHT);
+    ASSERT_EQ(FP_GetQualityScore(off.data(), &fromRaw), FP_OK);
+    ASSERT_EQ(FP_GetQualityScore(offBmp.data(), &fromBmp), FP_OK);
+    EXPECT_GT(fromRaw, 0) << "shift " << shift;
+    EXPECT_EQ(fromBmp, fromRaw) << "shift " << shift;
+  }
   // Another height: the bytes are read as a raw image (and hold no finger).
   std::vector<uint8_t> other = fptest::WrapBmp(std::vector<uint8_t>(256 * 359, 10), 256, 359);
   other.resize(std::max<size_t>(other.size(), FP_IMAGE_SIZE), 10);

@@ -132,6 +132,13 @@ TEST(IsBlankImage, Rules) {
   s = tex;
   smoothMean3x3(s.data(), w, h);
   EXPECT_EQ(isBlankImage(tex.data(), s.data(), w, h), 0);
+  // Dark texture: stripes of 0 and v over 127 of 256 columns, mean 29 for v = 60, 30 for v = 62.
+  for (int v : {60, 62}) {
+    for (size_t i = 0; i < tex.size(); ++i) tex[i] = uint8_t(((i % w) / 3) % 2 ? v : 0);
+    s = tex;
+    smoothMean3x3(s.data(), w, h);
+    EXPECT_EQ(isBlankImage(tex.data(), s.data(), w, h), v == 60 ? 1 : 0) << "stripes of " << v;
+  }
 }
 
 TEST(SmoothCross5, BordersAndLastRow) {

@@ -114,6 +114,20 @@ TEST(QualityScore, CleanStripesBeatNoiseAndTinyAreasScoreZero) {
   EXPECT_EQ(computeQualityScore(flat.data(), flat.data(), w, h, field.data()), 0);
 }
 
+TEST(QualityScore, GradientTermSaturatesOnSharpRidges) {
+  // Same smoothed plane and field; only the normalised plane's sharpness changes.
+  const int w = 256, h = 360, cw = cellCols(w), ch = cellRows(h);
+  std::vector<uint8_t> field(size_t(cw) * ch, 0);
+  const auto smooth = Stripes(w, h, 45, 9), soft = smooth, sharp = Stripes(w, h, 45, 4);
+  auto binary = sharp;
+  for (uint8_t &v : binary) v = v < 128 ? 0 : 255;
+  const int qSoft = computeQualityScore(soft.data(), smooth.data(), w, h, field.data());
+  const int qSharp = computeQualityScore(sharp.data(), smooth.data(), w, h, field.data());
+  EXPECT_GT(qSharp, qSoft);
+  EXPECT_LE(qSharp, 100);
+  EXPECT_EQ(computeQualityScore(binary.data(), smooth.data(), w, h, field.data()), qSharp);
+}
+
 TEST(RidgePeriod, MeasuresStripePeriods) {
   const int w = 256, h = 360, cw = cellCols(w), ch = cellRows(h);
   for (double period : {6.0, 8.0, 10.0}) {

@@ -35,6 +35,10 @@ TEST(Adapters, EncodeCodes) {
   EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 5);
   EXPECT_EQ(cap, int(stream.size()) - 1);
   EXPECT_EQ(out, Bytes(stream.size() + 10, 0xEE));
+  cap = -1;  // no room at all, not a huge one
+  EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 5);
+  EXPECT_EQ(cap, -1);
+  EXPECT_EQ(out, Bytes(stream.size() + 10, 0xEE));
   cap = int(stream.size());
   EXPECT_EQ(fp_wsq_encode(px.data(), int(px.size()), 256, 360, out.data(), &cap, 0.75f), 1);
   EXPECT_EQ(cap, int(stream.size()));
