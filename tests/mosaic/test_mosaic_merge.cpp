@@ -2,6 +2,7 @@
 // paste with its seams, on hand-made maps and images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "merge_paste.h"
@@ -189,6 +190,26 @@ TEST(MosaicPaste, CellsBelowTheImageAreNeitherCopiedNorBlended) {
   EXPECT_EQ(image[65 * 64 + 20], 200);  // the rows that exist are pasted
   EXPECT_EQ(mosaic[4 * 4 + 1], kFinger);
   EXPECT_EQ(mosaic[4 * 4 + 0], 0);
+}
+
+TEST(MosaicPaste, BottomSeamTwoRowsAboveTheImageEndIsLeftAlone) {
+  // 66 rows, block rows 2 and 3 pasted: softening the seam under row 63
+  // would need rows 62..66, and row 66 is past the image. Whatever lies
+  // there, the rows below the seam keep the mosaic's level.
+  const int H = 66;
+  for (unsigned char after : {0, 255}) {
+    std::vector<unsigned char> image(64 * (H + 1), 100), frame(64 * H, 200);
+    std::fill(image.begin() + 64 * H, image.end(), after);
+    std::vector<BlockMap> mosaic(4 * 5, 0), frameMap(4 * 5, 0), selection(4 * 5, 0);
+    for (int x = 1; x <= 2; ++x) {
+      for (int y = 2; y <= 3; ++y) frameMap[y * 4 + x] = selection[y * 4 + x] = kFinger;
+    }
+    mosaic_paste_frame(mosaic.data(), frameMap.data(), selection.data(), 4, 5, image.data(),
+                       frame.data(), 64, H);
+    EXPECT_EQ(int(image[63 * 64 + 20]), 200) << int(after);
+    EXPECT_EQ(int(image[64 * 64 + 20]), 100) << int(after);
+    EXPECT_EQ(int(image[65 * 64 + 20]), 100) << int(after);
+  }
 }
 
 TEST(MosaicPaste, ExpandCellsSmoothsEdgeBlocks) {

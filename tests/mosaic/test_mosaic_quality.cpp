@@ -70,6 +70,13 @@ TEST_F(MosaicQuality, PrintsScoreWithinRange) {
   EXPECT_EQ(mosaic_score_finger(nullptr, 640, 640), -1);
 }
 
+TEST_F(MosaicQuality, BrightnessOfAPrintOnWhiteStopsAt15) {
+  // The light pixels of the finger box average above 250, where the
+  // brightness term (15 A - 2400) / 80 would pass its cap of 15.
+  EXPECT_EQ(FingerQuality(mosaic_test::MakePrint(640, 640), 640, 640), 90);
+  EXPECT_EQ(FingerQuality(mosaic_test::MakePrint(260, 360), 260, 360), 81);
+}
+
 TEST_F(MosaicQuality, OddSizesStayInsideTheImage) {
   // Widths off the block grid and blocks at the image's borders: the
   // direction test reads around each block.
