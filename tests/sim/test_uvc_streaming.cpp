@@ -166,24 +166,16 @@ TEST(Streaming, UnplugEndsTheStreamCleanly) {
     ASSERT_TRUE(sink.WaitFor(2));
     ASSERT_EQ(VS(vscanner_unplug)(0), 0);
     EXPECT_EQ(VS(vscanner_is_streaming)(0), 0);
-    // What the host received before the unplug may still come out; then
-    // the frames stop.
     const int64_t sent = VS(vscanner_frames_sent)(0);
-    int settled = sink.Count();
-    for (int quiet = 0; quiet < 20;) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        const int now = sink.Count();
-        quiet = now == settled ? quiet + 1 : 0;
-        settled = now;
-    }
-    EXPECT_LE(settled, sent);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(sink.Count(), settled);
-    EXPECT_EQ(VS(vscanner_frames_sent)(0), sent);
     // Later requests fail; stop and close still return.
     int16_t brightness = 0;
     EXPECT_EQ(uvc_get_brightness(s.handle(), &brightness, UVC_GET_CUR), UVC_ERROR_NO_DEVICE);
+    // Stopping joins the callback thread: what the host received before the
+    // unplug has come out by then (however late on a busy machine), and
+    // nothing more was sent or made up.
     uvc_stop_streaming(s.handle());
+    EXPECT_LE(sink.Count(), sent);
+    EXPECT_EQ(VS(vscanner_frames_sent)(0), sent);
     EXPECT_EQ(ctx.Find(0x8899, 0x1002), nullptr);
 
     // Replugged, it is a new device that streams again.
