@@ -95,6 +95,22 @@ class CalibrationOnTheScanner : public testing::TestWithParam<Model> {
     controls.Restore();
   }
 
+  // Opens the model with a grid the built-in one cannot be mistaken for (a
+  // translation of another size than the type's corrected image) stored, and
+  // expects its maps.
+  void ExpectStoredGridRead() {
+    const Model m = GetParam();
+    int sw, sh;
+    sim::SensorSize(m.type, &sw, &sh);
+    const int w = m.type == 5 ? 1200 : 320, h = m.type == 5 ? 1000 : 240;
+    const auto record = sim::EncodeCalibRecord(sim::TranslationGrid(w, h, 37, 21), sw, sh);
+    Open(record);
+    const LoadedCalibration want = Expected(m.type, record);
+    ASSERT_EQ(want.source, CalibSource::kStored);
+    EXPECT_EQ(g_RemapWidth, w);
+    ExpectMaps(want);
+  }
+
   void ExpectMaps(const LoadedCalibration &want) {
     ASSERT_EQ(g_RemapWidth, want.maps.width);
     ASSERT_EQ(g_RemapHeight, want.maps.height);
@@ -127,19 +143,15 @@ TEST_P(CalibrationOnTheScanner, BlankFlashGivesTheBuiltInGrid) {
   ExpectMaps(Expected(GetParam().type, {}));
 }
 
-TEST_P(CalibrationOnTheScanner, StoredGridIsReadOverTheFlashProtocol) {
-  const Model m = GetParam();
-  int sw, sh;
-  sim::SensorSize(m.type, &sw, &sh);
-  // A grid the built-in one cannot be mistaken for: a translation of another
-  // size than the type's corrected image.
-  const int w = m.type == 5 ? 1200 : 320, h = m.type == 5 ? 1000 : 240;
-  const auto record = sim::EncodeCalibRecord(sim::TranslationGrid(w, h, 37, 21), sw, sh);
-  Open(record);
-  const LoadedCalibration want = Expected(m.type, record);
-  ASSERT_EQ(want.source, CalibSource::kStored);
-  EXPECT_EQ(g_RemapWidth, w);
-  ExpectMaps(want);
+TEST_P(CalibrationOnTheScanner, StoredGridIsReadOverTheFlashProtocol) { ExpectStoredGridRead(); }
+
+// Each type keeps its record at an address of its own: after another type
+// was opened in the process, init reads where the type opened now keeps it.
+TEST_P(CalibrationOnTheScanner, StoredGridIsReadAfterAnotherTypeWasOpened) {
+  ASSERT_EQ(sim.reset(kModels[GetParam().type == 1 ? 1 : 0].id), 1);
+  ASSERT_EQ(belnor_test::InitAwaitingFirstFrame(), LS_OK);
+  LIVESCAN_Close();
+  ExpectStoredGridRead();
 }
 
 TEST_P(CalibrationOnTheScanner, DamagedRecordGivesTheBuiltInGrid) {

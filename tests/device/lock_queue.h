@@ -1,13 +1,15 @@
-// Whether a thread waits its turn at a FairLock, read from the kernel: a
-// waiter holds its ticket and sleeps in a futex wait on the lock's condition
-// variable (the mutex in front of it is held for a few instructions only).
-// This orders threads through the lock without any hook in the lock.
+// Whether a thread sleeps in a futex wait on an object, read from the kernel:
+// a FairLock waiter holds its ticket and sleeps on the lock's condition
+// variable (the mutex in front of it is held for a few instructions only), a
+// fetch waiting for its frame on its request slot's semaphore inside the
+// device. This orders threads through the lock without any hook in the lock.
 #pragma once
 
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -20,27 +22,44 @@ namespace belnor_test {
 
 inline pid_t ThisThreadId() { return pid_t(syscall(SYS_gettid)); }
 
-inline bool QueuedOn(const belnor::FairLock& lock, pid_t tid) {
+// The system call tid sleeps in, and its first argument; false while it runs.
+inline bool SleepingCall(pid_t tid, long* number, unsigned long* first) {
   const std::string path = "/proc/self/task/" + std::to_string(tid) + "/syscall";
   FILE* f = std::fopen(path.c_str(), "r");
   if (!f) return false;
-  long number = -1;
-  unsigned long address = 0;
-  const int n = std::fscanf(f, "%ld %lx", &number, &address);
+  const int n = std::fscanf(f, "%ld %lx", number, first);
   std::fclose(f);
-  const auto begin = reinterpret_cast<uintptr_t>(&lock);
-  return n == 2 && number == SYS_futex && address >= begin + sizeof(std::mutex) &&
-         address < begin + sizeof(belnor::FairLock);
+  return n == 2;
 }
 
-// Waits up to a minute for tid to queue at lock.
-inline bool AwaitQueuedOn(const belnor::FairLock& lock, pid_t tid) {
+// Whether tid sleeps in a futex wait on a word in [begin, begin + size).
+inline bool FutexWaitWithin(const void* begin, size_t size, pid_t tid) {
+  long number = -1;
+  unsigned long address = 0;
+  const auto from = reinterpret_cast<uintptr_t>(begin);
+  return SleepingCall(tid, &number, &address) && number == SYS_futex && address >= from &&
+         address < from + size;
+}
+
+inline bool QueuedOn(const belnor::FairLock& lock, pid_t tid) {
+  return FutexWaitWithin(reinterpret_cast<const char*>(&lock) + sizeof(std::mutex),
+                         sizeof(belnor::FairLock) - sizeof(std::mutex), tid);
+}
+
+// Waits up to a minute for waiting() to hold.
+template <class Waiting>
+bool AwaitWithinAMinute(Waiting waiting) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!QueuedOn(lock, tid)) {
+  while (!waiting()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
+}
+
+// Waits up to a minute for tid to queue at lock.
+inline bool AwaitQueuedOn(const belnor::FairLock& lock, pid_t tid) {
+  return AwaitWithinAMinute([&] { return QueuedOn(lock, tid); });
 }
 
 }  // namespace belnor_test

@@ -106,6 +106,30 @@ TEST_F(Threads, StalledFetchersTakeTurnsAndGiveWayToClose) {
   }
 }
 
+// The fetch that Close finds waiting for its frame answers -5 at once, rather
+// than asking for frames again until its time is up. (Above, Close follows
+// the host's own BMP fetch at once, mostly before the fetcher next in line
+// has asked for its frame.)
+TEST_F(Threads, CloseEndsTheFetchWaitingForItsFrame) {
+  Attach("8899:1002/faults=no_frames");
+  ASSERT_EQ(LS_ERR_TIMEOUT, LIVESCAN_Init());
+  std::atomic<pid_t> tid{0};
+  std::atomic<int> result{LS_OK};
+  std::thread fetcher([&] {
+    tid = ThisThreadId();
+    std::vector<uint8_t> frame(256 * 360);
+    result = LIVESCAN_GetFPRawData(0, frame.data());
+  });
+  while (!tid) std::this_thread::yield();
+  const CCaptureDevice* device = g_pCaptureDevice.load();
+  const bool waiting =
+      AwaitWithinAMinute([&] { return FutexWaitWithin(device, sizeof *device, tid); });
+  EXPECT_EQ(LS_OK, LIVESCAN_Close());
+  fetcher.join();
+  EXPECT_TRUE(waiting);
+  EXPECT_EQ(LS_ERR_NOT_INIT, result.load());
+}
+
 // Every window a host reads is one that was set, while another host
 // switches windows without pause. The BMP fetch answers for the window its
 // frame was taken at, while another host switches the window between a

@@ -1,6 +1,8 @@
 // Frame request slots, the callback-to-worker hand-over and the capture
 // lock's hand-on.
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <thread>
@@ -9,8 +11,10 @@
 #include "fair_lock.h"
 #include "frame_handoff.h"
 #include "frame_request_slots.h"
+#include "lock_queue.h"
 
 using namespace belnor;
+using namespace belnor_test;
 using namespace std::chrono_literals;
 
 namespace {
@@ -241,6 +245,57 @@ TEST(FairLock, HandsOnWithManyWaiters) {
   }
   for (std::thread &t : threads) t.join();
   EXPECT_EQ(long(kThreads) * kRounds, shared->counter);
+  delete shared;
+}
+
+std::atomic<int> g_Interruptions{0};
+void CountInterruption(int) { ++g_Interruptions; }
+
+// The kernel wakes a lock's waiters in the order their waits began, and a
+// signal makes a waiter begin its wait again: here the first in line ends up
+// queued behind the second, so the wakeup finds the second first. The lock
+// must still reach the first.
+TEST(FairLock, HandsOnToTheFirstInLineWhenItWaitsBehindTheSecond) {
+  struct sigaction interrupt = {}, before = {};
+  interrupt.sa_handler = CountInterruption;  // no SA_RESTART: the wait ends
+  sigemptyset(&interrupt.sa_mask);
+  ASSERT_EQ(0, sigaction(SIGUSR1, &interrupt, &before));
+  struct Shared {
+    FairLock lock;
+    std::atomic<pid_t> tids[2] = {};
+    std::atomic<int> done{0};
+  };
+  // Left alive if the lock stalls: its waiters never return.
+  auto *shared = new Shared;
+  shared->lock.lock();
+  std::vector<std::thread> waiters;
+  bool queued = true;
+  for (int i = 0; i < 2 && queued; ++i) {
+    waiters.emplace_back([shared, i] {
+      shared->tids[i] = ThisThreadId();
+      std::lock_guard<FairLock> hold(shared->lock);
+      ++shared->done;
+    });
+    while (!shared->tids[i]) std::this_thread::yield();
+    queued = AwaitQueuedOn(shared->lock, shared->tids[i]);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + 60s;
+  if (queued) {
+    pthread_kill(waiters[0].native_handle(), SIGUSR1);
+    while (g_Interruptions == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(1ms);
+    queued = g_Interruptions > 0 && AwaitQueuedOn(shared->lock, shared->tids[0]);
+  }
+  shared->lock.unlock();
+  while (shared->done < int(waiters.size()) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(1ms);
+  sigaction(SIGUSR1, &before, nullptr);
+  EXPECT_TRUE(queued) << "the waiters did not queue in order";
+  if (shared->done < int(waiters.size())) {
+    for (std::thread &t : waiters) t.detach();
+    FAIL() << "the lock stopped passing on";
+  }
+  for (std::thread &t : waiters) t.join();
   delete shared;
 }
 

@@ -1,16 +1,21 @@
 // The front's device calls on one thread while another closes the library:
-// they either work or answer -5, never touch a freed device, and a settings
-// save that runs into Close still ends with a whole record in flash.
+// they either work or answer -5, never touch a freed device, a settings
+// save that runs into Close still ends with a whole record in flash, and a
+// product read that runs into Close leaves nothing behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "livescan.h"
+#include "lock_queue.h"
 #include "vscanner_access.h"
 
 using namespace belnor_test;
@@ -21,6 +26,10 @@ bool Allowed(int r, std::initializer_list<int> codes) {
   for (int c : codes)
     if (r == c) return true;
   return false;
+}
+
+void PresetProductSerial(unsigned address, const char *serial) {
+  ASSERT_EQ(VS(vscanner_write_flash)(0, address, serial, 16), 0);
 }
 
 TEST(FrontThreads, AttributeAndVendorCallsRaceClose) {
@@ -137,6 +146,72 @@ TEST(FrontThreads, ASaveRunningIntoCloseLeavesAWholePage) {
     EXPECT_EQ(now[0], 0x46);
     EXPECT_EQ(now[7], 60);
   }
+}
+
+// Reads the product record on another thread, held after its first flash
+// read (at its "serial:" line, by a full pipe on standard output) until Close
+// has finished; returns what the read answered.
+int ProductReadRunningIntoClose() {
+  std::fflush(stdout);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  int ends[2];
+  if (pipe2(ends, O_NONBLOCK) != 0) return 0;
+  const std::vector<char> bytes(4096, '.');
+  for (size_t n : {bytes.size(), size_t(1)})
+    while (write(ends[1], bytes.data(), n) > 0) {
+    }
+  fcntl(ends[0], F_SETFL, 0);
+  fcntl(ends[1], F_SETFL, 0);
+  const int console = dup(1);
+  dup2(ends[1], 1);
+  close(ends[1]);
+  std::atomic<pid_t> tid{0};
+  std::atomic<int> result{0};
+  std::thread reader([&] {
+    tid = ThisThreadId();
+    ProductInfo info{};
+    result = LIVESCAN_GetProductInfo(0, &info);
+  });
+  while (!tid) std::this_thread::yield();
+  const bool held = AwaitWithinAMinute([&] {
+    long call = -1;
+    unsigned long fd = 0;
+    return SleepingCall(tid, &call, &fd) && call == SYS_write && fd == 1;
+  });
+  const int closed = LIVESCAN_Close();
+  // Nothing is asserted until standard output is back.
+  dup2(console, 1);
+  close(console);
+  std::vector<char> drained(1 << 16);
+  while (read(ends[0], drained.data(), drained.size()) > 0) {
+  }
+  close(ends[0]);
+  reader.join();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(closed, 1);
+  return result;
+}
+
+// With the library closed, the next read asks the scanner again.
+TEST(FrontThreads, AProductReadRunningIntoCloseLeavesNoRecord) {
+  Attach("8899:1001/flash=blank");
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);  // a blank serial is not kept
+  PresetProductSerial(0xCA040, "BEFORECLOSE00000");
+  EXPECT_EQ(ProductReadRunningIntoClose(), 1);
+  PresetProductSerial(0xCA040, "AFTERCLOSE000000");
+  ProductInfo info{};
+  ASSERT_EQ(LIVESCAN_GetProductInfo(0, &info), 1);
+  EXPECT_EQ(std::string(info.Serial, 16), "AFTERCLOSE000000");
+}
+
+// A serial that is not letters and digits is read again: on a type-5
+// scanner those reads go to the flash pages Close drops after the device is
+// gone (ThreadSanitizer sees the two meet).
+TEST(FrontThreads, AProductReadRunningIntoCloseMeetsTheDroppedPages) {
+  Attach("8899:1003/fps=30");
+  PresetProductSerial(0x20800, "VS1003D0-0000000");
+  ASSERT_EQ(InitAwaitingFirstFrame(), 1);
+  EXPECT_EQ(ProductReadRunningIntoClose(), -101);
 }
 
 }  // namespace
