@@ -217,7 +217,7 @@ int FetchWindowFrame(int channel, FrameTarget target, WindowSnapshot* window) {
 
 int FetchWindowFrame(int channel, std::vector<uint8_t>* frame, WindowSnapshot* window) {
   auto sized = [frame](const WindowSnapshot& w, uint8_t** buffer) {
-    frame->resize(size_t(w.width) * size_t(w.height));
+    frame->resize(FrameBytes(w));
     *buffer = frame->data();
     return LS_OK;
   };

@@ -21,7 +21,7 @@ int GetPreviewData(int channel, unsigned char *buffer) {
   // The preview's size is checked against the window of the fetch's turn.
   auto halves = [&](const WindowSnapshot &w, uint8_t **to) {
     if (w.width / 2 != pw || w.height / 2 != ph) return int(LS_ERR_UNKNOWN);
-    frame.resize(size_t(w.width) * size_t(w.height));
+    frame.resize(FrameBytes(w));
     *to = frame.data();
     return int(LS_OK);
   };

@@ -226,7 +226,7 @@ TEST_F(Threads, FetchesWriteNoMoreThanTheWindowOfTheirCall) {
         EXPECT_EQ(LS_OK, set(c.after));
       });
       while (!changer) std::this_thread::yield();
-      ASSERT_TRUE(AwaitQueuedOn(g_CaptureLock, changer));
+      EXPECT_TRUE(AwaitQueuedOn(g_CaptureLock, changer));
       call = std::thread([&] {
         int x = 0, y = 0, width = 0, height = 0;
         EXPECT_EQ(LS_OK, LIVESCAN_GetCaptWindow(0, &x, &y, &width, &height));
@@ -239,7 +239,7 @@ TEST_F(Threads, FetchesWriteNoMoreThanTheWindowOfTheirCall) {
                        : LIVESCAN_GetFPRawData(0, buffer.data());
       });
       while (!caller) std::this_thread::yield();
-      ASSERT_TRUE(AwaitQueuedOn(g_CaptureLock, caller));
+      EXPECT_TRUE(AwaitQueuedOn(g_CaptureLock, caller));
     }
     change.join();
     call.join();
